@@ -1,0 +1,64 @@
+// The shop's shared state and its one-time set-up. Everything here is created before main runs
+// and is never destroyed: the threads that use it run until the process ends.
+
+#include "core/shop.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "core/sync.h"
+
+std::list<Customer*> WaitQueue::fgHairQueue;
+pthread_mutex_t WaitQueue::fgLock;
+
+std::atomic<bool> Barber::fgSleeping{false};
+std::atomic<Customer*> Barber::fgCustomerToCut{nullptr};
+sem_t Barber::fgHBed;
+sem_t Barber::fgHReady;
+pthread_mutex_t Barber::fgHWakeUpTurn;
+std::list<std::string> Barber::fgFinished;
+pthread_mutex_t Barber::fgFinishedLock;
+
+std::vector<Customer*> gCustomers;
+std::vector<Customer*> gGoAway;
+pthread_mutex_t gGoAwayLock;
+sem_t gHCout;
+
+const char gIntro[] =
+    "-------------------------------------------------\n"
+    "This program simulates the sleeping barber problem.\n"
+    "The barber shop has one barber, one barber chair, and ten chairs for waiting customers to "
+    "sit on. If there are no customers present, the barber sits down in the barber chair and "
+    "fall asleep .When a customer arrive, he has to wake up the sleeping barber. If additional "
+    "customers arrive while the barber is cutting a customer's hair, they either sit down (if "
+    "there are empty chairs) or leave the shop (if all chairs are full).\n"
+    "Let's see how the sleeping barber problem is simulated.\n"
+    "-------------------------------------------------";
+
+namespace {
+
+void initMutex(pthread_mutex_t* mutex) {
+  int rc = pthread_mutex_init(mutex, nullptr);
+  if (rc != 0) fatal("mutex initilization", rc);
+}
+
+void initSemaphore(sem_t* semaphore, unsigned value, const char* label) {
+  if (sem_init(semaphore, 0, value) != 0) fatal(label, errno);
+}
+
+}  // namespace
+
+void init() {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  setvbuf(stdin, nullptr, _IONBF, 0);
+  initMutex(&WaitQueue::fgLock);
+  initMutex(&Barber::fgHWakeUpTurn);
+  initSemaphore(&Barber::fgHBed, 0, "semaphore initilization");
+  initSemaphore(&Barber::fgHReady, 0, "semaphore initilization");
+  Barber::fgCustomerToCut.store(nullptr);
+  Barber::fgSleeping.store(false);
+  initMutex(&Barber::fgFinishedLock);
+  initMutex(&gGoAwayLock);
+  // This one label really is spelt differently from the others.
+  initSemaphore(&gHCout, 1, "semaphore initialization");
+}

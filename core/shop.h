@@ -1,0 +1,79 @@
+#ifndef BARBERSHOP_CORE_SHOP_H_
+#define BARBERSHOP_CORE_SHOP_H_
+// The shop's shared state: every object the barber, the customers, the state display and the
+// console reach, with its guard and its owner. All of it lives for the whole process; init()
+// sets up the locks, semaphores and flags once, before any other thread starts.
+//
+// Lock order: the console lock gHCout first, then at most one of WaitQueue::fgLock,
+// Barber::fgFinishedLock and gGoAwayLock. Nobody waits for gHCout while holding a list lock or
+// Barber::fgHWakeUpTurn, and nobody prints or sleeps while holding any of them.
+
+#include <pthread.h>
+#include <semaphore.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+class Customer;
+
+// A timeout of this many milliseconds means: wait without limit.
+constexpr std::uint32_t TIMEOUT_INFINITE = 0xFFFFFFFFu;
+// The waiting chairs; the introduction's "ten chairs" is only the shop's sign.
+constexpr std::size_t WAIT_CHAIRS = 6;
+
+class WaitQueue {
+ public:
+  WaitQueue() = delete;
+
+  // Customers on the waiting chairs, served from the front. Guarded by fgLock; non-owning;
+  // never more than WAIT_CHAIRS entries and never a null one.
+  static std::list<Customer*> fgHairQueue;
+  static pthread_mutex_t fgLock;
+};
+
+class Barber {
+ public:
+  Barber() = delete;
+
+  // Body of the barber thread; never returns. Defined in sim/barber.cpp.
+  static void* Run(void* unused);
+
+  // The barber is in bed. Set to true only by the barber, while he holds WaitQueue::fgLock and
+  // has found the queue empty; set to false only by the customer who wakes him, under
+  // fgHWakeUpTurn. A customer reads it again under WaitQueue::fgLock before sitting down, so
+  // nobody sits behind a barber who has gone to bed and every seated customer is cut.
+  static std::atomic<bool> fgSleeping;
+  // The customer in the chair; non-owning. A waking customer stores itself here before posting
+  // fgHBed. The barber clears it after each cut and, before he sets fgSleeping, once more, so a
+  // hand-over made after he is marked asleep is never wiped.
+  static std::atomic<Customer*> fgCustomerToCut;
+  static sem_t fgHBed;    // the sleeping barber waits on it; the waking customer posts it
+  static sem_t fgHReady;  // posted once when the barber thread has started
+  static pthread_mutex_t fgHWakeUpTurn;  // one customer at a time tries to wake the barber
+  // IDs of the customers cut in this run, in the order their cuts ended. Guarded by
+  // fgFinishedLock; owns its copies; emptied at the end of every run.
+  static std::list<std::string> fgFinished;
+  static pthread_mutex_t fgFinishedLock;
+};
+
+// The roster, in the order of adding. Owns its customers; only the console thread changes it.
+extern std::vector<Customer*> gCustomers;
+// Customers who left uncut in this run, in the order of leaving. Guarded by gGoAwayLock;
+// non-owning; emptied at the end of every run.
+extern std::vector<Customer*> gGoAway;
+extern pthread_mutex_t gGoAwayLock;
+// The console lock: a semaphore of value 1 held around every print of the simulation threads.
+extern sem_t gHCout;
+
+// The introduction printed at start-up.
+extern const char gIntro[];
+
+// Switches standard output and input to unbuffered mode and initialises the shop's locks,
+// semaphores and flags. Returns only on success; any failure ends the process with status 1.
+void init();
+
+#endif  // BARBERSHOP_CORE_SHOP_H_

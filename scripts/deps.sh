@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes sure the tools the build needs are on this machine: installs the missing Debian
+# packages when run as root, and otherwise says which ones to install.
+set -euo pipefail
+
+missing=()
+command -v cmake >/dev/null 2>&1 || missing+=(cmake)
+command -v g++ >/dev/null 2>&1 || missing+=(g++)
+command -v make >/dev/null 2>&1 || missing+=(make)
+[ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+[ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+for extra in "$@"; do
+  dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
+  echo "Installing missing packages: ${missing[*]}" >&2
+  apt-get update -qq >&2
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >&2
+else
+  echo "barbershop needs these Debian packages, which are missing: ${missing[*]}" >&2
+  echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+  exit 1
+fi

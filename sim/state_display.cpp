@@ -1,0 +1,65 @@
+// The state block, assembled under each list's own lock and written in one piece.
+
+#include "sim/state_display.h"
+
+#include <pthread.h>
+#include <semaphore.h>
+
+#include <cstdio>
+
+#include "core/customer.h"
+#include "core/shop.h"
+
+namespace {
+
+void appendEntry(std::string& block, char open, const char* id, char close) {
+  block += open;
+  block += id;
+  block += close;
+}
+
+}  // namespace
+
+std::string assembleState() {
+  std::string block;
+  block.reserve(STATE_BUFFER_SIZE);
+
+  block += "Curr: ";
+  if (Customer* current = Barber::fgCustomerToCut.load()) {
+    appendEntry(block, '{', current->GetId(), '}');
+  }
+  block += '\n';
+
+  (void)pthread_mutex_lock(&WaitQueue::fgLock);
+  block += "Wait Queue: ";
+  for (Customer* waiting : WaitQueue::fgHairQueue) appendEntry(block, '[', waiting->GetId(), ']');
+  block += '\n';
+  (void)pthread_mutex_unlock(&WaitQueue::fgLock);
+
+  (void)pthread_mutex_lock(&Barber::fgFinishedLock);
+  if (!Barber::fgFinished.empty()) {
+    block += "Finished: ";
+    for (const std::string& id : Barber::fgFinished) appendEntry(block, '[', id.c_str(), ']');
+    block += '\n';
+  }
+  (void)pthread_mutex_unlock(&Barber::fgFinishedLock);
+
+  (void)pthread_mutex_lock(&gGoAwayLock);
+  if (!gGoAway.empty()) {
+    block += "Go away: ";
+    for (Customer* gone : gGoAway) appendEntry(block, '[', gone->GetId(), ']');
+    block += '\n';
+  }
+  (void)pthread_mutex_unlock(&gGoAwayLock);
+
+  block += "------------------------\n";
+  return block;
+}
+
+void concurrentDisplayState() {
+  (void)sem_wait(&gHCout);
+  const std::string block = assembleState();
+  // Written as it stands, not as a format: a '%' in an ID prints as itself.
+  (void)fwrite(block.data(), 1, block.size(), stdout);
+  (void)sem_post(&gHCout);
+}
