@@ -8,7 +8,7 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v make >/dev/null 2>&1 || missing+=(make)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
-[ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+command -v python3 >/dev/null 2>&1 || missing+=(python3)
 for extra in "$@"; do
   dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
 done

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""The built barbershop program end to end, driven through its standard input.
+
+Usage: e2e_test.py BINARY [unittest arguments]"""
+import os
+import subprocess
+import sys
+import unittest
+
+import transcript
+
+BINARY = sys.argv.pop(1) if len(sys.argv) > 1 else "build/barbershop"
+INTRO = ("-------------------------------------------------\n"
+         "This program simulates the sleeping barber problem.\n"
+         "The barber shop has one barber, one barber chair, and ten chairs for waiting customers "
+         "to sit on. If there are no customers present, the barber sits down in the barber chair "
+         "and fall asleep .When a customer arrive, he has to wake up the sleeping barber. If "
+         "additional customers arrive while the barber is cutting a customer's hair, they either "
+         "sit down (if there are empty chairs) or leave the shop (if all chairs are full).\n"
+         "Let's see how the sleeping barber problem is simulated.\n"
+         "-------------------------------------------------\n")
+MENU = ("Menu:\n1: Add new customer\n2: Delete a customer\n3: Delete all customers\n"
+        "4: Create random customers\n5: Show customers\n6: Run\n7: Exit\nYour choice: ")
+ID, DELAY, CUT = ("Input customer's ID: ", "Input customer's delay (in miniseconds): ",
+                  "Input customer's cutting time (in miniseconds): ")
+BED = "\n[[Barber going to bed]]\n"
+
+
+def shop(answers, seconds=120):
+    """Runs the program on `answers`; returns its standard output after a clean exit."""
+    done = subprocess.run([BINARY], input=answers.encode(), capture_output=True, timeout=seconds)
+    assert (done.returncode, done.stderr) == (0, b""), (done.returncode, done.stderr[-2000:])
+    return done.stdout.decode("latin-1")
+
+
+def add(cid, delay, cut):
+    return f"1\n{cid}\n{delay}\n{cut}\n"
+
+
+def dialogue(out):
+    """The console's part: without the introduction and the barber's first bed line."""
+    assert out.startswith(INTRO), out[:200]
+    return out[len(INTRO):].replace(BED, "", 1)
+
+
+def settled(out):
+    """The output without a bed line that came after the last closing line."""
+    bed = out.rfind(BED)
+    return out[:bed] + out[bed + len(BED):] if bed > out.rfind(transcript.CLOSING) else out
+
+
+def customer(cid, what):
+    return f"\n<<Customer {cid}: {what}>>\n"
+
+
+class Console(unittest.TestCase):
+    def test_start_up_then_exit(self):
+        out = shop("7\n")
+        self.assertLessEqual(out.count(BED), 1)  # Exit may come before the barber says it
+        self.assertEqual(dialogue(out), MENU)
+
+    def test_dialogues(self):
+        k35 = "abcdefghijklmnopqrstuvwxyz012345678"
+        shown = ("------------------------------------\nCustomer {}:\nID: {}\n"
+                 "delay: {} miniseconds\ncuttingTime: {} miniSeconds\n")
+        cases = [
+            ("0\n8\n-1\nabc def\n99999999999\n7\n", (MENU + "Invalid choice\n") * 5 + MENU),
+            ("2\n3\n5\n7\n", MENU + "The customer list is empty!\n" + MENU +
+             "Deleted all customers\n" + MENU + "Customer list:\n" + MENU),
+            (add("a", 1, 1) + add("b", 2, -3) + "1\nc\n99999999999\n-99999999999\n"
+             "2\n0\n2\n5\n2\n-1\n5\n7\n",
+             (MENU + ID + DELAY + CUT) * 3 + MENU + "Input customer's index: Deleted\n" + MENU +
+             "Input customer's index: Invalid index: 5\n" + MENU +
+             "Input customer's index: Invalid index: -1\n" + MENU + "Customer list:\n" +
+             shown.format(0, "b", 2, -3) + shown.format(1, "c", 2147483647, -2147483648) + MENU),
+            # An ID line of 35 characters or more keeps 34; a line that is not a number is
+            # dropped and its prompt asked again.
+            (f"1\n{k35}\nx 1\n5\n7\n1\n{k35}tail\n6\n-\n8\n5\n7\n",
+             MENU + ID + DELAY + DELAY + CUT + MENU + ID + DELAY + CUT + CUT + MENU +
+             "Customer list:\n" + shown.format(0, k35[:34], 5, 7) +
+             shown.format(1, k35[:34], 6, 8) + MENU),
+            ("4\n1\n7\n", MENU + "Created 10 customers\n" + MENU +
+             "Full of customers. Cannot add anymore!\n" + MENU),
+            # End of input ends the program; nothing is made of answers never given.
+            ("1\nAnn\n12\n", MENU + ID + DELAY + CUT),
+            ("", MENU),
+        ]
+        for answers, expected in cases:
+            with self.subTest(answers=answers):
+                self.assertEqual(dialogue(shop(answers)), expected)
+
+
+class Run(unittest.TestCase):
+    def assertRuns(self, out, *rosters):
+        self.assertEqual(transcript.check_session(out, list(rosters)), [], out)
+
+    def test_one_customer_whole_narration(self):
+        out = settled(shop(add("Ann", 100, 300) + "6\n5\n7\n"))
+        self.assertRuns(out, ["Ann"])
+        # The barber may or may not have emptied the chair before Ann's last block.
+        narration = transcript.runs(out)[0].replace(BED, "").replace(
+            "Curr: {Ann}\nWait Queue: \nFinished", "Curr: \nWait Queue: \nFinished")
+        self.assertEqual(sorted(narration.split("\n")), sorted([
+            "", "<<Customer Ann: see Barber sleeping>>", "", "<<Customer Ann: try to wake up barber>>",
+            "", "[[Barber woken up]]", "", "[[start cutting: customer Ann]]", "",
+            "<<Customer Ann: woken up barber successfully>>", "Curr: {Ann}", "Wait Queue: ",
+            "-" * 24, "", "<<Customer Ann : waiting>>", "", "[[finish cutting: customer Ann]]", "",
+            "<<Customer Ann: go away after being cut>>", "Curr: ", "Wait Queue: ",
+            "Finished: [Ann]", "-" * 24, "", "Finished all customers.", ""]))
+        self.assertTrue(out.endswith(transcript.CLOSING + MENU + "Customer list:\n" + MENU))
+
+    def test_two_arriving_together_one_wakes_the_other_sits(self):
+        # Whoever wins is cut long enough for the other to find the barber busy. The loser
+        # usually still saw him asleep; retry until that path shows.
+        for _ in range(5):
+            out = shop(add("A", 300, 1000) + add("B", 300, 1000) + "6\n7\n")
+            self.assertRuns(out, ["A", "B"])
+            self.assertEqual(out.count("woken up barber successfully"), 1, out)
+            loser = "B" if customer("A", "woken up barber successfully") in out else "A"
+            self.assertIn(customer(loser, "got a chair successfully"), out)
+            if customer(loser, "failed to wake up barber") in out:
+                return
+        # Under a sanitizer thread start-up takes milliseconds: customers never arrive together.
+        if not os.environ.get("BARBERSHOP_SANITIZED"):
+            self.fail("the second customer never found the barber asleep")
+
+    def test_seventh_later_arrival_finds_the_chairs_taken(self):
+        waiting = [f"c{i}" for i in range(1, 8)]
+        out = shop(add("A", 0, 2500) + "".join(add(c, 150 + 150 * i, 0)
+                                                for i, c in enumerate(waiting, 1)) + "6\n7\n")
+        self.assertRuns(out, ["A"] + waiting)
+        self.assertIn(customer("c7", "see WaitQueue full, go away") +
+                      "Curr: {A}\nWait Queue: [c1][c2][c3][c4][c5][c6]\nGo away: [c7]\n" +
+                      transcript.RULE, out)
+        starts = [out.index(f"[[start cutting: customer {c}]]") for c in ["A"] + waiting[:6]]
+        self.assertEqual(starts, sorted(starts))
+
+    def test_tight_runs_all_end(self):
+        # Equal delays and no cutting time make a customer sit down just as the barber finds
+        # the queue empty; small rosters leave no later arrival to wake him for it.
+        rosters = [[f"t{i}" for i in range(2 + run % 4)] for run in range(40)]
+        answers = "".join("".join(add(c, 0, 0) for c in roster) + "6\n" for roster in rosters)
+        self.assertRuns(shop(answers + "7\n", seconds=60), *rosters)
+
+    def test_random_customers_run_to_the_end(self):
+        out = settled(shop("4\n6\n5\n7\n"))
+        self.assertRuns(out, [str(i) for i in range(10)])
+        self.assertTrue(out.endswith(transcript.CLOSING + MENU + "Customer list:\n" + MENU))
+
+
+if __name__ == "__main__":
+    unittest.main()
