@@ -1,11 +1,13 @@
 # Convenience front end over CMake. `make run` builds and starts the program; `make test`
-# builds it and runs every test. WERROR=ON turns compiler warnings into errors.
+# builds it and runs every test. WERROR=ON turns compiler warnings into errors. `make package`
+# builds the Debian package in PACKAGE_BUILD, with Debian's hardening flags.
 
 BUILD ?= build
+PACKAGE_BUILD ?= build-package
 WERROR ?= OFF
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test clean
+.PHONY: all build run test package clean
 
 all: build
 
@@ -19,6 +21,17 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+package:
+	@scripts/deps.sh dpkg-dev file
+	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
+	  cmake -S . -B $(PACKAGE_BUILD) -DBARBERSHOP_TESTS=OFF -DBARBERSHOP_WERROR=$(WERROR) \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	    -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	@cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/barbershop_*.deb
 
 clean:
 	rm -rf $(BUILD)
