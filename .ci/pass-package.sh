@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Packaging: builds the Debian package with the README's command, unpacks it into a scratch
+# root and checks what a lab machine would get: the program and its manual page in place,
+# dependencies computed from the binary, a manual page that renders without a warning and
+# still quotes the texts the program prints, and a program that runs and exits cleanly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fail() {
+  echo "pass-package: $*" >&2
+  exit 1
+}
+
+scripts/deps.sh dpkg-dev file man-db groff-base
+rm -f build-package/barbershop_*.deb
+WERROR=ON make package
+debs=(build-package/barbershop_*.deb)
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+  fail "expected one package, found: ${debs[*]}"
+fi
+deb=${debs[0]}
+
+# Shared libraries found by dpkg-shlibdeps, each with a minimum version.
+depends=$(dpkg-deb --field "$deb" Depends)
+for library in libc6 libstdc++6; do
+  [[ $depends == *"$library (>= "* ]] || fail "Depends lacks $library: $depends"
+done
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+program=$root/usr/bin/barbershop
+page=$root/usr/share/man/man1/barbershop.1.gz
+[ -x "$program" ] || fail "no executable usr/bin/barbershop in the package"
+[ -f "$page" ] || fail "no usr/share/man/man1/barbershop.1.gz in the package"
+[ -f "$root/usr/share/doc/barbershop/copyright" ] || fail "no copyright file in the package"
+
+# Rendering: a warning of any kind from groff fails the pass, and so does a bad NAME line.
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l "$page" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "the manual page renders with warnings:"$'\n'"$warnings"
+lexgrog "$page" >/dev/null || fail "lexgrog finds no whatis line in the manual page"
+# One line, blanks collapsed, so that texts wrapped over two lines still match.
+rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>/dev/null | tr -s ' \n' '  ')
+
+# The unpacked program ends with status 0 on Exit and at the end of its input. Every fixed
+# text it prints after start-up (menu, prompts, messages, narration with the IDs written "id",
+# state-block labels) is quoted in the manual page as the program prints it.
+printf '7\n' | timeout 20 "$program" >/dev/null || fail "Exit did not end the program with 0"
+answers='0\n2\n3\n5\n4\n1\n2\n0\n3\n1\nAnn\n100\n600\n1\nBob\n300\n100\n6\n'
+printf '%b' "$answers" | timeout 20 "$program" >"$root/out" 2>"$root/err" ||
+  fail "the program failed on: $answers"
+[ ! -s "$root/err" ] || fail "the program wrote to standard error: $(cat "$root/err")"
+checked=0
+while IFS= read -r line; do
+  case $line in
+  "" | -*) continue ;;
+  esac
+  [[ $rendered == *"$line"* ]] || fail "the manual page does not quote: $line"
+  checked=$((checked + 1))
+done < <(sed -n '/^Menu:$/,$p' "$root/out" |
+  sed -E 's/(choice|ID|\(in miniseconds\)|index): /\1:\n/g' |
+  sed -E 's/Ann|Bob/id/g; s/(\[id\])+/[id]/g; s/ +$//')
+[ "$checked" -ge 30 ] || fail "only $checked lines of the program's output were checked"
+
+echo "pass-package: $(basename "$deb") (Depends: $depends) unpacks, renders and runs;" \
+  "$checked output lines found in the manual page"
