@@ -72,9 +72,9 @@ extern sem_t gHCout;
 // The introduction printed at start-up.
 extern const char gIntro[];
 
-// Switches standard output and input to unbuffered mode, asks for a 1-microsecond timer slack
-// for the threads to come and initialises the shop's locks, semaphores and flags. Returns only
-// on success; any failure ends the process with status 1.
+// Switches standard output and input to unbuffered mode, gives the threads to come a
+// 1-microsecond timer slack and 1 MiB stacks, and initialises the shop's locks, semaphores and
+// flags. Returns only on success; any failure ends the process with status 1.
 void init();
 
 #endif  // BARBERSHOP_CORE_SHOP_H_
