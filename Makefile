@@ -1,13 +1,14 @@
 # Convenience front end over CMake. `make run` builds and starts the program; `make test`
 # builds it and runs every test. WERROR=ON turns compiler warnings into errors. `make package`
-# builds the Debian package in PACKAGE_BUILD, with Debian's hardening flags.
+# builds the Debian package in PACKAGE_BUILD, with Debian's hardening flags. `make bench`
+# builds the program in BUILD and measures its timing fidelity, overhead and footprint (bench/).
 
 BUILD ?= build
 PACKAGE_BUILD ?= build-package
 WERROR ?= OFF
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test package clean
+.PHONY: all build run test package bench clean
 
 all: build
 
@@ -32,6 +33,12 @@ package:
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	@cd $(PACKAGE_BUILD) && cpack -G DEB
 	@ls $(PACKAGE_BUILD)/barbershop_*.deb
+
+bench:
+	@scripts/deps.sh
+	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target barbershop
+	@python3 bench/bench.py $(BUILD)/barbershop $(BUILD)/bench
 
 clean:
 	rm -rf $(BUILD)

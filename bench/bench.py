@@ -1,0 +1,309 @@
+#!/usr/bin/env python3
+"""How faithfully and how cheaply the built barbershop acts out a schedule, measured through its
+console like a user sees it. Prints a table, and writes it with the data behind it and a
+picture of one roster's ideal against measured event times to the output folder.
+
+Usage: bench.py [BINARY [OUTPUT_DIR]]   (defaults: build/barbershop and build/bench)"""
+import json
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import schedule  # noqa: E402
+from shop import Shop, now  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+MS = 1e6  # nanoseconds in a millisecond
+ZERO = [(f"z{i}", 0, 0) for i in range(10)]
+SEEDS = range(1, 9)
+GONE = ("see WaitQueue full, go away", "failed to get a chair, go away")
+
+
+def median(values):
+    return statistics.median(values)
+
+
+def percentile(values, p):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(p / 100 * len(ordered)))]
+
+
+def start_up(binary, launches=20):
+    """Launch to the first prompt (ms), and the resident set at the menu (KiB)."""
+    times, rss = [], []
+    for _ in range(launches):
+        shop = Shop(binary)
+        times.append((shop.stamp(shop.expect("Your choice: ")) - shop.launched) / MS)
+        shop.settle()
+        rss.append(shop.rss_kib())
+        shop.close()
+    return {"start_ms": median(times), "rss_menu_kib": median(rss)}
+
+
+def overhead(binary, runs=200):
+    """Sending Run to the closing line for ten customers who need no time at all (ms)."""
+    shop, times = Shop(binary), []
+    shop.settle()
+    for _ in range(runs):
+        t0, _, end = shop.run(ZERO)
+        times.append((shop.stamp(end) - t0) / MS)
+        shop.forget()
+    slack = timer_slack(shop.proc.pid)
+    shop.close()
+    return {"zero_median_ms": median(times), "zero_p90_ms": percentile(times, 90),
+            "timer_slack_ns": slack}
+
+
+def timer_slack(pid):
+    try:
+        return int(open(f"/proc/{pid}/timerslack_ns").read())
+    except OSError:
+        return None
+
+
+def play(shop, roster, ideal):
+    """Plays one roster; returns what was measured against its exact schedule."""
+    t0, start, end = shop.run(roster)
+    delay = {cid: d for cid, d, _ in roster}
+    cutting = {cid: c for cid, _, c in roster}
+    first, starts, finishes, closing, gone, seated = {}, {}, {}, None, set(), set()
+    barber = []  # the barber's lines in order: (kind, cid, ms)
+    for t, cid, what, *rest in shop.lines(start, end):
+        ms = (t - t0) / MS
+        if cid is not None:
+            first.setdefault(cid, ms)
+            gone.update([cid] if what in GONE else [])
+            seated.update([cid] if what == "got a chair successfully" else [])
+        elif what == "closing":
+            closing = ms
+        else:
+            (starts if what == "start" else finishes)[rest[0]] = ms
+            barber.append((what, rest[0], ms))
+    measured = {"start": starts, "finish": finishes}
+    events = []
+    for at, kind, cid in ideal.events():
+        got = closing if kind == "closing" else measured[kind].get(cid)
+        if got is not None:
+            events.append({"kind": kind, "cid": cid, "ideal": at, "measured": got})
+    outcomes_match = all((cid in finishes and cid not in gone) == o.cut
+                         for cid, o in ideal.outcomes.items())
+    handovers = [b[2] - a[2] for a, b in zip(barber, barber[1:])
+                 if a[0] == "finish" and b[0] == "start" and b[1] in seated]
+    return {
+        "events": events,
+        "outcomes_match": outcomes_match and len(events) == len(ideal.events()),
+        "overruns": [finishes[c] - starts[c] - cutting[c] for c in finishes if c in starts],
+        "handovers": handovers,
+        "arrivals": {c: (delay[c], first[c]) for c in first},
+    }
+
+
+def fidelity(binary, seeds=SEEDS):
+    shop, played = Shop(binary), []
+    shop.settle()
+    shop.watch = True  # the drift is made of sub-millisecond gaps between lines
+    try:
+        for seed in seeds:
+            roster, ideal = schedule.seeded_roster(seed)
+            played.append({"seed": seed, "roster": roster, **play(shop, roster, ideal)})
+    finally:
+        shop.watch = False
+    shop.close()
+    deviations = [abs(e["measured"] - e["ideal"]) for p in played for e in p["events"]]
+    handovers = [x for p in played for x in p["handovers"]]
+    return {
+        "worst_dev_ms": max(deviations),
+        "mean_dev_ms": statistics.mean(deviations),
+        "outcomes_match": all(p["outcomes_match"] for p in played),
+        "rosters": len(played),
+        "overrun_ms": median([x for p in played for x in p["overruns"]]),
+        "handover_ms": median(handovers),
+        # Both lines came in one read: the hand-over was quicker than the reader could tell.
+        "handovers_in_one_read": f"{sum(x == 0 for x in handovers)} of {len(handovers)}",
+        "arrival_ms": median([seen - delay for p in played
+                              for delay, seen in p["arrivals"].values()]),
+        "played": played,
+    }
+
+
+def jitter(binary, sleeps=500):
+    """The machine's own timing noise, without the program: how late this process wakes from
+    10-ms sleeps (ms). Any thread here, the program's included, can be thrown off this much."""
+    late = []
+    for _ in range(sleeps):
+        t = now()
+        time.sleep(0.010)
+        late.append((now() - t) / MS - 10)
+    return {"jitter_p99_ms": percentile(late, 99), "jitter_worst_ms": max(late)}
+
+
+def idle(binary, seconds=5):
+    """CPU ticks (utime + stime) over `seconds` at the menu, then over `seconds` after a run."""
+    shop = Shop(binary)
+    shop.settle()
+    before = shop.cpu_ticks()
+    time.sleep(seconds)
+    at_menu = shop.cpu_ticks() - before
+    shop.run(ZERO)
+    before = shop.cpu_ticks()
+    time.sleep(seconds)
+    after_run = shop.cpu_ticks() - before
+    shop.close()
+    return {"idle_menu_ticks": at_menu, "idle_after_run_ticks": after_run}
+
+
+def memory(binary, runs=1000):
+    """Resident set at the menu, after the first zero-time run and after `runs` of them."""
+    shop = Shop(binary)
+    shop.settle()
+    at_menu = shop.rss_kib()
+    shop.run(ZERO)
+    after_one = shop.rss_kib()
+    for _ in range(runs - 1):
+        shop.run(ZERO, timed=False)
+        shop.forget()
+    after_all = shop.rss_kib()
+    shop.close()
+    return {"rss_growth_kib": after_all - at_menu, "rss_growth_after_first_kib": after_all - after_one}
+
+
+def machine():
+    cpu = "unknown processor"
+    for line in open("/proc/cpuinfo"):
+        if line.startswith("model name"):
+            cpu = line.split(":", 1)[1].strip()
+            break
+    mem_kib = int(open("/proc/meminfo").readline().split()[1])
+    return (f"{cpu}, {os.cpu_count()} cores, {mem_kib / 2**20:.0f} GiB, "
+            f"Linux {platform.release()}, Python {platform.python_version()}")
+
+
+def cpu_seconds():
+    """(CPU seconds all processors spent busy, CPU seconds of this process and its children)."""
+    fields = [int(x) for x in open("/proc/stat").readline().split()[1:]]
+    busy = sum(fields[:8]) - fields[3] - fields[4]  # all but idle and iowait
+    mine = os.times()
+    return busy / os.sysconf("SC_CLK_TCK"), sum(mine[:4])
+
+
+def load():
+    return float(open("/proc/loadavg").read().split()[0])
+
+
+def table(r):
+    def row(name, target, value, ok=None):
+        met = "" if ok is None else "yes" if ok else "**no**"
+        return f"| {name} | {target} | {value} | {met} |"
+
+    slack = r["timer_slack_ns"]
+    return "\n".join([
+        "| measure | target | measured | met |",
+        "|---|---|---|---|",
+        row("start-up to the first prompt (median of 20)", "≤ 10 ms",
+            f"{r['start_ms']:.2f} ms", r["start_ms"] <= 10),
+        row("10 zero-time customers, Run to closing line (median of 200)", "≤ 3 ms",
+            f"{r['zero_median_ms']:.2f} ms", r["zero_median_ms"] <= 3),
+        row("the same, 90th percentile", "", f"{r['zero_p90_ms']:.2f} ms"),
+        row(f"worst deviation from the schedule ({r['rosters']} rosters of 10)", "≤ 5 ms",
+            f"{r['worst_dev_ms']:.2f} ms", r["worst_dev_ms"] <= 5),
+        row("mean deviation from the schedule", "", f"{r['mean_dev_ms']:.2f} ms"),
+        row("for reference: the machine's own lateness waking from a 10-ms sleep, "
+            "99th percentile and worst of 500", "",
+            f"{r['jitter_p99_ms']:.2f} ms, {r['jitter_worst_ms']:.2f} ms"),
+        row("outcomes (cut or sent away) as scheduled", "100 %",
+            "100 %" if r["outcomes_match"] else "not all", r["outcomes_match"]),
+        row("cut overrun, start line to finish line beyond its cutting time (median)",
+            "≤ 0.3 ms", f"{r['overrun_ms']:.3f} ms", r["overrun_ms"] <= 0.3),
+        row("hand-over, finish line to the next seated customer's start line (median)",
+            "≤ 0.1 ms", f"{r['handover_ms']:.3f} ms ({r['handovers_in_one_read']} "
+            "in one read)", r["handover_ms"] <= 0.1),
+        row("arrival, a customer's first line after its delay (median)", "≤ 1 ms",
+            f"{r['arrival_ms']:.3f} ms", r["arrival_ms"] <= 1),
+        row("CPU over 5 s at the menu", "0 ticks", f"{r['idle_menu_ticks']} ticks",
+            r["idle_menu_ticks"] == 0),
+        row("CPU over 5 s after a run", "0 ticks", f"{r['idle_after_run_ticks']} ticks",
+            r["idle_after_run_ticks"] == 0),
+        row("resident set at the menu (median of 20)", "≤ 4 MiB",
+            f"{r['rss_menu_kib'] / 1024:.2f} MiB", r["rss_menu_kib"] <= 4096),
+        row("resident set growth over 1,000 zero-time runs", "≤ 64 KiB",
+            f"{r['rss_growth_kib']} KiB", r["rss_growth_kib"] <= 64),
+        row("the same, counted from the end of the first run", "",
+            f"{r['rss_growth_after_first_kib']} KiB"),
+        "",
+        f"Machine: {r['machine']}. Other processes kept {r['others_cpu_pct']:.0f} % of its "
+        f"CPU time busy while this ran (1-minute load average {r['load_before']:.2f} before). "
+        "Timer slack of the program's main thread: "
+        + (f"{slack} ns." if slack is not None else "unknown."),
+    ])
+
+
+def ensure_gnuplot():
+    if shutil.which("gnuplot"):
+        return True
+    if os.geteuid() == 0 and shutil.which("apt-get"):
+        print("Installing gnuplot-nox for the picture...", file=sys.stderr)
+        env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+        subprocess.run(["apt-get", "update", "-qq"], check=False, env=env)
+        subprocess.run(["apt-get", "install", "-y", "-qq", "gnuplot-nox"], check=False, env=env,
+                       stdout=subprocess.DEVNULL)
+        return shutil.which("gnuplot") is not None
+    print("No picture: gnuplot is missing (sudo apt-get install gnuplot-nox).", file=sys.stderr)
+    return False
+
+
+def picture(played, out_dir):
+    data = os.path.join(out_dir, "fidelity.dat")
+    with open(data, "w") as f:
+        f.write(f"# roster of seed {played['seed']}: {played['roster']}\n"
+                "# ideal_ms measured_ms deviation_ms kind cid\n")
+        arrivals = [{"ideal": d, "measured": m, "kind": "arrival", "cid": c}
+                    for c, (d, m) in played["arrivals"].items()]
+        for e in sorted(played["events"] + arrivals, key=lambda e: e["ideal"]):
+            f.write(f"{e['ideal']} {e['measured']:.3f} {e['measured'] - e['ideal']:.3f} "
+                    f"{e['kind']} {e['cid'] or '-'}\n")
+    png = os.path.join(out_dir, "fidelity.png")
+    if ensure_gnuplot():
+        subprocess.run(["gnuplot", "-e", f"data='{data}'; out='{png}'",
+                        os.path.join(HERE, "fidelity.gp")], check=True)
+        return png
+    return None
+
+
+def main():
+    binary = sys.argv[1] if len(sys.argv) > 1 else "build/barbershop"
+    out_dir = sys.argv[2] if len(sys.argv) > 2 else os.path.join(os.path.dirname(binary), "bench")
+    os.makedirs(out_dir, exist_ok=True)
+    began = time.monotonic()
+    results = {"machine": machine(), "load_before": load()}
+    busy_before, mine_before = cpu_seconds()
+    # Fidelity last: its reader drops to idle priority, which later programs would inherit.
+    for step in (start_up, overhead, jitter, idle, memory, fidelity):
+        t = time.monotonic()
+        results.update(step(binary))
+        print(f"bench: {step.__name__} took {time.monotonic() - t:.1f} s", file=sys.stderr)
+    busy, mine = cpu_seconds()
+    others = (busy - busy_before) - (mine - mine_before)
+    wall = time.monotonic() - began
+    results["others_cpu_pct"] = max(0.0, 100 * others / (os.cpu_count() * wall))
+    if results["others_cpu_pct"] > 10:
+        print(f"bench: other processes used {results['others_cpu_pct']:.0f} % of the CPU time "
+              "meanwhile; these are not the timings of a quiet machine", file=sys.stderr)
+    text = table(results)
+    print(text)
+    with open(os.path.join(out_dir, "table.md"), "w") as f:
+        f.write(text + "\n")
+    with open(os.path.join(out_dir, "results.json"), "w") as f:
+        json.dump(results, f, indent=1)
+    png = picture(results["played"][0], out_dir)
+    print(f"\nWritten to {out_dir}: table.md, results.json, fidelity.dat"
+          + (", fidelity.png" if png else "") + f" ({time.monotonic() - began:.0f} s)")
+
+
+if __name__ == "__main__":
+    main()
