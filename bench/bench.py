@@ -123,8 +123,10 @@ def fidelity(binary, seeds=SEEDS):
         "outcomes_match": all(p["outcomes_match"] for p in played),
         "rosters": len(played),
         "overrun_ms": median([x for p in played for x in p["overruns"]]),
-        "handover_ms": median(handovers),
-        # Both lines came in one read: the hand-over was quicker than the reader could tell.
+        # Lines that came in one read were written before the reader got a processor: their
+        # gap is unknown. The median is taken over the gaps the reader saw, which are the
+        # longer ones, so it errs on the slow side.
+        "handover_ms": median([x for x in handovers if x > 0] or [float("nan")]),
         "handovers_in_one_read": f"{sum(x == 0 for x in handovers)} of {len(handovers)}",
         "arrival_ms": median([seen - delay for p in played
                               for delay, seen in p["arrivals"].values()]),
@@ -220,9 +222,9 @@ def table(r):
             "100 %" if r["outcomes_match"] else "not all", r["outcomes_match"]),
         row("cut overrun, start line to finish line beyond its cutting time (median)",
             "≤ 0.3 ms", f"{r['overrun_ms']:.3f} ms", r["overrun_ms"] <= 0.3),
-        row("hand-over, finish line to the next seated customer's start line (median)",
-            "≤ 0.1 ms", f"{r['handover_ms']:.3f} ms ({r['handovers_in_one_read']} "
-            "in one read)", r["handover_ms"] <= 0.1),
+        row("hand-over, finish line to the next seated customer's start line (median of "
+            "those not read in one piece)", "≤ 0.1 ms", f"{r['handover_ms']:.3f} ms "
+            f"({r['handovers_in_one_read']} in one read)", r["handover_ms"] <= 0.1),
         row("arrival, a customer's first line after its delay (median)", "≤ 1 ms",
             f"{r['arrival_ms']:.3f} ms", r["arrival_ms"] <= 1),
         row("CPU over 5 s at the menu", "0 ticks", f"{r['idle_menu_ticks']} ticks",
