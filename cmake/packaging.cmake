@@ -1,0 +1,64 @@
+# Installation: the program in bin/, its manual page in share/man/man1 and the package's
+# copyright and changelog in share/doc/barbershop, compressed as Debian ships them.
+# `cmake --install` and the Debian package both use these rules.
+include(GNUInstallDirs)
+set(BARBERSHOP_VERSION 0.1.0)
+set(BARBERSHOP_MAINTAINER "barbershop maintainers <maintainers@users.noreply.c-seed-198dc459.example>")
+file(WRITE ${CMAKE_BINARY_DIR}/doc/copyright [=[
+barbershop: the sleeping-barber problem acted out with real threads.
+
+Copyright (C) 2026 the barbershop developers.
+
+No licence terms have been published for barbershop yet.
+]=])
+string(CONFIGURE [=[
+barbershop (@BARBERSHOP_VERSION@) unstable; urgency=medium
+
+  * First packaged release: the program, its manual page and a Debian package.
+
+ -- @BARBERSHOP_MAINTAINER@  Sat, 05 Dec 2026 00:00:00 +0000
+]=] changelog @ONLY)
+file(WRITE ${CMAKE_BINARY_DIR}/doc/changelog "${changelog}")
+find_program(GZIP_EXECUTABLE gzip)
+if(NOT GZIP_EXECUTABLE)
+  message(FATAL_ERROR "gzip is needed to compress the manual page and the changelog")
+endif()
+set(gzipped)
+foreach(text ${PROJECT_SOURCE_DIR}/man/barbershop.1 ${CMAKE_BINARY_DIR}/doc/changelog)
+  get_filename_component(name ${text} NAME)
+  # -n leaves out the name and time stamp, so the same text always gives the same file.
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/doc/${name}.gz
+    COMMAND ${GZIP_EXECUTABLE} -9n -c ${text} > ${CMAKE_BINARY_DIR}/doc/${name}.gz
+    DEPENDS ${text}
+    COMMENT "Compressing ${name}")
+  list(APPEND gzipped ${CMAKE_BINARY_DIR}/doc/${name}.gz)
+endforeach()
+add_custom_target(package_docs ALL DEPENDS ${gzipped})
+install(TARGETS barbershop RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_BINARY_DIR}/doc/barbershop.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The Debian package (`make package`, or `cpack` in the build directory). Its dependencies are
+# computed by dpkg-shlibdeps from the libraries the binary really links.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME barbershop)
+set(CPACK_PACKAGE_VERSION ${BARBERSHOP_VERSION})
+set(CPACK_PACKAGE_CONTACT ${BARBERSHOP_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sleeping-barber problem acted out with real threads")
+set(CPACK_PACKAGE_DESCRIPTION [=[
+An interactive console program for learning and teaching concurrency.
+One barber, one barber chair and six waiting chairs serve up to ten
+customers, each on a POSIX thread of its own, synchronised with mutexes
+and semaphores. Every step of every actor is narrated, and the whole
+shop is printed after the customers' key steps. The manual page
+barbershop(1) explains everything the program prints.]=])
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)
