@@ -29,6 +29,7 @@ def check(text, ids, chairs=6):
     """The faults of the run whose narration starts `text` and ends at its closing line."""
     faults, at, visits, cuts, cutting, woken = [], 0, {i: "" for i in ids}, [], None, False
     seated_before, left_cut, blocks, wakes = set(), set(), 0, 0
+    finishes, sat, said_gone, listed_gone = [], set(), set(), set()
     while True:
         token = _TOKEN.match(text, at)
         if not token:
@@ -43,6 +44,8 @@ def check(text, ids, chairs=6):
             visits[cid] += letter
             if letter == "L":
                 left_cut.add(cid)
+            if letter in "GUX":
+                (sat if letter == "G" else said_gone).add(cid)
         elif token["cut"] == "start":
             if cutting is not None:
                 faults.append(f"{token['bid']} cut while {cutting} is in the chair")
@@ -53,6 +56,7 @@ def check(text, ids, chairs=6):
             if cutting != token["bid"]:
                 faults.append(f"{token['bid']} finished while {cutting} was in the chair")
             cutting = None
+            finishes.append(token["bid"])
         elif token["barber"] == "Barber woken up":
             woken, wakes = True, wakes + 1
         elif token["closing"]:
@@ -66,6 +70,15 @@ def check(text, ids, chairs=6):
                 faults.append(f"{sorted(left_cut - set(entries(token['fin'])))} not finished")
             if set(waiting) & set(cut_ids):
                 faults.append(f"already cut but waiting: {token[0]!r}")
+            # A block is taken under the console lock, so it shows what the lines before it
+            # report: seats taken (but the one the barber has just taken from the queue), gone
+            # aways, the cut under way and the finished cuts (but the last one, if not listed yet).
+            fin, gone = entries(token["fin"]), entries(token["gone"])
+            listed_gone.update(gone)
+            if fin != finishes[:len(fin)] or len(fin) < len(finishes) - 1 or len(
+                    sat - set(cut_ids) - set(waiting)) > 1 or said_gone - set(gone) or (
+                    cutting is not None and token["curr"] != cutting):
+                faults.append(f"block out of date after {finishes} finished: {token[0]!r}")
             seated_before.update(zip(waiting, waiting[1:]))
     for cid, word in visits.items():
         if not VISIT.fullmatch(word):
@@ -73,6 +86,7 @@ def check(text, ids, chairs=6):
         times = sum(1 for c, _ in cuts if c == cid)
         if times != word.endswith("L"):
             faults.append(f"customer {cid} went {word!r} and was cut {times} times")
+    faults += [f"{cid} listed as gone away" for cid in listed_gone - said_gone]
     for cid, after_wake in cuts:
         if ("W" if after_wake else "G") not in visits.get(cid, ""):
             faults.append(f"{cid} cut {'on a wake-up it did not make' if after_wake else 'unseated'}")
@@ -104,9 +118,10 @@ def check_session(out, rosters):
         len(segments) != len(rosters))
     for number, (segment, ids) in enumerate(zip(segments, rosters)):
         faults += [f"run {number}: {fault}" for fault in check(segment, ids)]
-    outside = out
-    for segment in segments:
-        outside = outside.replace(segment, "", 1)
-    if "<<Customer" in outside or "cutting: customer" in outside:
+    outside, end = "", 0
+    for segment in segments:  # in order, so that a long session takes linear time
+        start = out.index(segment, end)
+        outside, end = outside + out[end:start], start + len(segment)
+    if "<<Customer" in outside + out[end:] or "cutting: customer" in outside + out[end:]:
         faults.append("narration outside a run")
     return faults
