@@ -3,6 +3,7 @@
 
 Usage: e2e_test.py BINARY [unittest arguments]"""
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -96,17 +97,9 @@ class Run(unittest.TestCase):
 
     def test_one_customer_whole_narration(self):
         out = settled(shop(add("Ann", 100, 300) + "6\n5\n7\n"))
-        self.assertRuns(out, ["Ann"])
-        # The barber may or may not have emptied the chair before Ann's last block.
-        narration = transcript.runs(out)[0].replace(BED, "").replace(
-            "Curr: {Ann}\nWait Queue: \nFinished", "Curr: \nWait Queue: \nFinished")
-        self.assertEqual(sorted(narration.split("\n")), sorted([
-            "", "<<Customer Ann: see Barber sleeping>>", "", "<<Customer Ann: try to wake up barber>>",
-            "", "[[Barber woken up]]", "", "[[start cutting: customer Ann]]", "",
-            "<<Customer Ann: woken up barber successfully>>", "Curr: {Ann}", "Wait Queue: ",
-            "-" * 24, "", "<<Customer Ann : waiting>>", "", "[[finish cutting: customer Ann]]", "",
-            "<<Customer Ann: go away after being cut>>", "Curr: ", "Wait Queue: ",
-            "Finished: [Ann]", "-" * 24, "", "Finished all customers.", ""]))
+        self.assertRuns(out, ["Ann"])  # every line, in order, and nothing else
+        self.assertIn(customer("Ann", "woken up barber successfully") + "Curr: {Ann}\nWait Queue: \n"
+                      + transcript.RULE, out)
         self.assertTrue(out.endswith(transcript.CLOSING + MENU + "Customer list:\n" + MENU))
 
     def test_two_arriving_together_one_wakes_the_other_sits(self):
@@ -135,18 +128,13 @@ class Run(unittest.TestCase):
         starts = [out.index(f"[[start cutting: customer {c}]]") for c in ["A"] + waiting[:6]]
         self.assertEqual(starts, sorted(starts))
 
-    def test_tight_runs_all_end(self):
-        # Equal delays and no cutting time make a customer sit down just as the barber finds
-        # the queue empty; small rosters leave no later arrival to wake him for it.
-        rosters = [[f"t{i}" for i in range(2 + run % 4)] for run in range(40)]
-        answers = "".join("".join(add(c, 0, 0) for c in roster) + "6\n" for roster in rosters)
-        self.assertRuns(shop(answers + "7\n", seconds=60), *rosters)
-
     def test_random_customers_run_to_the_end(self):
-        out = settled(shop("4\n6\n5\n7\n"))
+        out = settled(shop("4\n5\n6\n5\n7\n"))
+        self.assertEqual(re.findall(r"ID: (.*)", out), [str(i) for i in range(10)])
+        self.assertTrue(all(0 <= int(d) <= 10000 for d in re.findall(r"delay: (-?\d+)", out)))
+        self.assertTrue(all(500 <= int(c) <= 2000 for c in re.findall(r"Time: (-?\d+)", out)))
         self.assertRuns(out, [str(i) for i in range(10)])
         self.assertTrue(out.endswith(transcript.CLOSING + MENU + "Customer list:\n" + MENU))
-
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,15 +1,8 @@
-// The timed helpers' deadline arithmetic and the console lock's hold on every simulation print.
+// The timed helpers' deadline arithmetic.
 
 #include "core/sync.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <functional>
-#include <thread>
-
-#include "core/shop.h"
-#include "sim/state_display.h"
 
 namespace {
 
@@ -34,27 +27,5 @@ INSTANTIATE_TEST_SUITE_P(Timeouts, Deadline,
                                          DeadlineCase{{100, 999999999}, 1, {101, 999999}},
                                          DeadlineCase{
                                              {0, 500000000}, 4294967294u, {4294967, 794000000}}));
-
-class ConsoleLock : public testing::TestWithParam<std::function<void()>> {};
-
-// A print of the simulation waits while another thread holds the console lock, and goes on
-// once it is released.
-TEST_P(ConsoleLock, PrintWaitsForTheHolder) {
-  ASSERT_EQ(sem_wait(&gHCout), 0);
-  std::atomic<bool> printed{false};
-  std::thread printer([&] {
-    GetParam()();
-    printed = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_FALSE(printed);
-  sem_post(&gHCout);
-  printer.join();
-  EXPECT_TRUE(printed);
-}
-
-INSTANTIATE_TEST_SUITE_P(Printers, ConsoleLock,
-                         testing::Values([] { concurrentPrintf("\n<<narration>>\n"); },
-                                         [] { concurrentDisplayState(); }));
 
 }  // namespace
