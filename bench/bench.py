@@ -246,17 +246,11 @@ def table(r):
 
 
 def ensure_gnuplot():
-    if shutil.which("gnuplot"):
-        return True
-    if os.geteuid() == 0 and shutil.which("apt-get"):
-        print("Installing gnuplot-nox for the picture...", file=sys.stderr)
-        env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-        subprocess.run(["apt-get", "update", "-qq"], check=False, env=env)
-        subprocess.run(["apt-get", "install", "-y", "-qq", "gnuplot-nox"], check=False, env=env,
-                       stdout=subprocess.DEVNULL)
-        return shutil.which("gnuplot") is not None
-    print("No picture: gnuplot is missing (sudo apt-get install gnuplot-nox).", file=sys.stderr)
-    return False
+    """Installs gnuplot through the project's dependency script when it is missing."""
+    if not shutil.which("gnuplot"):
+        subprocess.run([os.path.join(HERE, "..", "scripts", "deps.sh"), "gnuplot-nox"],
+                       check=False, stdout=subprocess.DEVNULL)
+    return shutil.which("gnuplot") is not None
 
 
 def picture(played, out_dir):

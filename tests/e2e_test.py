@@ -27,11 +27,18 @@ ID, DELAY, CUT = ("Input customer's ID: ", "Input customer's delay (in minisecon
 BED = "\n[[Barber going to bed]]\n"
 
 
+def start(answers, seconds=120, env=None):
+    """Runs the program on `answers`; returns its exit status, standard output and error."""
+    done = subprocess.run([BINARY], input=answers.encode("latin-1"), capture_output=True,
+                          timeout=seconds, env=env)
+    return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
+
+
 def shop(answers, seconds=120):
     """Runs the program on `answers`; returns its standard output after a clean exit."""
-    done = subprocess.run([BINARY], input=answers.encode(), capture_output=True, timeout=seconds)
-    assert (done.returncode, done.stderr) == (0, b""), (done.returncode, done.stderr[-2000:])
-    return done.stdout.decode("latin-1")
+    status, out, err = start(answers, seconds)
+    assert (status, err) == (0, ""), (status, err[-2000:])
+    return out
 
 
 def add(cid, delay, cut):

@@ -2,7 +2,6 @@
 """Failing threading primitives and hostile input. Usage: fault_test.py BINARY INTERPOSER"""
 import os
 import random
-import subprocess
 import sys
 import unittest
 
@@ -16,9 +15,7 @@ INJECT = sys.argv.pop(1)  # importing e2e_test took the binary's path before it
 def start(answers, fail=None):
     """Runs the program on `answers`, failing the call that `fail` names (see faults/inject.c)."""
     env = dict(os.environ, LD_PRELOAD=INJECT, BARBERSHOP_FAIL=fail) if fail else None
-    done = subprocess.run([e2e_test.BINARY], input=answers.encode("latin-1"), capture_output=True,
-                          timeout=60, env=env)
-    return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
+    return e2e_test.start(answers, seconds=60, env=env)
 
 
 @unittest.skipIf(os.environ.get("BARBERSHOP_SANITIZED"), "the sanitizers intercept these calls")
