@@ -7,6 +7,7 @@
 
 #include "console/input.h"
 #include "console/random_customers.h"
+#include "console/texts.h"
 #include "core/customer.h"
 #include "core/shop.h"
 #include "core/sync.h"
@@ -27,9 +28,9 @@ constexpr unsigned kChoices = sizeof kEntries / sizeof kEntries[0];
 constexpr unsigned kExit = 7;
 
 void printMenu() {
-  printf("Menu:\n");
-  for (unsigned i = 0; i < kChoices; ++i) printf("%d: %s\n", static_cast<int>(i + 1), kEntries[i]);
-  printf("Your choice: ");
+  fputs(kMenuTitle, stdout);
+  for (unsigned i = 0; i < kChoices; ++i) printf(kMenuEntry, static_cast<int>(i + 1), kEntries[i]);
+  fputs(kChoicePrompt, stdout);
 }
 
 // Asks `prompt` until a number is typed; the rest of a line that is not one is discarded.
@@ -47,18 +48,18 @@ bool ask(FILE* in, const char* prompt, Number* value, InputResult (*read)(FILE*,
 // False when the input ended, so that nothing is made of an answer never given.
 bool addCustomer(FILE* in) {
   if (gCustomers.size() >= MAX_CUSTOMERS) {
-    printf("Full of customers. Cannot add anymore!\n");
+    fputs(kRosterFull, stdout);
     return true;
   }
   char id[ID_SIZE];
-  fputs("Input customer's ID: ", stdout);
+  fputs(kIdPrompt, stdout);
   if (!readIdLine(in, id, sizeof id)) return false;
   auto customer = std::make_unique<Customer>(id);
   int delay = 0;
-  if (!ask(in, "Input customer's delay (in miniseconds): ", &delay, readInt)) return false;
+  if (!ask(in, kDelayPrompt, &delay, readInt)) return false;
   customer->setDelay(delay);
   int cuttingTime = 0;
-  if (!ask(in, "Input customer's cutting time (in miniseconds): ", &cuttingTime, readInt))
+  if (!ask(in, kCuttingTimePrompt, &cuttingTime, readInt))
     return false;
   customer->setCuttingTime(cuttingTime);
   gCustomers.push_back(customer.release());
@@ -67,11 +68,11 @@ bool addCustomer(FILE* in) {
 
 bool deleteCustomer(FILE* in) {
   if (gCustomers.empty()) {
-    printf("The customer list is empty!\n");
+    fputs(kRosterEmpty, stdout);
     return true;
   }
   unsigned index = 0;
-  if (!ask(in, "Input customer's index: ", &index, readUnsigned)) return false;
+  if (!ask(in, kIndexPrompt, &index, readUnsigned)) return false;
   mDelete(index);
   return true;
 }
@@ -79,14 +80,14 @@ bool deleteCustomer(FILE* in) {
 void deleteAll() {
   for (Customer* customer : gCustomers) delete customer;
   gCustomers.clear();
-  printf("Deleted all customers\n");
+  fputs(kDeletedAll, stdout);
 }
 
 void showCustomers() {
-  printf("Customer list:\n");
+  fputs(kListTitle, stdout);
   for (std::size_t i = 0; i < gCustomers.size(); ++i) {
-    printf("------------------------------------\n");
-    printf("Customer %d:\n", static_cast<int>(i));
+    fputs(kListRule, stdout);
+    printf(kListNumber, static_cast<int>(i));
     gCustomers[i]->display();
   }
 }
@@ -111,7 +112,7 @@ bool carryOut(unsigned choice, FILE* in) {
       run();
       return true;
     default:
-      printf("Invalid choice\n");
+      fputs(kInvalidChoice, stdout);
       return true;
   }
 }
@@ -146,8 +147,8 @@ void mDelete(unsigned index) {
     Customer* customer = gCustomers[index];
     gCustomers.erase(gCustomers.begin() + index);
     delete customer;
-    printf("Deleted\n");
+    fputs(kDeleted, stdout);
   } else {
-    printf("Invalid index: %d\n", static_cast<int>(index));
+    printf(kInvalidIndex, static_cast<int>(index));
   }
 }

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "console/menu.h"
+#include "console/texts.h"
 #include "core/customer.h"
 #include "core/shop.h"
 
@@ -37,5 +38,5 @@ void randomCustomers() {
     customer->setCuttingTime(cuttingTimes(engine));
     gCustomers.push_back(customer);
   }
-  printf("Created %d customers\n", static_cast<int>(MAX_CUSTOMERS));
+  printf(kCreatedRandom, static_cast<int>(MAX_CUSTOMERS));
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/narration.h"
 #include "core/sync.h"
 
 Customer::Customer(const char* id) : fId{} {
@@ -16,7 +17,7 @@ Customer::Customer(const char* id) : fId{} {
 Customer::~Customer() { (void)sem_destroy(&fHandle); }
 
 int Customer::WaitForCuttingFinishing() {
-  concurrentPrintf("\n<<Customer %s : waiting>>\n", fId);
+  concurrentPrintf(kWaiting, fId);
   while (sem_wait(&fHandle) != 0) {
     if (errno != EINTR) fatal("semaphore waiting", errno);
   }
@@ -43,7 +44,7 @@ void Customer::setId(const char* id) {
 void Customer::setDelay(int delay) { fDelay = delay; }
 
 void Customer::display() const {
-  printf("ID: %s\n", fId);
-  printf("delay: %d miniseconds\n", fDelay);
-  printf("cuttingTime: %d miniSeconds\n", fCuttingTime);
+  printf(kDisplayId, fId);
+  printf(kDisplayDelay, fDelay);
+  printf(kDisplayCuttingTime, fCuttingTime);
 }

@@ -12,6 +12,11 @@
 // Room for an ID: 35 characters and the terminating NUL.
 constexpr std::size_t ID_SIZE = 36;
 
+// The three lines of display(), as the customer list shows them.
+constexpr char kDisplayId[] = "ID: %s\n";
+constexpr char kDisplayDelay[] = "delay: %d miniseconds\n";
+constexpr char kDisplayCuttingTime[] = "cuttingTime: %d miniSeconds\n";
+
 class Customer {
  public:
   // Ends the process with status 1 when the customer's semaphore cannot be initialised.

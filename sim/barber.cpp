@@ -5,15 +5,16 @@
 #include <string>
 
 #include "core/customer.h"
+#include "core/narration.h"
 #include "core/shop.h"
 #include "core/sync.h"
 
 namespace {
 
 void cut(Customer* customer) {
-  concurrentPrintf("\n[[start cutting: customer %s]]\n", customer->GetId());
+  concurrentPrintf(kStartCutting, customer->GetId());
   sleepMillis(customer->getCuttingTime());
-  concurrentPrintf("\n[[finish cutting: customer %s]]\n", customer->GetId());
+  concurrentPrintf(kFinishCutting, customer->GetId());
   std::string id(customer->GetId());
   (void)pthread_mutex_lock(&Barber::fgFinishedLock);
   Barber::fgFinished.push_back(std::move(id));
@@ -57,10 +58,10 @@ void* Barber::Run(void*) {
     Customer* waker = fgCustomerToCut.load();
     if (waker != nullptr) cut(waker);
     serveQueue();
-    concurrentPrintf("\n[[Barber going to bed]]\n");
+    concurrentPrintf(kBarberToBed);
     while (sem_wait(&fgHBed) != 0) {
       if (errno != EINTR) fatal("semaphore waiting", errno);
     }
-    concurrentPrintf("\n[[Barber woken up]]\n");
+    concurrentPrintf(kBarberWokenUp);
   }
 }

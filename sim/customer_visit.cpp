@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "core/customer.h"
+#include "core/narration.h"
 #include "core/shop.h"
 #include "core/sync.h"
 #include "sim/simulation.h"
@@ -16,8 +17,8 @@ namespace {
 bool wakeBarber(Customer* self) {
   const char* id = self->GetId();
   while (Barber::fgSleeping.load()) {
-    concurrentPrintf("\n<<Customer %s: see Barber sleeping>>\n", id);
-    concurrentPrintf("\n<<Customer %s: try to wake up barber>>\n", id);
+    concurrentPrintf(kSeeSleeping, id);
+    concurrentPrintf(kTryToWake, id);
     int rc = timedLock(&Barber::fgHWakeUpTurn, TIMEOUT_INFINITE);
     if (rc != 0 && rc != ETIMEDOUT) fatal("mutex waiting", rc);
     if (rc == 0) {
@@ -31,14 +32,14 @@ bool wakeBarber(Customer* self) {
       }
       mutexUnlock(&Barber::fgHWakeUpTurn);  // another customer woke him first
     }
-    concurrentPrintf("\n<<Customer %s: failed to wake up barber>>\n", id);
+    concurrentPrintf(kFailedToWake, id);
   }
   return false;
 }
 
 void beCutAndLeave(Customer* self) {
   self->WaitForCuttingFinishing();
-  concurrentPrintf("\n<<Customer %s: go away after being cut>>\n", self->GetId());
+  concurrentPrintf(kLeaveCut, self->GetId());
   concurrentDisplayState();
 }
 
@@ -63,20 +64,19 @@ void Customer::Run() {
   sleepMillis(getDelay());
   for (;;) {
     if (wakeBarber(this)) {
-      concurrentPrintf("\n<<Customer %s: woken up barber successfully>>\n", id);
+      concurrentPrintf(kWokeBarber, id);
       concurrentDisplayState();
       beCutAndLeave(this);
       return;
     }
-    concurrentPrintf("\n<<Customer %s: see Barber not sleeping>>\n", id);
+    concurrentPrintf(kSeeNotSleeping, id);
     if (waitingCount() >= WAIT_CHAIRS) {
       goAway(this);
-      concurrentPrintf("\n<<Customer %s: see WaitQueue full, go away>>\n", id);
+      concurrentPrintf(kQueueFull, id);
       concurrentDisplayState();
       return;
     }
-    concurrentPrintf("\n<<Customer %s: see WaitQueue not full, try to get a chair to sit down>>\n",
-                     id);
+    concurrentPrintf(kTryForChair, id);
     concurrentDisplayState();
 
     int rc = timedLock(&WaitQueue::fgLock, TIMEOUT_INFINITE);
@@ -91,7 +91,7 @@ void Customer::Run() {
       if (WaitQueue::fgHairQueue.size() < WAIT_CHAIRS) {
         WaitQueue::fgHairQueue.push_back(this);
         mutexUnlock(&WaitQueue::fgLock);
-        concurrentPrintf("\n<<Customer %s: got a chair successfully>>\n", id);
+        concurrentPrintf(kGotChair, id);
         concurrentDisplayState();
         beCutAndLeave(this);
         return;
@@ -99,7 +99,7 @@ void Customer::Run() {
       mutexUnlock(&WaitQueue::fgLock);
     }
     goAway(this);
-    concurrentPrintf("\n<<Customer %s: failed to get a chair, go away>>\n", id);
+    concurrentPrintf(kNoChair, id);
     return;
   }
 }

@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include "core/customer.h"
+#include "core/narration.h"
 #include "core/shop.h"
 #include "core/sync.h"
 
@@ -26,5 +27,5 @@ void run() {
   (void)pthread_mutex_lock(&Barber::fgFinishedLock);
   Barber::fgFinished.clear();
   (void)pthread_mutex_unlock(&Barber::fgFinishedLock);
-  concurrentPrintf("\nFinished all customers.\n");
+  concurrentPrintf(kClosing);
 }

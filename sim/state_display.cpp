@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/customer.h"
+#include "core/narration.h"
 #include "core/shop.h"
 
 namespace {
@@ -24,21 +25,21 @@ std::string assembleState() {
   std::string block;
   block.reserve(STATE_BUFFER_SIZE);
 
-  block += "Curr: ";
+  block += kCurrLabel;
   if (Customer* current = Barber::fgCustomerToCut.load()) {
     appendEntry(block, '{', current->GetId(), '}');
   }
   block += '\n';
 
   (void)pthread_mutex_lock(&WaitQueue::fgLock);
-  block += "Wait Queue: ";
+  block += kWaitLabel;
   for (Customer* waiting : WaitQueue::fgHairQueue) appendEntry(block, '[', waiting->GetId(), ']');
   block += '\n';
   (void)pthread_mutex_unlock(&WaitQueue::fgLock);
 
   (void)pthread_mutex_lock(&Barber::fgFinishedLock);
   if (!Barber::fgFinished.empty()) {
-    block += "Finished: ";
+    block += kFinishedLabel;
     for (const std::string& id : Barber::fgFinished) appendEntry(block, '[', id.c_str(), ']');
     block += '\n';
   }
@@ -46,13 +47,13 @@ std::string assembleState() {
 
   (void)pthread_mutex_lock(&gGoAwayLock);
   if (!gGoAway.empty()) {
-    block += "Go away: ";
+    block += kGoneLabel;
     for (Customer* gone : gGoAway) appendEntry(block, '[', gone->GetId(), ']');
     block += '\n';
   }
   (void)pthread_mutex_unlock(&gGoAwayLock);
 
-  block += "------------------------\n";
+  block += kBlockRule;
   return block;
 }
 
