@@ -8,6 +8,10 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v make >/dev/null 2>&1 || missing+=(make)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+# barbershop-trace: its command line, its JSON and its roster files.
+[ -f /usr/share/cmake/CLI11/CLI11Config.cmake ] || missing+=(libcli11-dev)
+[ -d /usr/include/nlohmann ] || missing+=(nlohmann-json3-dev)
+[ -f /usr/include/csv.h ] || missing+=(libcsv-dev)
 command -v python3 >/dev/null 2>&1 || missing+=(python3)
 for extra in "$@"; do
   dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
