@@ -314,7 +314,7 @@ class Checker {
       auto b = std::find(cut_order_.begin(), cut_order_.end(), second.first);
       if (a != cut_order_.end() && b != cut_order_.end() && a > b) {
         fault("served-in-order", first + " sat before " + second.first + " but was cut after",
-              {second.second});
+              {second.second, *visits_.at(second.first).cut_start, *visits_.at(first).cut_start});
       }
     }
     if (!closed) return;

@@ -230,6 +230,24 @@ TEST(Check, ArrivalsAtOneMomentAreARaceNotAFault) {
   EXPECT_EQ(verdict.races[0].apartMs, 0);
 }
 
+TEST(Check, ABarberAsleepWithSomebodyWaitingIsALostWakeUp) {
+  // B sits down just as the barber goes to bed; only C, coming later, gets him up again.
+  const Roster roster = {{"A", 0, 100}, {"B", 100, 50}, {"C", 300, 50}};
+  Script s;
+  s.say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp).say(kStartCutting, "A");
+  s.say(kWokeBarber, "A").block("A", "").say(kWaiting, "A").at(100).say(kFinishCutting, "A");
+  s.say(kSeeNotSleeping, "B").say(kLeaveCut, "A").say(kTryForChair, "B");
+  s.block("", "", "[A]").say(kBarberToBed).say(kGotChair, "B").block("", "[B]", "[A]");
+  s.say(kWaiting, "B").at(300).say(kSeeSleeping, "C").say(kTryToWake, "C").say(kBarberWokenUp);
+  s.say(kStartCutting, "C").say(kWokeBarber, "C").block("C", "[B]", "[A]").say(kWaiting, "C");
+  s.at(350).say(kFinishCutting, "C").say(kStartCutting, "B").say(kLeaveCut, "C");
+  s.block("B", "", "[A][C]").at(400).say(kFinishCutting, "B").say(kLeaveCut, "B");
+  s.block("", "", "[A][C][B]").say(kBarberToBed).say(kClosing);
+  std::vector<std::string> found = rules(verdictOf(s.record(roster)));
+  EXPECT_NE(std::find(found.begin(), found.end(), "no-sleep-while-waiting"), found.end())
+      << testing::PrintToString(found);
+}
+
 TEST(Check, AStuckRunNamesWhoIsStuckAndHow) {
   // The lost wake-up: B sits down just as the barber goes to bed, and nobody comes after.
   const Roster roster = {{"A", 0, 100}, {"B", 100, 50}};
