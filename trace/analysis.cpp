@@ -86,7 +86,11 @@ Analysis analyse(const RunRecord& run, const Schedule& schedule) {
     if (event.kind == Kind::kClosing && !closingMs) closingMs = toMs(event.us);
   }
   a.lengthMs = closingMs;
-  a.endMs = std::max({closingMs.value_or(0), lastMs, toMs(run.endUs), a.exactLengthMs});
+  // A run cut short is drawn to where it stopped: what the schedule says after that never
+  // happened, and a cut still under way ends there.
+  a.endMs = run.end == RunEnd::kClosed
+                ? std::max({closingMs.value_or(0), lastMs, toMs(run.endUs), a.exactLengthMs})
+                : std::max(lastMs, toMs(run.endUs));
 
   // The barber starts the run asleep: he went to bed at the end of the one before.
   bool asleep = true;

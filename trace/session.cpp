@@ -138,7 +138,16 @@ class Loop {
     if (killed_stuck_) return kExitBroken;
     if (options_.runs > 0) {
       // Without a person: the program must end through the Exit the script typed.
-      if (wrote_errors_ || died_ || status != 0 || !script_.empty()) return kExitProgramFailed;
+      std::string why;
+      if (wrote_errors_) why = "wrote to standard error";
+      if (died_) why = "ended during a run";
+      if (why.empty() && (status != 0 || !script_.empty())) {
+        why = "ended before the roster was run (status " + std::to_string(status) + ")";
+      }
+      if (!why.empty()) {
+        emit(STDERR_FILENO, "barbershop-trace: " + options_.program + " failed: it " + why + "\n");
+        return kExitProgramFailed;
+      }
       return broken_ ? kExitBroken : kExitOk;
     }
     if (status != 0) return status;
