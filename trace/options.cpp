@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -102,7 +103,8 @@ TraceOptions parseOptions(int argc, char** argv) {
                  "Write every run's measurements and verdict to this JSON file");
 
   app.add_option("--report", options.reportDir,
-                 "Write each run's page, Chrome trace and event log into DIR (made if missing)");
+                 "Write each run's page, Chrome trace and event log into DIR (made if missing)")
+      ->type_name("DIR");
 
   CLI::App* schedule = app.add_subcommand("schedule", "Print a roster's exact schedule");
   addRosterOptions(schedule);
@@ -110,8 +112,11 @@ TraceOptions parseOptions(int argc, char** argv) {
 
   CLI::App* render = app.add_subcommand(
       "render", "Draw a saved event log's page, trace and log again, without running anything");
-  render->add_option("log", options.renderLog, "The event log, a run-N.jsonl")->required();
+  render->add_option("log", options.renderLog, "The event log, a run-N.jsonl")
+      ->type_name("LOG.jsonl")
+      ->required();
   render->add_option("--report", options.reportDir, "Write the files into DIR (made if missing)")
+      ->type_name("DIR")
       ->required();
 
   try {
@@ -196,7 +201,8 @@ TraceOptions parseOptions(int argc, char** argv) {
   session.typeRoster = haveRoster;
   session.runs = once ? 1 : runs;
   session.slow = slow;
-  session.style.width = width > 0 ? static_cast<std::size_t>(width) : terminalWidth();
+  session.style.width =
+      width > 0 ? static_cast<std::size_t>(width) : std::max<std::size_t>(40, terminalWidth());
   const char* noColour = getenv("NO_COLOR");
   session.style.colour = colour == "always" || (colour == "auto" && isatty(STDOUT_FILENO) &&
                                                 (noColour == nullptr || noColour[0] == '\0'));

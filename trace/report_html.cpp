@@ -170,9 +170,9 @@ class Page {
   double laneY(std::size_t row) const { return kTop + row * (kLaneHeight + kLaneGap); }
   double queueY() const { return laneY(a_.customers.size() + 1); }
   double queueLevel(std::size_t length) const {
-    return queueY() + kQueueHeight - kQueueHeight * length / queueTopD();
+    return queueY() + kQueueHeight -
+           kQueueHeight * static_cast<double>(length) / static_cast<double>(queue_top_);
   }
-  double queueTopD() const { return static_cast<double>(queue_top_); }
 
   // The lane of a customer's line: among namesakes, the visit it falls into.
   std::size_t customerRow(const Event& event) const {
@@ -192,16 +192,16 @@ class Page {
     const time_t seconds = static_cast<time_t>(record_.startedUnixMs / 1000);
     tm utc{};
     char text[40] = "an unknown time";
-    if (gmtime_r(&seconds, &utc) != nullptr)
+    if (gmtime_r(&seconds, &utc) != nullptr) {
       strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    }
     return text;
   }
 
-  void rect(const char* cls, double x0, double x1, double y, double h, const std::string& tip,
-            const std::string& extra = "") {
+  void rect(const char* cls, double x0, double x1, double y, double h, const std::string& tip) {
     out_ += "<rect class=\"" + std::string(cls) + "\" x=\"" + num(x0) + "\" y=\"" + num(y) +
-            "\" width=\"" + num(std::max(x1 - x0, 1.0)) + "\" height=\"" + num(h) + "\"" + extra +
-            "><title>" + esc(tip) + "</title></rect>\n";
+            "\" width=\"" + num(std::max(x1 - x0, 1.0)) + "\" height=\"" + num(h) + "\"><title>" +
+            esc(tip) + "</title></rect>\n";
   }
 
   std::string lineTip(std::optional<std::size_t> line) const {
@@ -235,8 +235,11 @@ class Page {
               (v.stuck.empty() ? "" : "; " + esc(v.stuck)) + ".</p>\n";
     }
     for (const Race& race : v.races) {
+      // Races are decided within fractions of a millisecond: show them to the microsecond.
+      char apart[32];
+      snprintf(apart, sizeof apart, "%.3f ms", race.apartMs);
       out_ += "<p>A race decided an outcome: " + esc(race.what) + " (" + esc(race.decided) +
-              " and " + esc(race.other) + " " + ms(race.apartMs) + " apart).</p>\n";
+              " and " + esc(race.other) + " " + apart + " apart).</p>\n";
     }
     out_ += "</section>\n";
   }

@@ -126,6 +126,8 @@ int runSession(const TraceOptions& options) {
     if (runs > 1 && run.verdict.holds()) {
       say(digestLine(run, runs));
     } else {
+      // A run cut short may have left the program, or a ^C, mid-line.
+      if (run.record.end != RunEnd::kClosed) say("\n");
       say(renderSummary(run.record, run.analysis, run.verdict, options.session.style));
     }
     fflush(stdout);

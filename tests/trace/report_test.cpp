@@ -1,0 +1,313 @@
+// The report files of one small scripted run, read as their readers read them: the page's lanes,
+// marks and verdict, the trace's threads and events, the log read back, and logs that are not.
+
+#include "trace/report.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/narration.h"
+#include "trace/report_html.h"
+#include "trace/report_log.h"
+#include "trace/report_trace.h"
+
+namespace {
+
+std::string said(std::string format, const std::string& id = "") {
+  std::size_t hole = format.find("%s");
+  if (hole != std::string::npos) format.replace(hole, 2, id);
+  return format;
+}
+
+std::string block(const std::string& chair, const std::string& queue,
+                  const std::string& finished = "") {
+  return std::string(kCurrLabel) + (chair.empty() ? "" : "{" + chair + "}") + "\n" + kWaitLabel +
+         queue + "\n" + (finished.empty() ? "" : kFinishedLabel + finished + "\n") + kBlockRule;
+}
+
+// A wakes the barber at 0 ms; B sits at 10 ms and is cut after A; the third customer, whose ID
+// needs escaping, comes at 20 ms and, if `full`, finds the queue full (which the exact schedule
+// does not predict, so the run breaks rules).
+LoggedRun shop(bool full = false) {
+  const std::string c = "<i>&\"%";
+  LoggedRun run;
+  run.version = "barbershop-trace test";
+  run.program = "/bin/barbershop";
+  RunRecord& record = run.record;
+  record.number = 3;
+  record.roster = {{"A", 0, 100}, {"B", 10, 50}, {c, 20, 50}};
+  record.startedUnixMs = 1700000000123;
+  std::vector<std::pair<double, std::string>> lines = {
+      {0, said(kSeeSleeping, "A")},  {0, said(kTryToWake, "A")},
+      {0, said(kBarberWokenUp)},     {0, said(kStartCutting, "A")},
+      {0, said(kWokeBarber, "A")},   {0, block("A", "")},
+      {0, said(kWaiting, "A")},      {10, said(kSeeNotSleeping, "B")},
+      {10, said(kTryForChair, "B")}, {10, block("A", "")},
+      {10, said(kGotChair, "B")},    {10, block("A", "[B]")},
+      {10, said(kWaiting, "B")},     {20, said(kSeeNotSleeping, c)}};
+  if (full) {
+    lines.push_back({20, said(kQueueFull, c)});
+    lines.push_back({20, block("A", "[B]", "")});
+  } else {
+    lines.insert(lines.end(), {{20, said(kTryForChair, c)},
+                               {20, block("A", "[B]")},
+                               {20, said(kGotChair, c)},
+                               {20, block("A", "[B][" + c + "]")},
+                               {20, said(kWaiting, c)}});
+  }
+  lines.insert(lines.end(), {{100, said(kFinishCutting, "A")},
+                             {100, said(kLeaveCut, "A")},
+                             {100, block("", full ? "[B]" : "[B][" + c + "]", "[A]")},
+                             {100, said(kStartCutting, "B")},
+                             {150, said(kFinishCutting, "B")},
+                             {150, said(kLeaveCut, "B")},
+                             {150, block("", "", "[A][B]")}});
+  if (!full) {
+    lines.insert(lines.end(), {{150, said(kStartCutting, c)},
+                               {200, said(kFinishCutting, c)},
+                               {200, said(kLeaveCut, c)},
+                               {200, block("", "", "[A][B][" + c + "]")}});
+  }
+  lines.insert(lines.end(), {{200, said(kBarberToBed)}, {200, said(kClosing)}});
+  std::vector<std::string> ids = {"A", "B", c};
+  for (const auto& [ms, text] : lines) {
+    std::optional<Event> event = parseLine(text, ids);
+    EXPECT_TRUE(event) << text;
+    event->us = static_cast<std::int64_t>(ms * 1000);
+    record.events.push_back(*event);
+  }
+  record.endUs = 200000;
+  return run;
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(ReportPage, DrawsALanePerCustomerBesideTheBarberAndTheQueue) {
+  const std::string page = htmlPage(measured(shop()));
+  EXPECT_EQ(count(page, "data-lane=\"customer\""), 3u);
+  for (const char* lane : {"data-id=\"A\"", "data-id=\"B\"", "data-id=\"&lt;i&gt;&amp;&quot;%\"",
+                           "data-lane=\"barber\"", "data-lane=\"queue\""}) {
+    EXPECT_EQ(count(page, lane), 1u) << lane;
+  }
+  EXPECT_EQ(page.find("<i>"), std::string::npos);  // the ID is text, never markup
+  EXPECT_NE(
+      page.find("<svg class=\"lanes\" role=\"img\" aria-labelledby=\"lanes-title lanes-desc\""),
+      std::string::npos);
+  EXPECT_EQ(page.find("http://", page.find("<svg class=\"lanes\"") + 200), std::string::npos)
+      << "nothing but the SVG namespace names the network";
+}
+
+TEST(ReportPage, GivesEveryLineAMarkWithItsTimeAndTextLinkedBothWays) {
+  const LoggedRun run = shop();
+  const std::string page = htmlPage(measured(run));
+  for (std::size_t i = 0; i < run.record.events.size(); ++i) {
+    const std::string n = std::to_string(i);
+    EXPECT_EQ(count(page, "<a href=\"#n-" + n + "\" id=\"e-" + n + "\" class=\"mark\"><title>"), 1u)
+        << i;
+    EXPECT_EQ(count(page, "<li id=\"n-" + n + "\"><a class=\"when\" href=\"#e-" + n + "\">"), 1u)
+        << i;
+  }
+  EXPECT_NE(page.find("<title>10.0 ms\n&lt;&lt;Customer B: got a chair successfully&gt;&gt;"
+                      "</title>"),
+            std::string::npos);
+  // The bars carry their line too.
+  EXPECT_NE(page.find("<title>B waiting in the queue, 10.0\xE2\x80\x93"
+                      "100.0 ms\n&lt;&lt;Customer B: got a chair successfully&gt;&gt;</title>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<title>cutting B, 100.0\xE2\x80\x93"
+                      "150.0 ms\n[[start cutting: customer B]]</title>"),
+            std::string::npos);
+}
+
+TEST(ReportPage, OutlinesTheExactScheduleBehindTheBars) {
+  const std::string page = htmlPage(measured(shop()));
+  // Three cuts on the barber's lane, each customer's cut and the two waits, and the legend's.
+  EXPECT_EQ(count(page, "class=\"exact\" x="), 3u + 3u + 2u + 1u);
+  EXPECT_NE(page.find("<title>exact schedule: cutting B, 100.0\xE2\x80\x93"
+                      "150.0 ms</title>"),
+            std::string::npos);
+  EXPECT_LT(page.find("exact schedule: cutting A"), page.find("<title>cutting A,"));
+}
+
+TEST(ReportPage, PutsTheVerdictAtTheTop) {
+  const std::string kept = htmlPage(measured(shop()));
+  EXPECT_NE(kept.find("Verdict: every rule holds"), std::string::npos);
+  const std::string broken = htmlPage(measured(shop(true)));
+  const std::size_t verdict = broken.find("class=\"verdict broken\"");
+  ASSERT_NE(verdict, std::string::npos);
+  EXPECT_LT(verdict, broken.find("<svg class=\"lanes\""));
+  EXPECT_NE(broken.find("<strong>outcome-as-scheduled</strong>"), std::string::npos);
+  EXPECT_NE(broken.find("class=\"away\""), std::string::npos);  // the × of going away
+}
+
+TEST(ReportTrace, NamesAThreadPerActorWithCompleteEventsCounterAndInstants) {
+  const nlohmann::json trace = nlohmann::json::parse(traceText(measured(shop())));
+  std::set<std::string> threads, complete, instants;
+  std::size_t counters = 0, waitingMost = 0;
+  for (const nlohmann::json& event : trace.at("traceEvents")) {
+    const std::string phase = event.at("ph");
+    ASSERT_TRUE(event.contains("pid") && event.contains("tid") && event.contains("name"));
+    if (phase == "M") {
+      if (event["name"] == "thread_name") threads.insert(event["args"]["name"].get<std::string>());
+      continue;
+    }
+    ASSERT_TRUE(event.at("ts").is_number_integer()) << event;
+    if (phase == "X") {
+      EXPECT_GE(event.at("dur").get<std::int64_t>(), 0);
+      complete.insert(event["name"].get<std::string>());
+    } else if (phase == "C") {
+      ++counters;
+      waitingMost = std::max(waitingMost, event["args"]["waiting"].get<std::size_t>());
+    } else if (phase == "i" && event["s"] == "t") {
+      instants.insert(std::to_string(event["tid"].get<int>()) + " " +
+                      event["name"].get<std::string>());
+    }
+  }
+  EXPECT_EQ(threads, (std::set<std::string>{"Barber", "Customer A", "Customer B",
+                                            "Customer <i>&\"%", "Barber, exact schedule"}));
+  for (const char* name :
+       {"asleep", "cutting A", "cutting B", "waiting in the queue", "in the chair"}) {
+    EXPECT_EQ(complete.count(name), 1u) << name;
+  }
+  EXPECT_GE(counters, 4u);  // 0, then 1 and 2 as B and C sit, and down again
+  EXPECT_EQ(waitingMost, 2u);
+  EXPECT_EQ(instants, (std::set<std::string>{"2 arrives", "3 arrives", "4 arrives", "2 leaves, cut",
+                                             "3 leaves, cut", "4 leaves, cut"}));
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+class ReportFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("report_test." + std::to_string(getpid()) + "." +
+            testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string dir(const char* sub) const { return (dir_ / sub).string(); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(ReportFiles, RenderOfTheSavedLogGivesTheSameFiles) {
+  std::string error, warning;
+  std::vector<std::string> live, again;
+  ASSERT_TRUE(prepareReportDir(dir("live"), &error)) << error;
+  ASSERT_TRUE(writeReport(dir("live"), shop(), &live, &error)) << error;
+  ASSERT_EQ(live.size(), 3u);
+  LoggedRun read;
+  ASSERT_TRUE(readLog(slurp(dir("live") + "/run-3.jsonl"), "run-3.jsonl", &read, &error, &warning))
+      << error;
+  EXPECT_TRUE(warning.empty() && read.incomplete.empty());
+  ASSERT_TRUE(prepareReportDir(dir("again"), &error)) << error;
+  ASSERT_TRUE(writeReport(dir("again"), read, &again, &error)) << error;
+  for (const char* file : {"/run-3.jsonl", "/run-3.trace.json", "/run-3.html"}) {
+    EXPECT_EQ(slurp(dir("again") + file), slurp(dir("live") + file)) << file;
+  }
+}
+
+TEST_F(ReportFiles, ADirectoryThatCannotBeMadeIsNamed) {
+  std::string error;
+  ASSERT_TRUE(prepareReportDir(dir(""), &error));
+  std::ofstream(dir("file")) << "x";
+  EXPECT_FALSE(prepareReportDir(dir("file") + "/sub", &error));
+  EXPECT_EQ(error.rfind(dir("file") + "/sub: ", 0), 0u) << error;
+}
+
+struct BadLog {
+  const char* what;
+  std::string text;
+  std::string error;  // empty: read, and marked incomplete
+};
+
+class Logs : public testing::TestWithParam<BadLog> {};
+
+TEST_P(Logs, AreRefusedWithTheirLineOrDrawnIncomplete) {
+  LoggedRun run;
+  std::string error, warning;
+  const bool read = readLog(GetParam().text, "x.jsonl", &run, &error, &warning);
+  if (GetParam().error.empty()) {
+    ASSERT_TRUE(read) << error;
+    EXPECT_FALSE(run.incomplete.empty());
+    EXPECT_FALSE(warning.empty());
+    EXPECT_NE(htmlPage(measured(run)).find("Incomplete: "), std::string::npos);
+  } else {
+    EXPECT_FALSE(read);
+    EXPECT_EQ(error.substr(0, GetParam().error.size()), GetParam().error);
+  }
+}
+
+// The whole log of the scripted run, line by line.
+std::vector<std::string> logLines() {
+  std::vector<std::string> lines;
+  std::stringstream text(logText(shop()));
+  for (std::string line; std::getline(text, line);) lines.push_back(line + "\n");
+  return lines;
+}
+
+std::string joined(std::vector<std::string> lines, std::size_t index, const std::string& with) {
+  if (index < lines.size()) lines[index] = with;
+  std::string text;
+  for (const std::string& line : lines) text += line;
+  return text;
+}
+
+const std::vector<std::string> kLog = logLines();
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFault, Logs,
+    testing::Values(
+        BadLog{"empty", "", "x.jsonl:1: empty"},
+        BadLog{"garbage", "\x01garbage\n", "x.jsonl:1: not JSON"},
+        BadLog{"another JSON file", "{\"traceEvents\": []}\n",
+               "x.jsonl:1: not a barbershop-trace event log"},
+        BadLog{"bad JSON inside", joined(kLog, 2, "{\"us\": 1,\n"), "x.jsonl:3: not JSON"},
+        BadLog{"a time as text",
+               joined(kLog, 1,
+                      "{\"us\":\"0\",\"actor\":\"barber\",\"kind\":\"barber-woken-up\","
+                      "\"customer\":\"\",\"text\":\"\\n[[Barber woken up]]\\n\"}\n"),
+               "x.jsonl:2: \"us\" must be a whole number"},
+        BadLog{"no text",
+               joined(kLog, 2,
+                      "{\"us\":0,\"actor\":\"barber\",\"kind\":\"torn\","
+                      "\"customer\":\"\"}\n"),
+               "x.jsonl:3: no \"text\" field"},
+        BadLog{"text of another kind",
+               joined(kLog, 1,
+                      "{\"us\":0,\"actor\":\"customer\",\"kind\":\"waiting\","
+                      "\"customer\":\"A\",\"text\":\"" +
+                          std::string("\\n<<Customer A: see Barber sleeping>>\\n") + "\"}\n"),
+               "x.jsonl:2: \"text\" is a see-sleeping line, not waiting"},
+        BadLog{"an end line that miscounts",
+               joined(kLog, kLog.size() - 1, "{\"end\":\"closed\",\"end_us\":1,\"events\":2}\n"),
+               "x.jsonl:" + std::to_string(kLog.size()) + ": the end line counts 2 events"},
+        BadLog{"a line after the end", joined(kLog, kLog.size(), "") + kLog[1],
+               "x.jsonl:" + std::to_string(kLog.size() + 1) + ": a line after the end line"},
+        BadLog{"the last line cut short", joined(kLog, kLog.size() - 1, kLog.back().substr(0, 9)),
+               ""},
+        BadLog{"no end line", joined(kLog, kLog.size() - 1, ""), ""}),
+    [](const testing::TestParamInfo<BadLog>& param) {
+      std::string name = param.param.what;
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
+
+}  // namespace
