@@ -73,34 +73,44 @@ TraceOptions parseOptions(int argc, char** argv) {
   bool once = false;
 
   auto addRosterOptions = [&](CLI::App* where) {
-    auto* file = where->add_option("--roster", rosterFile, "Type the customers of this CSV file");
+    auto* file = where->add_option("--roster", rosterFile, "Type the customers of this CSV file")
+                     ->type_name("FILE");
     auto* named =
-        where->add_option("--scenario", scenario, "Type a built-in roster; 'list' shows them");
+        where->add_option("--scenario", scenario, "Type a built-in roster; 'list' shows them")
+            ->type_name("NAME");
     auto* drawn = where->add_option("--random", random, "Type N random customers (1 to 10)")
+                      ->type_name("N")
                       ->check(CLI::Range(1, 10));
-    where->add_option("--seed", seed, "The seed of --random: the same seed, the same roster");
+    where->add_option("--seed", seed, "The seed of --random: the same seed, the same roster")
+        ->type_name("S");
     file->excludes(named)->excludes(drawn);
     named->excludes(drawn);
     where->add_option("--slow", slow, "Multiply every delay and cutting time by K (1 to 100)")
+        ->type_name("K")
         ->check(CLI::Range(1, kMaxSlow));
   };
   addRosterOptions(&app);
   app.add_option("--program", program,
                  "The barbershop to run (default: the one beside this, "
-                 "else on PATH)");
+                 "else on PATH)")
+      ->type_name("PATH");
   app.add_flag("--run", once, "Run the roster once, print its summary and end");
   app.add_option("--runs", runs, "Run the roster N times and add an aggregate")
+      ->type_name("N")
       ->check(CLI::Range(1, 100000));
   app.add_flag("-q,--quiet", options.session.quiet,
                "Keep the program's own output off the screen; print the summaries");
   app.add_option("--color", colour,
                  "Colour the summary: auto (on a terminal without NO_COLOR), "
                  "always or never")
+      ->type_name("WHEN")
       ->check(CLI::IsMember({"auto", "always", "never"}));
   app.add_option("--width", width, "Columns for the summary (default: the terminal's)")
+      ->type_name("COLUMNS")
       ->check(CLI::Range(40, 1000));
   app.add_option("--export-json", options.exportJson,
-                 "Write every run's measurements and verdict to this JSON file");
+                 "Write every run's measurements and verdict to this JSON file")
+      ->type_name("FILE");
 
   app.add_option("--report", options.reportDir,
                  "Write each run's page, Chrome trace and event log into DIR (made if missing)")
