@@ -107,6 +107,8 @@ class Loop {
         } else {
           child_.closeOutput(child_.output());
           if (phase_ == Phase::kRunning) finishRun(RunEnd::kDied, now);
+          // It ended while listing its customers: what it printed is still its own.
+          if (phase_ == Phase::kShowing) show(hidden_);
         }
       }
       if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
