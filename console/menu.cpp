@@ -15,24 +15,6 @@
 
 namespace {
 
-const char* const kEntries[] = {
-    "Add new customer",
-    "Delete a customer",
-    "Delete all customers",
-    "Create random customers",
-    "Show customers",
-    "Run",
-    "Exit",
-};
-constexpr unsigned kChoices = sizeof kEntries / sizeof kEntries[0];
-constexpr unsigned kExit = 7;
-
-void printMenu() {
-  fputs(kMenuTitle, stdout);
-  for (unsigned i = 0; i < kChoices; ++i) printf(kMenuEntry, static_cast<int>(i + 1), kEntries[i]);
-  fputs(kChoicePrompt, stdout);
-}
-
 // Asks `prompt` until a number is typed; the rest of a line that is not one is discarded.
 // False when the input ends first.
 template <typename Number>
@@ -59,8 +41,7 @@ bool addCustomer(FILE* in) {
   if (!ask(in, kDelayPrompt, &delay, readInt)) return false;
   customer->setDelay(delay);
   int cuttingTime = 0;
-  if (!ask(in, kCuttingTimePrompt, &cuttingTime, readInt))
-    return false;
+  if (!ask(in, kCuttingTimePrompt, &cuttingTime, readInt)) return false;
   customer->setCuttingTime(cuttingTime);
   gCustomers.push_back(customer.release());
   return true;
@@ -77,44 +58,67 @@ bool deleteCustomer(FILE* in) {
   return true;
 }
 
-void deleteAll() {
-  for (Customer* customer : gCustomers) delete customer;
-  gCustomers.clear();
+bool deleteAll(FILE*) {
+  deleteAllCustomers();
   fputs(kDeletedAll, stdout);
+  return true;
 }
 
-void showCustomers() {
+bool createRandom(FILE*) {
+  randomCustomers();
+  return true;
+}
+
+bool showCustomers(FILE*) {
   fputs(kListTitle, stdout);
   for (std::size_t i = 0; i < gCustomers.size(); ++i) {
     fputs(kListRule, stdout);
     printf(kListNumber, static_cast<int>(i));
     gCustomers[i]->display();
   }
+  return true;
 }
 
-// Carries out one choice; false when the dialogue is over.
-bool carryOut(unsigned choice, FILE* in) {
-  switch (choice) {
-    case 1:
-      return addCustomer(in);
-    case 2:
-      return deleteCustomer(in);
-    case 3:
-      deleteAll();
-      return true;
-    case 4:
-      randomCustomers();
-      return true;
-    case 5:
-      showCustomers();
-      return true;
-    case 6:
-      run();
-      return true;
-    default:
-      fputs(kInvalidChoice, stdout);
-      return true;
+bool runAll(FILE*) {
+  run();
+  return true;
+}
+
+// Exit comes only between runs, when no customer thread exists and the barber is in bed or on
+// his way there; menu() then ends the process under him without joining anything or freeing
+// the roster.
+bool endDialogue(FILE*) { return false; }
+
+// One line of the menu: its number, its text and what choosing it does. An action returns
+// false when the dialogue is over.
+struct MenuEntry {
+  int number;
+  const char* text;
+  bool (*action)(FILE* in);
+};
+
+const MenuEntry kMenu[] = {
+    {kChoiceAdd, "Add new customer", addCustomer},
+    {kChoiceDelete, "Delete a customer", deleteCustomer},
+    {kChoiceDeleteAll, "Delete all customers", deleteAll},
+    {kChoiceRandom, "Create random customers", createRandom},
+    {kChoiceShow, "Show customers", showCustomers},
+    {kChoiceRun, "Run", runAll},
+    {kChoiceExit, "Exit", endDialogue},
+};
+
+void printMenu() {
+  fputs(kMenuTitle, stdout);
+  for (const MenuEntry& entry : kMenu) printf(kMenuEntry, entry.number, entry.text);
+  fputs(kChoicePrompt, stdout);
+}
+
+// The entry numbered `choice`; null for any other number.
+const MenuEntry* entryFor(int choice) {
+  for (const MenuEntry& entry : kMenu) {
+    if (entry.number == choice) return &entry;
   }
+  return nullptr;
 }
 
 }  // namespace
@@ -122,23 +126,26 @@ bool carryOut(unsigned choice, FILE* in) {
 void menuLoop(FILE* in) {
   for (;;) {
     printMenu();
+    // Nothing more would reach the user: end here, and the end reports the failed write.
+    if (ferror(stdout)) return;
     int choice = 0;
     InputResult result = readInt(in, &choice);
     if (result == InputResult::kEnd) return;
     if (result == InputResult::kNotNumber) {
       discardLine(in);
-      choice = 0;  // answered like any choice out of range
+      choice = 0;  // answered like any number out of range
     }
-    if (static_cast<unsigned>(choice) == kExit) return;
-    if (!carryOut(static_cast<unsigned>(choice), in)) return;
+    const MenuEntry* entry = entryFor(choice);
+    if (entry == nullptr) {
+      fputs(kInvalidChoice, stdout);
+    } else if (!entry->action(in)) {
+      return;
+    }
   }
 }
 
 void* menu(void*) {
   menuLoop(stdin);
-  // Exit comes only between runs, when no customer thread exists and the barber is in bed or
-  // on his way there; the process can end under him without joining anything or freeing the
-  // roster.
   endProcess(0);
 }
 

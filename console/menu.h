@@ -4,10 +4,9 @@
 // Runs on the console thread, the only thread that touches the roster; writes directly to
 // standard output.
 
-#include <cstddef>
 #include <cstdio>
 
-constexpr std::size_t MAX_CUSTOMERS = 10;
+#include "console/roster.h"  // the bound of Add, for the menu's users
 
 // Body of the console thread: the dialogue on standard input. Ends the process with status 0
 // on Exit or when the input ends; never returns.

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <random>
 
-#include "console/menu.h"
+#include "console/roster.h"
 #include "console/texts.h"
 #include "core/customer.h"
 #include "core/shop.h"
@@ -27,8 +27,7 @@ void randomCustomers() {
   std::uniform_int_distribution<int> delays(0, 10000);
   std::uniform_int_distribution<int> cuttingTimes(500, 2000);
 
-  for (Customer* customer : gCustomers) delete customer;
-  gCustomers.clear();
+  deleteAllCustomers();
   for (int i = 0; i < static_cast<int>(MAX_CUSTOMERS); ++i) {
     char id[ID_SIZE];
     snprintf(id, sizeof id, "%d", i);

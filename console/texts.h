@@ -27,6 +27,9 @@ constexpr char kListNumber[] = "Customer %d:\n";
 
 // The menu's choices, by number.
 constexpr int kChoiceAdd = 1;
+constexpr int kChoiceDelete = 2;
+constexpr int kChoiceDeleteAll = 3;
+constexpr int kChoiceRandom = 4;
 constexpr int kChoiceShow = 5;
 constexpr int kChoiceRun = 6;
 constexpr int kChoiceExit = 7;

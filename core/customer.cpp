@@ -2,7 +2,6 @@
 
 #include "core/customer.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -10,17 +9,15 @@
 #include "core/sync.h"
 
 Customer::Customer(const char* id) : fId{} {
-  if (sem_init(&fHandle, 0, 0) != 0) fatal("semaphore initilization", errno);
+  initSemaphore(&fHandle, 0, "semaphore initilization");
   setId(id);
 }
 
-Customer::~Customer() { (void)sem_destroy(&fHandle); }
+Customer::~Customer() { destroySemaphore(&fHandle); }
 
 int Customer::WaitForCuttingFinishing() {
   concurrentPrintf(kWaiting, fId);
-  while (sem_wait(&fHandle) != 0) {
-    if (errno != EINTR) fatal("semaphore waiting", errno);
-  }
+  waitOrEnd(&fHandle);
   return 0;
 }
 

@@ -2,7 +2,6 @@
 // The main thread only waits afterwards; the console's Exit ends the process.
 
 #include <pthread.h>
-#include <semaphore.h>
 
 #include <cstdio>
 
@@ -19,11 +18,11 @@ int main() {
 
   pthread_t barber;
   createThread(&barber, Barber::Run, nullptr);
-  (void)sem_wait(&Barber::fgHReady);
+  plainWait(&Barber::fgHReady);
   pthread_t console;
   createThread(&console, menu, nullptr);
 
-  (void)pthread_join(barber, nullptr);
-  (void)pthread_join(console, nullptr);
+  joinThread(barber);
+  joinThread(console);
   return 0;
 }

@@ -1,14 +1,13 @@
-// The shop's shared state and its one-time set-up. Everything here is created before main runs
-// and is never destroyed: the threads that use it run until the process ends.
+// The shop's shared state, its one-time set-up and the roster's teardown. The state is created
+// before main runs and is never destroyed: the threads that use it run until the process ends.
 
 #include "core/shop.h"
 
-#include <pthread.h>
 #include <sys/prctl.h>
 
-#include <cerrno>
 #include <cstdio>
 
+#include "core/customer.h"
 #include "core/sync.h"
 
 std::list<Customer*> WaitQueue::fgHairQueue;
@@ -38,18 +37,10 @@ const char gIntro[] =
     "Let's see how the sleeping barber problem is simulated.\n"
     "-------------------------------------------------";
 
-namespace {
-
-void initMutex(pthread_mutex_t* mutex) {
-  int rc = pthread_mutex_init(mutex, nullptr);
-  if (rc != 0) fatal("mutex initilization", rc);
+void deleteAllCustomers() {
+  for (Customer* customer : gCustomers) delete customer;
+  gCustomers.clear();
 }
-
-void initSemaphore(sem_t* semaphore, unsigned value, const char* label) {
-  if (sem_init(semaphore, 0, value) != 0) fatal(label, errno);
-}
-
-}  // namespace
 
 void init() {
   // Every release through mutexUnlock and post through semPost sleeps 1 microsecond, but Linux
@@ -61,12 +52,7 @@ void init() {
   // keeps only four stacks for reuse and maps and unmaps the others on every run, which made
   // starting a run's customers about twice as slow and delayed their arrivals. Threads started
   // from here on reserve 1 MiB, so every customer of a run reuses a kept stack.
-  pthread_attr_t attributes;
-  if (pthread_attr_init(&attributes) == 0) {
-    (void)pthread_attr_setstacksize(&attributes, 1024 * 1024);
-    (void)pthread_setattr_default_np(&attributes);
-    (void)pthread_attr_destroy(&attributes);
-  }
+  setDefaultStackSize(1024 * 1024);
   setvbuf(stdout, nullptr, _IONBF, 0);
   setvbuf(stdin, nullptr, _IONBF, 0);
   initMutex(&WaitQueue::fgLock);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/menu.h"
+#include "console/roster.h"
 #include "core/customer.h"
 #include "core/shop.h"
 #include "sim/simulation.h"
@@ -57,7 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   menuLoop(in);
   fclose(in);
   checkRoster();
-  for (Customer* customer : gCustomers) delete customer;
-  gCustomers.clear();
+  deleteAllCustomers();
   return 0;
 }

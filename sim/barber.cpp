@@ -1,7 +1,6 @@
 // The barber thread: cut the customer who woke him, serve the wait queue front to back until it
 // is empty, go to bed, repeat. He prints only while holding no lock.
 
-#include <cerrno>
 #include <string>
 
 #include "core/customer.h"
@@ -16,9 +15,10 @@ void cut(Customer* customer) {
   sleepMillis(customer->getCuttingTime());
   concurrentPrintf(kFinishCutting, customer->GetId());
   std::string id(customer->GetId());
-  (void)pthread_mutex_lock(&Barber::fgFinishedLock);
-  Barber::fgFinished.push_back(std::move(id));
-  (void)pthread_mutex_unlock(&Barber::fgFinishedLock);
+  {
+    MutexGuard guard(&Barber::fgFinishedLock);
+    Barber::fgFinished.push_back(std::move(id));
+  }
   // The customer is already on the finished list when it wakes, so its next state block
   // shows it there. After this post the barber never reads the customer again.
   (void)semPost(customer->GetHandle());
@@ -29,39 +29,33 @@ void cut(Customer* customer) {
 // holding the queue lock, so no customer can sit down between his last look and his bed.
 void serveQueue() {
   for (;;) {
-    int rc = timedLock(&WaitQueue::fgLock, TIMEOUT_INFINITE);
-    if (rc != 0 && rc != ETIMEDOUT) fatal("mutex waiting", rc);
-    const bool held = rc == 0;
-    if (held && !WaitQueue::fgHairQueue.empty()) {
-      Customer* next = WaitQueue::fgHairQueue.front();
-      WaitQueue::fgHairQueue.pop_front();
-      mutexUnlock(&WaitQueue::fgLock);
-      Barber::fgCustomerToCut.store(next);
-      cut(next);
-      continue;
+    // A time-out says nothing about the queue: he tries again rather than go to bed unsure.
+    while (!lockOrEnd(&WaitQueue::fgLock, TIMEOUT_INFINITE)) {
     }
-    // Nobody to serve (a time-out counts as an empty queue). The slot is cleared before the
-    // flag is set: from then on a waking customer may fill it.
-    Barber::fgCustomerToCut.store(nullptr);
-    Barber::fgSleeping.store(true);
-    if (held) mutexUnlock(&WaitQueue::fgLock);
-    return;
+    if (WaitQueue::fgHairQueue.empty()) break;
+    Customer* next = WaitQueue::fgHairQueue.front();
+    WaitQueue::fgHairQueue.pop_front();
+    mutexUnlock(&WaitQueue::fgLock);
+    Barber::fgCustomerToCut.store(next);
+    cut(next);
   }
+  // The slot is cleared before the flag is set: from then on a waking customer may fill it.
+  Barber::fgCustomerToCut.store(nullptr);
+  Barber::fgSleeping.store(true);
+  mutexUnlock(&WaitQueue::fgLock);
 }
 
 }  // namespace
 
 void* Barber::Run(void*) {
-  (void)sem_post(&fgHReady);
+  plainPost(&fgHReady);
   for (;;) {
     // Filled by the customer who woke him, who wrote it before posting the bed.
     Customer* waker = fgCustomerToCut.load();
     if (waker != nullptr) cut(waker);
     serveQueue();
     concurrentPrintf(kBarberToBed);
-    while (sem_wait(&fgHBed) != 0) {
-      if (errno != EINTR) fatal("semaphore waiting", errno);
-    }
+    waitOrEnd(&fgHBed);
     concurrentPrintf(kBarberWokenUp);
   }
 }

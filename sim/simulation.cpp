@@ -2,30 +2,29 @@
 
 #include "sim/simulation.h"
 
-#include <pthread.h>
-
 #include "core/customer.h"
 #include "core/narration.h"
 #include "core/shop.h"
 #include "core/sync.h"
+#include "sim/customer_visit.h"
 
 void run() {
   // Every thread starts before any is joined, so all delays count from nearly one moment.
   for (Customer* customer : gCustomers) {
     createThread(customer->getHThread(), RunCustomer, customer);
   }
-  for (Customer* customer : gCustomers) (void)pthread_join(*customer->getHThread(), nullptr);
+  for (Customer* customer : gCustomers) joinThread(*customer->getHThread());
 
   // Every customer has left, but the barber may not yet have emptied the chair of the last one
   // he cut. Empty it here, before that customer is destroyed, so that no state block of the
   // next run reads it. Nobody can fill the chair now: only a customer wakes the barber.
   Barber::fgCustomerToCut.store(nullptr);
-  for (Customer* customer : gCustomers) delete customer;
-  gCustomers.clear();
+  deleteAllCustomers();
   // The customer threads that filled it have all been joined.
   gGoAway.clear();
-  (void)pthread_mutex_lock(&Barber::fgFinishedLock);
-  Barber::fgFinished.clear();
-  (void)pthread_mutex_unlock(&Barber::fgFinishedLock);
+  {
+    MutexGuard guard(&Barber::fgFinishedLock);
+    Barber::fgFinished.clear();
+  }
   concurrentPrintf(kClosing);
 }

@@ -2,14 +2,12 @@
 
 #include "sim/state_display.h"
 
-#include <pthread.h>
-#include <semaphore.h>
-
 #include <cstdio>
 
 #include "core/customer.h"
 #include "core/narration.h"
 #include "core/shop.h"
+#include "core/sync.h"
 
 namespace {
 
@@ -31,36 +29,36 @@ std::string assembleState() {
   }
   block += '\n';
 
-  (void)pthread_mutex_lock(&WaitQueue::fgLock);
-  block += kWaitLabel;
-  for (Customer* waiting : WaitQueue::fgHairQueue) appendEntry(block, '[', waiting->GetId(), ']');
-  block += '\n';
-  (void)pthread_mutex_unlock(&WaitQueue::fgLock);
-
-  (void)pthread_mutex_lock(&Barber::fgFinishedLock);
-  if (!Barber::fgFinished.empty()) {
-    block += kFinishedLabel;
-    for (const std::string& id : Barber::fgFinished) appendEntry(block, '[', id.c_str(), ']');
+  {
+    MutexGuard guard(&WaitQueue::fgLock);
+    block += kWaitLabel;
+    for (Customer* waiting : WaitQueue::fgHairQueue) appendEntry(block, '[', waiting->GetId(), ']');
     block += '\n';
   }
-  (void)pthread_mutex_unlock(&Barber::fgFinishedLock);
-
-  (void)pthread_mutex_lock(&gGoAwayLock);
-  if (!gGoAway.empty()) {
-    block += kGoneLabel;
-    for (Customer* gone : gGoAway) appendEntry(block, '[', gone->GetId(), ']');
-    block += '\n';
+  {
+    MutexGuard guard(&Barber::fgFinishedLock);
+    if (!Barber::fgFinished.empty()) {
+      block += kFinishedLabel;
+      for (const std::string& id : Barber::fgFinished) appendEntry(block, '[', id.c_str(), ']');
+      block += '\n';
+    }
   }
-  (void)pthread_mutex_unlock(&gGoAwayLock);
+  {
+    MutexGuard guard(&gGoAwayLock);
+    if (!gGoAway.empty()) {
+      block += kGoneLabel;
+      for (Customer* gone : gGoAway) appendEntry(block, '[', gone->GetId(), ']');
+      block += '\n';
+    }
+  }
 
   block += kBlockRule;
   return block;
 }
 
 void concurrentDisplayState() {
-  (void)sem_wait(&gHCout);
+  SemaphoreGuard console(&gHCout);
   const std::string block = assembleState();
   // Written as it stands, not as a format: a '%' in an ID prints as itself.
   (void)fwrite(block.data(), 1, block.size(), stdout);
-  (void)sem_post(&gHCout);
 }

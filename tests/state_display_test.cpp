@@ -24,8 +24,8 @@ struct BlockCase {
 class StateBlock : public testing::TestWithParam<BlockCase> {
  protected:
   Customer* person(const std::string& id) {
-    people_.push_back(std::make_unique<Customer>(id.c_str()));
-    return people_.back().get();
+    fPeople.push_back(std::make_unique<Customer>(id.c_str()));
+    return fPeople.back().get();
   }
   void TearDown() override {
     Barber::fgCustomerToCut = nullptr;
@@ -33,7 +33,7 @@ class StateBlock : public testing::TestWithParam<BlockCase> {
     Barber::fgFinished.clear();
     gGoAway.clear();
   }
-  std::vector<std::unique_ptr<Customer>> people_;
+  std::vector<std::unique_ptr<Customer>> fPeople;
 };
 
 TEST_P(StateBlock, ShowsTheShop) {
