@@ -1,23 +1,36 @@
-# Convenience front end over CMake. `make run` builds and starts the program; `make test`
-# builds it and runs every test. WERROR=ON turns compiler warnings into errors. `make package`
-# builds the Debian package in PACKAGE_BUILD, with Debian's hardening flags. `make bench`
-# builds the program in BUILD and measures its timing fidelity, overhead and footprint (bench/).
+# Convenience front end over CMake. `make run` builds the program alone and starts it; `make
+# test` builds everything (the program, barbershop-trace and the tests) and runs every test.
+# Builds are quiet: the compiler's output is shown only when a build fails. WERROR=ON turns
+# compiler warnings into errors. `make package` builds the Debian package in PACKAGE_BUILD, with
+# Debian's hardening flags. `make bench` builds the program in BUILD and measures its timing
+# fidelity, overhead and footprint (bench/).
 
 BUILD ?= build
 PACKAGE_BUILD ?= build-package
 WERROR ?= OFF
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
+# $(call quietly,DIR,CMAKE-BUILD-ARGUMENTS): builds in DIR, keeping the output in DIR/build.log
+# and showing it only when the build fails.
+quietly = cmake --build $(1) -j $(JOBS) $(2) >$(1)/build.log 2>&1 || \
+  { cat $(1)/build.log; echo "make: the build failed; its output is in $(1)/build.log" >&2; exit 1; }
+
 .PHONY: all build run test package bench clean
 
 all: build
 
+# Everything, as `make test` builds it.
 build:
 	@scripts/deps.sh
-	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) -DBARBERSHOP_TESTS=ON \
+	  -DBARBERSHOP_TRACE=ON >/dev/null
+	@$(call quietly,$(BUILD))
 
-run: build
+# Only the program: no GoogleTest and none of barbershop-trace's libraries are needed.
+run:
+	@scripts/deps.sh --run
+	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) >/dev/null
+	@$(call quietly,$(BUILD),--target barbershop)
 	@./$(BUILD)/barbershop
 
 test: build
@@ -36,9 +49,9 @@ package:
 
 bench:
 	@scripts/deps.sh
-	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target barbershop
-	@python3 bench/bench.py $(BUILD)/barbershop $(BUILD)/bench
+	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) -DBARBERSHOP_TRACE=ON >/dev/null
+	@$(call quietly,$(BUILD),--target barbershop barbershop-trace)
+	@python3 bench/bench.py $(BUILD)/barbershop $(BUILD)/bench --trace $(BUILD)/barbershop-trace
 
 clean:
 	rm -rf $(BUILD)

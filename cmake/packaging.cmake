@@ -4,13 +4,11 @@
 include(GNUInstallDirs)
 set(BARBERSHOP_VERSION 0.1.0)
 set(BARBERSHOP_MAINTAINER "barbershop maintainers <maintainers@users.noreply.c-seed-198dc459.example>")
-file(WRITE ${CMAKE_BINARY_DIR}/doc/copyright [=[
-barbershop: the sleeping-barber problem acted out with real threads.
-
-Copyright (C) 2026 the barbershop developers.
-
-No licence terms have been published for barbershop yet.
-]=])
+# The copyright file carries the licence as LICENSE at the root states it.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+file(WRITE ${CMAKE_BINARY_DIR}/doc/copyright
+     "barbershop: the sleeping-barber problem acted out with real threads.\n\n"
+     "License: MIT\n\n${licence}")
 string(CONFIGURE [=[
 barbershop (@BARBERSHOP_VERSION@) unstable; urgency=medium
 
