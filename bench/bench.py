@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """How faithfully and how cheaply the built barbershop acts out a schedule, measured through its
-console like a user sees it. Prints a table, and writes it with the data behind it and a
-picture of one roster's ideal against measured event times to the output folder.
+console like a user sees it, alone and through barbershop-trace. Prints a table, and writes it
+with the data behind it and a picture of one roster's ideal against measured event times to the
+output folder. The exact schedule of each roster comes from barbershop-trace.
 
-Usage: bench.py [BINARY [OUTPUT_DIR]]   (defaults: build/barbershop and build/bench)"""
+Usage: bench.py [BINARY [OUTPUT_DIR]] [--trace COMPANION]
+  (defaults: build/barbershop, build/bench, and barbershop-trace beside BINARY)"""
+import argparse
+import functools
 import json
 import os
 import platform
@@ -23,6 +27,12 @@ MS = 1e6  # nanoseconds in a millisecond
 ZERO = [(f"z{i}", 0, 0) for i in range(10)]
 SEEDS = range(1, 9)
 GONE = ("see WaitQueue full, go away", "failed to get a chair, go away")
+SUMMARY_END = "\u256f\n".encode().decode("latin-1")  # the summary box's last corner, as read
+SUMMARY_ZERO_RUNS = 20
+
+
+def flat(lists):
+    return [x for one in lists for x in one]
 
 
 def median(values):
@@ -87,30 +97,40 @@ def play(shop, roster, ideal):
             barber.append((what, rest[0], ms))
     measured = {"start": starts, "finish": finishes}
     events = []
-    for at, kind, cid in ideal.events():
+    for at, kind, cid in schedule.events(ideal):
         got = closing if kind == "closing" else measured[kind].get(cid)
         if got is not None:
             events.append({"kind": kind, "cid": cid, "ideal": at, "measured": got})
-    outcomes_match = all((cid in finishes and cid not in gone) == o.cut
-                         for cid, o in ideal.outcomes.items())
+    outcomes_match = all((c["id"] in finishes and c["id"] not in gone) == schedule.is_cut(c)
+                         for c in ideal["customers"])
     handovers = [b[2] - a[2] for a, b in zip(barber, barber[1:])
                  if a[0] == "finish" and b[0] == "start" and b[1] in seated]
     return {
         "events": events,
-        "outcomes_match": outcomes_match and len(events) == len(ideal.events()),
+        "outcomes_match": outcomes_match and len(events) == len(schedule.events(ideal)),
         "overruns": [finishes[c] - starts[c] - cutting[c] for c in finishes if c in starts],
         "handovers": handovers,
         "arrivals": {c: (delay[c], first[c]) for c in first},
     }
 
 
-def fidelity(binary, seeds=SEEDS):
+def summary_ms(shop, closing):
+    """barbershop-trace's summary: from the closing line it passes on (output offset `closing`,
+    just after it) to the summary's last line. None when both came in one read."""
+    end = shop.out.find(SUMMARY_END, closing)
+    if end < 0:
+        raise RuntimeError(f"no summary after the closing line: {shop.out[closing:][:300]!r}")
+    gap = (shop.stamp(end + len(SUMMARY_END)) - shop.stamp(closing)) / MS
+    return gap if gap > 0 else None
+
+
+def fidelity(binary, schedules, seeds=SEEDS):
     shop, played = Shop(binary), []
+    drawn = [(seed, *schedule.seeded_roster(seed, schedules)) for seed in seeds]
     shop.settle()
     shop.watch = True  # the drift is made of sub-millisecond gaps between lines
     try:
-        for seed in seeds:
-            roster, ideal = schedule.seeded_roster(seed)
+        for seed, roster, ideal in drawn:
             played.append({"seed": seed, "roster": roster, **play(shop, roster, ideal)})
     finally:
         shop.watch = False
@@ -131,6 +151,86 @@ def fidelity(binary, seeds=SEEDS):
         "arrival_ms": median([seen - delay for p in played
                               for delay, seen in p["arrivals"].values()]),
         "played": played,
+    }
+
+
+def companion(binary, trace, schedules, out_dir, seeds=SEEDS):
+    """The fidelity rosters played on the program alone and through barbershop-trace, roster by
+    roster (which goes first alternates), so that both are measured in the same minutes. Each
+    side is one process playing every roster; the companion measures its runs itself, the
+    program alone is measured here, and both are read by a reader that sleeps until output
+    comes, as the companion reads the program: a reader that spins takes a processor from what
+    it reads (see docs/benchmarks.md). The companion's own cost is measured on the way: its CPU
+    at the menu before the runs and after them, and how long its summary takes."""
+    drawn = [(seed, *schedule.seeded_roster(seed, schedules)) for seed in seeds]
+    export = os.path.join(out_dir, "trace-runs.json")
+    alone = Shop(binary)
+    traced = Shop([trace, "--program", binary, "--export-json", export,
+                   "--width", "80", "--color", "never"])
+    alone.settle()
+    traced.settle()
+    before = traced.cpu_ticks()
+    time.sleep(5)
+    menu_ticks = traced.cpu_ticks() - before
+    played = []
+    for i, (seed, roster, ideal) in enumerate(drawn):
+        for shop in ((alone, traced) if i % 2 == 0 else (traced, alone)):
+            if shop is alone:
+                played.append(play(alone, roster, ideal))
+            else:
+                traced.run(roster)
+            shop.forget()
+    # The summary takes a fraction of a millisecond: these stamps come from a spinning reader,
+    # at idle priority, started after both processes. Only root may come back from idle
+    # priority, and the programs started later (the fidelity step) would inherit it: others
+    # read these with the sleeping reader, a few hundredths of a millisecond less exact.
+    summaries = []
+    traced.watch = os.geteuid() == 0
+    try:
+        for _ in range(SUMMARY_ZERO_RUNS):
+            _, _, closing = traced.run(ZERO)
+            summaries.append(summary_ms(traced, closing))
+            traced.forget()
+    finally:
+        traced.watch = False
+    before = traced.cpu_ticks()
+    time.sleep(5)
+    after_run_ticks = traced.cpu_ticks() - before
+    alone.close()
+    status = traced.close(allowed=(0, 1))  # 1: a run broke a rule; the export says which
+    with open(export) as f:
+        runs = json.load(f)["runs"]
+    traced_runs = runs[:len(seeds)]  # the zero-time runs follow the seeded rosters
+    alone_devs = [[abs(e["measured"] - e["ideal"]) for e in p["events"]] for p in played]
+    traced_devs = [[abs(d["measured_ms"] - d["exact_ms"]) for d in r["deviations"]]
+                   for r in traced_runs]
+    alone_mean = statistics.mean(flat(alone_devs))
+    traced_mean = statistics.mean(flat(traced_devs))
+    timed = [x for x in summaries if x is not None]
+    return {
+        "trace_alone_mean_dev_ms": alone_mean,
+        "trace_alone_worst_dev_ms": max(flat(alone_devs)),
+        "trace_mean_dev_ms": traced_mean,
+        "trace_worst_dev_ms": max(flat(traced_devs)),
+        "trace_more_pct": 100 * (traced_mean / alone_mean - 1),
+        # Per roster, the mean deviation through the companion less the one alone: the spread.
+        "trace_roster_diffs_ms": [statistics.mean(t) - statistics.mean(a)
+                                  for a, t in zip(alone_devs, traced_devs)],
+        "trace_deviations": f"{len(flat(traced_devs))} through barbershop-trace, "
+                            f"{len(flat(alone_devs))} alone",
+        "trace_outcomes_match": all(p["outcomes_match"] for p in played),
+        "trace_rules_held": f"{sum(r['verdict']['holds'] for r in traced_runs)} of "
+                            f"{len(traced_runs)}",
+        "trace_zero_rules_held": f"{sum(r['verdict']['holds'] for r in runs[len(seeds):])} of "
+                                 f"{len(runs) - len(seeds)}",
+        "trace_exit_status": status,
+        "trace_summary_median_ms": median(timed or [float("nan")]),
+        "trace_summary_worst_ms": max(timed or [float("nan")]),
+        "trace_summaries_in_one_read": len(summaries) - len(timed),
+        "trace_summary_ms": summaries,  # None: read in one piece with the closing line
+        "trace_idle_menu_ticks": menu_ticks,
+        "trace_idle_after_run_ticks": after_run_ticks,
+        "schedules_asked": schedules.asked,
     }
 
 
@@ -204,6 +304,7 @@ def table(r):
         return f"| {name} | {target} | {value} | {met} |"
 
     slack = r["timer_slack_ns"]
+    diffs = r["trace_roster_diffs_ms"]
     return "\n".join([
         "| measure | target | measured | met |",
         "|---|---|---|---|",
@@ -215,6 +316,15 @@ def table(r):
         row(f"worst deviation from the schedule ({r['rosters']} rosters of 10)", "≤ 5 ms",
             f"{r['worst_dev_ms']:.2f} ms", r["worst_dev_ms"] <= 5),
         row("mean deviation from the schedule", "", f"{r['mean_dev_ms']:.2f} ms"),
+        row("mean deviation through barbershop-trace, as it measures it, against the "
+            "program alone in the same minutes (same rosters, both read by a sleeping reader)",
+            "≤ 10 % more", f"{r['trace_mean_dev_ms']:.2f} ms against "
+            f"{r['trace_alone_mean_dev_ms']:.2f} ms: {r['trace_more_pct']:+.0f} %",
+            r["trace_more_pct"] <= 10),
+        row("the same per roster, through less alone (median; lowest, highest)", "",
+            f"{median(diffs):+.2f} ms; {min(diffs):+.2f}, {max(diffs):+.2f} ms"),
+        row("worst deviation through barbershop-trace, and alone in the same minutes", "",
+            f"{r['trace_worst_dev_ms']:.2f} ms, {r['trace_alone_worst_dev_ms']:.2f} ms"),
         row("for reference: the machine's own lateness waking from a 10-ms sleep, "
             "99th percentile and worst of 500", "",
             f"{r['jitter_p99_ms']:.2f} ms, {r['jitter_worst_ms']:.2f} ms"),
@@ -231,6 +341,15 @@ def table(r):
             r["idle_menu_ticks"] == 0),
         row("CPU over 5 s after a run", "0 ticks", f"{r['idle_after_run_ticks']} ticks",
             r["idle_after_run_ticks"] == 0),
+        row("barbershop-trace's summary of a run of 10 zero-time customers, from the closing "
+            f"line to the summary's last line (median; worst of {SUMMARY_ZERO_RUNS} runs, "
+            f"{r['trace_summaries_in_one_read']} of them read in one piece)", "< 20 ms",
+            f"{r['trace_summary_median_ms']:.2f} ms; {r['trace_summary_worst_ms']:.2f} ms",
+            r["trace_summary_worst_ms"] < 20),
+        row("CPU of barbershop-trace over 5 s at the menu", "0 ticks",
+            f"{r['trace_idle_menu_ticks']} ticks", r["trace_idle_menu_ticks"] == 0),
+        row("CPU of barbershop-trace over 5 s after a run", "0 ticks",
+            f"{r['trace_idle_after_run_ticks']} ticks", r["trace_idle_after_run_ticks"] == 0),
         row("resident set at the menu (median of 20)", "≤ 4 MiB",
             f"{r['rss_menu_kib'] / 1024:.2f} MiB", r["rss_menu_kib"] <= 4096),
         row("resident set growth over 1,000 zero-time runs", "≤ 64 KiB",
@@ -272,17 +391,32 @@ def picture(played, out_dir):
 
 
 def main():
-    binary = sys.argv[1] if len(sys.argv) > 1 else "build/barbershop"
-    out_dir = sys.argv[2] if len(sys.argv) > 2 else os.path.join(os.path.dirname(binary), "bench")
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("binary", nargs="?", default="build/barbershop")
+    parser.add_argument("out_dir", nargs="?", help="default: bench/ beside BINARY")
+    parser.add_argument("--trace", help="barbershop-trace (default: the one beside BINARY)")
+    args = parser.parse_args()
+    binary = args.binary
+    out_dir = args.out_dir or os.path.join(os.path.dirname(binary), "bench")
+    trace = args.trace or os.path.join(os.path.dirname(binary), "barbershop-trace")
+    if not os.access(trace, os.X_OK):
+        sys.exit(f"bench: {trace} is not there; build the barbershop-trace target "
+                 "(make bench builds both programs)")
     os.makedirs(out_dir, exist_ok=True)
     began = time.monotonic()
     results = {"machine": machine(), "load_before": load()}
     busy_before, mine_before = cpu_seconds()
-    # Fidelity last: its reader drops to idle priority, which later programs would inherit.
-    for step in (start_up, overhead, jitter, idle, memory, fidelity):
+    schedules = schedule.Schedules(trace)
+    steps = {"start_up": start_up, "overhead": overhead, "jitter": jitter, "idle": idle,
+             "memory": memory,
+             "companion": functools.partial(companion, trace=trace, schedules=schedules,
+                                            out_dir=out_dir),
+             # Last: its reader drops to idle priority, which later programs would inherit.
+             "fidelity": functools.partial(fidelity, schedules=schedules)}
+    for name, step in steps.items():
         t = time.monotonic()
         results.update(step(binary))
-        print(f"bench: {step.__name__} took {time.monotonic() - t:.1f} s", file=sys.stderr)
+        print(f"bench: {name} took {time.monotonic() - t:.1f} s", file=sys.stderr)
     busy, mine = cpu_seconds()
     others = (busy - busy_before) - (mine - mine_before)
     wall = time.monotonic() - began
@@ -297,7 +431,7 @@ def main():
     with open(os.path.join(out_dir, "results.json"), "w") as f:
         json.dump(results, f, indent=1)
     png = picture(results["played"][0], out_dir)
-    print(f"\nWritten to {out_dir}: table.md, results.json, fidelity.dat"
+    print(f"\nWritten to {out_dir}: table.md, results.json, trace-runs.json, fidelity.dat"
           + (", fidelity.png" if png else "") + f" ({time.monotonic() - began:.0f} s)")
 
 

@@ -1,94 +1,81 @@
-"""The exact schedule of a run: when each cut starts and ends and who goes away, had the shop's
-machinery cost nothing. Also draws the seeded rosters the fidelity measure plays."""
+"""The exact schedule of a roster, as barbershop-trace works it out (`barbershop-trace schedule
+--roster FILE --json`): the benchmark keeps no schedule of its own. Also draws the seeded
+rosters the fidelity measure plays. A roster is a list of (cid, delay ms, cutting ms)."""
+import json
+import os
 import random
-from dataclasses import dataclass, field
-
-CHAIRS = 6
-
-
-@dataclass
-class Outcome:
-    """One customer's ideal visit; times in milliseconds after the Run choice."""
-    cid: str
-    arrival: int
-    start: int | None = None  # None: sent away
-    finish: int | None = None
-
-    @property
-    def cut(self):
-        return self.start is not None
-
-    @property
-    def leaves(self):
-        return self.finish if self.cut else self.arrival
+import subprocess
+import tempfile
 
 
-@dataclass
-class Schedule:
-    outcomes: dict = field(default_factory=dict)  # cid -> Outcome
-    closing: int = 0  # the closing line: when the last customer has left
-
-    def events(self):
-        """(ideal ms, kind, cid) of every start line, finish line and the closing line."""
-        found = []
-        for o in self.outcomes.values():
-            if o.cut:
-                found += [(o.start, "start", o.cid), (o.finish, "finish", o.cid)]
-        found.append((self.closing, "closing", ""))
-        return sorted(found)
+def write_roster(roster, path):
+    """Writes `roster` as the roster CSV file barbershop-trace reads."""
+    with open(path, "w") as f:
+        f.write("id,delay_ms,cut_ms\n")
+        f.writelines(f"{cid},{delay},{cut}\n" for cid, delay, cut in roster)
 
 
-def simulate(roster):
-    """The schedule of `roster`, a list of (cid, delay ms, cutting ms) in roster order.
+class Schedules:
+    """Asks barbershop-trace for the schedule of each roster once; every call is a process
+    start (a few milliseconds), so the answers are kept for the life of this object."""
 
-    One barber, CHAIRS waiting chairs served first come first served. A customer who finds
-    the barber asleep wakes him and is cut at once, before anybody seated; one who finds him
-    busy sits down, or goes away when every chair is taken. Customers arriving at the same
-    moment are taken in roster order; a finish at the moment of an arrival comes first."""
-    outcomes = {cid: Outcome(cid, delay) for cid, delay, _ in roster}
-    cutting = {cid: cut for cid, _, cut in roster}
-    arrivals = sorted(range(len(roster)), key=lambda i: (roster[i][1], i))
-    queue, free_at, busy = [], 0, False
+    def __init__(self, companion):
+        self.companion = companion
+        self.asked = 0
+        self._known = {}
+        self._dir = tempfile.TemporaryDirectory(prefix="bench-rosters-")
 
-    def serve_until(moment):
-        # Cuts end, and the next seated customer is taken, up to and including `moment`.
-        nonlocal free_at, busy
-        while busy and free_at <= moment:
-            if queue:
-                nxt = outcomes[queue.pop(0)]
-                nxt.start, nxt.finish = free_at, free_at + max(cutting[nxt.cid], 0)
-                free_at = nxt.finish
-            else:
-                busy = False
+    def of(self, roster):
+        """The schedule's JSON: {"customers": [{id, arrival_ms, outcome, start_ms?,
+        finish_ms?}], "closing_ms", "longest_queue"}, customers in roster order."""
+        key = tuple(roster)
+        if key not in self._known:
+            path = os.path.join(self._dir.name, "roster.csv")
+            write_roster(roster, path)
+            done = subprocess.run([self.companion, "schedule", "--roster", path, "--json"],
+                                  capture_output=True, text=True)
+            if done.returncode != 0:
+                raise RuntimeError(f"{self.companion} schedule failed ({done.returncode}): "
+                                   f"{done.stderr.strip()}")
+            self._known[key] = json.loads(done.stdout)
+            self.asked += 1
+        return self._known[key]
 
-    for i in arrivals:
-        cid, delay, _ = roster[i]
-        serve_until(delay)
-        o = outcomes[cid]
-        if not busy:
-            o.start, o.finish, busy = delay, delay + max(cutting[cid], 0), True
-            free_at = o.finish
-        elif len(queue) < CHAIRS:
-            queue.append(cid)
-    serve_until(float("inf"))
-    schedule = Schedule(outcomes)
-    schedule.closing = max(o.leaves for o in outcomes.values())
-    return schedule
+
+def is_cut(customer):
+    return customer["outcome"] != "sent-away"
+
+
+def events(schedule):
+    """(exact ms, kind, cid) of every start line, finish line and the closing line."""
+    found = [(c[f"{kind}_ms"], kind, c["id"])
+             for c in schedule["customers"] if is_cut(c) for kind in ("start", "finish")]
+    found.append((schedule["closing_ms"], "closing", ""))
+    return sorted(found)
+
+
+def spaced(moments, margin):
+    ordered = sorted(moments)
+    return all(b - a >= margin for a, b in zip(ordered, ordered[1:]))
 
 
 def separated(schedule, margin):
-    """True when no two distinct moments of the schedule (arrivals, finishes) lie closer than
-    `margin` ms: then no measured jitter smaller than that can change who waits or leaves."""
-    moments = sorted([o.arrival for o in schedule.outcomes.values()] +
-                     [o.finish for o in schedule.outcomes.values() if o.cut])
-    return all(b - a >= margin for a, b in zip(moments, moments[1:]))
+    """True when no two moments of the schedule (arrivals, finishes) lie closer than `margin`
+    ms: then no measured jitter smaller than that can change who waits or leaves."""
+    customers = schedule["customers"]
+    return spaced([c["arrival_ms"] for c in customers] +
+                  [c["finish_ms"] for c in customers if is_cut(c)], margin)
 
 
-def seeded_roster(seed, customers=10, delays=(10, 900), cuts=(150, 450), margin=40):
-    """A roster drawn from `seed`, drawn again until its schedule is separated by `margin`."""
+def seeded_roster(seed, schedules, customers=10, delays=(10, 900), cuts=(150, 450), margin=40):
+    """A roster drawn from `seed`, drawn again until its schedule is separated by `margin`.
+    Arrivals are the delays, so a draw whose delays already lie too close is rejected without
+    asking for its schedule: of the thousands of draws a seed takes, a few dozen are asked."""
     rng = random.Random(seed)
     while True:
         roster = [(f"c{i}", rng.randint(*delays), rng.randint(*cuts)) for i in range(customers)]
-        schedule = simulate(roster)
+        if not spaced([max(delay, 0) for _, delay, _ in roster], margin):
+            continue
+        schedule = schedules.of(roster)
         if separated(schedule, margin):
             return roster, schedule

@@ -1,6 +1,7 @@
-"""The built program at the end of two pipes, driven like a user at the console. Every chunk of
-its (unbuffered) standard output is stamped with the monotonic clock the moment it is read, so
-any text in the output has the time at which its last character arrived."""
+"""The built program (alone or through barbershop-trace) at the end of two pipes, driven like a
+user at the console. Every chunk of its (unbuffered) standard output is stamped with the
+monotonic clock the moment it is read, so any text in the output has the time at which its last
+character arrived."""
 import bisect
 import os
 import re
@@ -21,9 +22,12 @@ def now():
 
 
 class Shop:
-    def __init__(self, binary):
+    def __init__(self, command):
+        """`command`: the program's path, or a list of the arguments of a command that runs it
+        (barbershop-trace with its options)."""
         self.launched = now()
-        self.proc = subprocess.Popen([binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        command = [command] if isinstance(command, str) else list(command)
+        self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, bufsize=0)
         self.fd = self.proc.stdout.fileno()
         self.poll = select.poll()
@@ -141,13 +145,15 @@ class Shop:
                 return int(line.split()[1])
         raise RuntimeError("no VmRSS")
 
-    def close(self):
-        """Chooses Exit and expects a clean end with nothing on standard error."""
+    def close(self, allowed=(0,)):
+        """Chooses Exit and expects a clean end (an exit status in `allowed`) with nothing on
+        standard error; returns the exit status."""
         try:
             self.send("7\n")
         except BrokenPipeError:
             pass
         err = self.proc.stderr.read()
         code = self.proc.wait(timeout=10)
-        if code != 0 or err:
+        if code not in allowed or err:
             raise RuntimeError(f"the program ended with {code}: {err[-500:]!r}")
+        return code
