@@ -1,16 +1,17 @@
 #!/usr/bin/env python3
-"""The built barbershop program end to end, driven through its standard input.
+"""The built barbershop program end to end, driven through its standard input, alone and through
+barbershop-trace, whose check is the judge of every run.
 
-Usage: e2e_test.py BINARY [unittest arguments]"""
+Usage: e2e_test.py BINARY [unittest arguments]; barbershop-trace is expected beside BINARY."""
+import json
 import os
-import re
 import subprocess
 import sys
+import tempfile
 import unittest
 
-import transcript
-
 BINARY = sys.argv.pop(1) if len(sys.argv) > 1 else "build/barbershop"
+TRACE = os.path.join(os.path.dirname(BINARY), "barbershop-trace")
 INTRO = ("-------------------------------------------------\n"
          "This program simulates the sleeping barber problem.\n"
          "The barber shop has one barber, one barber chair, and ten chairs for waiting customers "
@@ -25,12 +26,13 @@ MENU = ("Menu:\n1: Add new customer\n2: Delete a customer\n3: Delete all custome
 ID, DELAY, CUT = ("Input customer's ID: ", "Input customer's delay (in miniseconds): ",
                   "Input customer's cutting time (in miniseconds): ")
 BED = "\n[[Barber going to bed]]\n"
+CLOSING = "\nFinished all customers.\n"
 
 
-def start(answers, seconds=120, env=None):
-    """Runs the program on `answers`; returns its exit status, standard output and error."""
-    done = subprocess.run([BINARY], input=answers.encode("latin-1"), capture_output=True,
-                          timeout=seconds, env=env)
+def start(answers, seconds=120, env=None, command=None):
+    """Runs the program (or `command`) on `answers`; returns the exit status and both outputs."""
+    done = subprocess.run(command or [BINARY], input=answers.encode("latin-1"),
+                          capture_output=True, timeout=seconds, env=env)
     return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
 
 
@@ -51,27 +53,39 @@ def dialogue(out):
     return out[len(INTRO):].replace(BED, "", 1)
 
 
-def settled(out):
-    """The output without a bed line that came after the last closing line."""
-    bed = out.rfind(BED)
-    return out[:bed] + out[bed + len(BED):] if bed > out.rfind(transcript.CLOSING) else out
+def traced(answers="", *options, program=None, seconds=120):
+    """barbershop-trace on piped `answers` with `options`; returns its status, its output (the
+    summaries included), its errors and the runs it exported."""
+    with tempfile.TemporaryDirectory() as scratch:
+        export = os.path.join(scratch, "runs.json")
+        command = [TRACE, "--width", "100", "--export-json", export, *options]
+        status, out, err = start(answers, seconds, env=dict(os.environ, LC_ALL="C.UTF-8"),
+                                 command=command + (["--program", program] if program else []))
+        runs = []
+        if os.path.exists(export):
+            with open(export) as f:
+                runs = json.load(f)["runs"]
+    return status, out, err, runs
 
 
-def customer(cid, what):
-    return f"\n<<Customer {cid}: {what}>>\n"
+def roster_file(directory, customers):
+    path = os.path.join(directory, "roster.csv")
+    with open(path, "w") as f:
+        f.write("id,delay_ms,cut_ms\n" + "".join(f'"{c}",{d},{t}\n' for c, d, t in customers))
+    return path
+
+
+def outcomes(run):
+    return {c["id"]: c["outcome"] for c in run["customers"]}
 
 
 class Console(unittest.TestCase):
-    def test_start_up_then_exit(self):
-        out = shop("7\n")
-        self.assertLessEqual(out.count(BED), 1)  # Exit may come before the barber says it
-        self.assertEqual(dialogue(out), MENU)
-
     def test_dialogues(self):
         k35 = "abcdefghijklmnopqrstuvwxyz012345678"
         shown = ("------------------------------------\nCustomer {}:\nID: {}\n"
                  "delay: {} miniseconds\ncuttingTime: {} miniSeconds\n")
         cases = [
+            ("7\n", MENU),
             ("0\n8\n-1\nabc def\n99999999999\n7\n", (MENU + "Invalid choice\n") * 5 + MENU),
             ("2\n3\n5\n7\n", MENU + "The customer list is empty!\n" + MENU +
              "Deleted all customers\n" + MENU + "Customer list:\n" + MENU),
@@ -95,52 +109,71 @@ class Console(unittest.TestCase):
         ]
         for answers, expected in cases:
             with self.subTest(answers=answers):
-                self.assertEqual(dialogue(shop(answers)), expected)
+                out = shop(answers)
+                self.assertLessEqual(out.count(BED), 1)  # Exit may come before the barber's
+                self.assertEqual(dialogue(out), expected)
+
+
+class Relay(unittest.TestCase):
+    def test_the_companion_passes_the_programs_bytes_unchanged(self):
+        # No customer runs, so nothing but the barber's first bed line can come in another order.
+        answers = (add("Ann", 5, 6) + "0\nabc\n\n  \n5\n" + add("%s x", 1, 2) + "2\n7\n2\n0\n"
+                   "1\nBob\nx\n9\n9\n5\n3\n6\n4\n3\n")
+        status, alone, _ = start(answers)
+        traced_status, out, err, runs = traced(answers)
+        self.assertEqual((status, traced_status, err), (0, 0, ""))
+        self.assertEqual(len(runs), 1)  # the empty roster's run, with its summary
+        # The summary's frame, read as the program's bytes are.
+        top, bottom = ("╭─ barbershop-trace".encode().decode("latin-1"),
+                       "╯\n".encode().decode("latin-1"))
+        summary = out.index(top)
+        out = out[:summary] + out[out.index(bottom, summary) + len(bottom):]
+        self.assertEqual(out.replace(BED, "", 1), alone.replace(BED, "", 1))
+
+    def test_every_run_of_a_piped_session_is_checked(self):
+        answers = add("Ann", 100, 300) + add("Bob", 150, 100) + "6\n4\n6\n7\n"
+        status, out, err, runs = traced(answers)
+        self.assertEqual((status, err), (0, ""), out[-3000:])
+        self.assertEqual([r["verdict"]["holds"] for r in runs], [True, True])
+        self.assertEqual(outcomes(runs[0]), {"Ann": "woke the barber",
+                                             "Bob": "waited in the queue"})
+        # The random roster, unseen by the companion, was read back off the program.
+        drawn = runs[1]["roster"]
+        self.assertEqual([c["id"] for c in drawn], [str(i) for i in range(10)])
+        self.assertTrue(all(0 <= c["delay_ms"] <= 10000 and 500 <= c["cut_ms"] <= 2000
+                            for c in drawn))
+        self.assertEqual(out.count(CLOSING), 2)
 
 
 class Run(unittest.TestCase):
-    def assertRuns(self, out, *rosters):
-        self.assertEqual(transcript.check_session(out, list(rosters)), [], out)
-
-    def test_one_customer_whole_narration(self):
-        out = settled(shop(add("Ann", 100, 300) + "6\n5\n7\n"))
-        self.assertRuns(out, ["Ann"])  # every line, in order, and nothing else
-        self.assertIn("Curr: {Ann}\nWait Queue: \n" + transcript.RULE, out)  # her first block
-        self.assertTrue(out.endswith(transcript.CLOSING + MENU + "Customer list:\n" + MENU))
-
     def test_arriving_together_one_wakes_the_others_sit(self):
-        # One of four arriving together wakes the barber and is cut long enough for the rest to
-        # take chairs. Losing the race to wake him needs arrivals within microseconds of each
-        # other, so retry until a loser's path shows.
-        for _ in range(8):
-            out = shop("".join(add(c, 300, 400) for c in "ABCD") + "6\n7\n")
-            self.assertRuns(out, list("ABCD"))
-            self.assertEqual(out.count("woken up barber successfully"), 1, out)
-            self.assertEqual(out.count("got a chair successfully"), 3, out)
-            if "failed to wake up barber" in out:
-                return
+        # Losing the race to wake him needs arrivals within microseconds of each other, so
+        # retry until a loser's path shows.
+        with tempfile.TemporaryDirectory() as scratch:
+            roster = roster_file(scratch, [(c, 300, 400) for c in "ABCD"])
+            for _ in range(8):
+                status, out, _, runs = traced("", "--roster", roster, "--run")
+                self.assertEqual(status, 0, out[-3000:])
+                self.assertEqual(sorted(outcomes(runs[0]).values()),
+                                 ["waited in the queue"] * 3 + ["woke the barber"])
+                if "failed to wake up barber" in out:
+                    return
         # Under a sanitizer thread start-up takes milliseconds: customers never arrive together.
         if not os.environ.get("BARBERSHOP_SANITIZED"):
             self.fail("no customer ever lost the race to wake the barber")
 
     def test_seventh_later_arrival_finds_the_chairs_taken(self):
         waiting = [f"c{i}" for i in range(1, 8)]
-        out = shop(add("A", 0, 2500) + "".join(add(c, 150 + 150 * i, 0)
-                                                for i, c in enumerate(waiting, 1)) + "6\n7\n")
-        self.assertRuns(out, ["A"] + waiting)
-        self.assertIn(customer("c7", "see WaitQueue full, go away") +
-                      "Curr: {A}\nWait Queue: [c1][c2][c3][c4][c5][c6]\nGo away: [c7]\n" +
-                      transcript.RULE, out)
-        starts = [out.index(f"[[start cutting: customer {c}]]") for c in ["A"] + waiting[:6]]
-        self.assertEqual(starts, sorted(starts))
+        with tempfile.TemporaryDirectory() as scratch:
+            roster = roster_file(scratch, [("A", 0, 2500)] +
+                                 [(c, 150 + 150 * i, 0) for i, c in enumerate(waiting, 1)])
+            status, out, _, runs = traced("", "--roster", roster, "--run")
+        self.assertEqual(status, 0, out[-3000:])
+        self.assertEqual(outcomes(runs[0])["c7"], "went away: queue full")
+        self.assertIn("\n<<Customer c7: see WaitQueue full, go away>>\n"
+                      "Curr: {A}\nWait Queue: [c1][c2][c3][c4][c5][c6]\nGo away: [c7]\n"
+                      "------------------------\n", out)
 
-    def test_random_customers_run_to_the_end(self):
-        out = settled(shop("4\n5\n6\n5\n7\n"))
-        self.assertEqual(re.findall(r"ID: (.*)", out), [str(i) for i in range(10)])
-        self.assertTrue(all(0 <= int(d) <= 10000 for d in re.findall(r"delay: (-?\d+)", out)))
-        self.assertTrue(all(500 <= int(c) <= 2000 for c in re.findall(r"Time: (-?\d+)", out)))
-        self.assertRuns(out, [str(i) for i in range(10)])
-        self.assertTrue(out.endswith(transcript.CLOSING + MENU + "Customer list:\n" + MENU))
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The protocol over many drawn rosters, read by the transcript checker, and a soak.
+"""The protocol over many drawn rosters and a soak, every run judged by barbershop-trace's check.
 Usage: protocol_test.py BINARY [unittest arguments]. PROTOCOL_SEED=N replays a draw."""
 import os
 import random
@@ -8,8 +8,7 @@ import threading
 import time
 import unittest
 
-from e2e_test import BINARY, add, shop
-import transcript
+from e2e_test import TRACE, add, traced
 
 SANITIZED = bool(os.environ.get("BARBERSHOP_SANITIZED"))
 IDS = ["A", "b7", "%s", "c-d", "x_%d", "Z9", "q", "r2", "S", "t%", "u", "v" * 34]
@@ -17,7 +16,7 @@ IDS = ["A", "b7", "%s", "c-d", "x_%d", "Z9", "q", "r2", "S", "t%", "u", "v" * 34
 
 class Protocol(unittest.TestCase):
     def test_drawn_rosters(self):
-        # Fifty runs a process. Random: up to ten customers within 30 ms and cuts of up to 20 ms,
+        # Fifty runs a session. Random: up to ten customers within 30 ms and cuts of up to 20 ms,
         # so the larger runs often find the six chairs taken. Tight: equal delays and no cutting
         # time, so arrivals meet the barber on his way to bed.
         seed = int(os.environ.get("PROTOCOL_SEED", time.time_ns()))
@@ -29,40 +28,48 @@ class Protocol(unittest.TestCase):
         with self.subTest(PROTOCOL_SEED=seed):  # shown with any failure, a hang included
             for roster in kinds:
                 rosters = [roster() for _ in range(50)]
-                out = shop("".join("".join(add(*c) for c in r) + "6\n" for r in rosters) + "7\n",
-                           seconds=60)
-                ids = [[c[0] for c in r] for r in rosters]
-                self.assertEqual(transcript.check_session(out, ids), [])
+                answers = "".join("".join(add(*c) for c in r) + "6\n" for r in rosters) + "7\n"
+                status, out, err, runs = traced(answers, "--quiet", seconds=120)
+                broken = [(r["number"], r["verdict"]) for r in runs if not r["verdict"]["holds"]]
+                self.assertEqual((status, err, broken), (0, "", []), out[-3000:])
+                self.assertEqual([[c["id"] for c in r["roster"]] for r in runs],
+                                 [[c[0] for c in r] for r in rosters])
 
 
 class Soak(unittest.TestCase):
     def test_back_to_back_runs_end_and_memory_holds(self):
         # A sanitizer's allocator holds freed memory back on purpose: fewer runs, no memory check.
         runs, ids = 100 if SANITIZED else 1000, [f"s{i}" for i in range(10)]
-        out, ended, resident = [], 0, {}
+        ended, resident = 0, {}
         batch = ("".join(add(c, 0, 0) for c in ids) + "6\n").encode()
-        with subprocess.Popen([BINARY], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE) as soak:
-            timer = threading.Timer(120, soak.kill)  # a run that never ends fails, not hangs
+        with subprocess.Popen([TRACE, "--width", "80"], stdin=subprocess.PIPE,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE) as soak:
+            timer = threading.Timer(180, soak.kill)  # a run that never ends fails, not hangs
             timer.start()
             for run in range(1, runs + 1):
                 os.write(soak.stdin.fileno(), batch)
                 while ended < run:
-                    out.append(soak.stdout.readline())
-                    self.assertTrue(out[-1], f"run {run} did not end")
-                    ended += out[-1] == b"Finished all customers.\n"
+                    line = soak.stdout.readline()
+                    self.assertTrue(line, f"run {run} did not end")
+                    ended += line == b"Finished all customers.\n"
                 if run in (10, runs):
-                    with open(f"/proc/{soak.pid}/status") as status:
-                        resident[run] = int(status.read().split("VmRSS:")[1].split()[0])
-            rest, errors = soak.communicate(b"7\n", timeout=30)
+                    resident[run] = resident_kib(soak.pid)
+            _, errors = soak.communicate(b"7\n", timeout=30)
             timer.cancel()
+        # The companion's status is 0 only if every run's verdict held.
         self.assertEqual((soak.returncode, errors), (0, b""))
         # The first runs reach a steady state; later growth is a page or none. 64 KiB leaves
         # room for the allocator and still catches a leak of 70 bytes a run.
         if not SANITIZED:
             self.assertLessEqual(resident[runs] - resident[10], 64, f"VmRSS in kB: {resident}")
-        out = (b"".join(out) + rest).decode()
-        self.assertEqual(transcript.check_session(out, [ids] * runs), [])
+
+
+def resident_kib(companion):
+    """The resident set of the program, the companion's child."""
+    with open(f"/proc/{companion}/task/{companion}/children") as children:
+        program = children.read().split()[0]
+    with open(f"/proc/{program}/status") as status:
+        return int(status.read().split("VmRSS:")[1].split()[0])
 
 
 if __name__ == "__main__":

@@ -357,8 +357,15 @@ class Checker {
   // moment the customer came was too close to another to order: the schedule put them the
   // other way round, or at one moment.
   void compareWithSchedule() {
+    // In the order the schedule has them arrive, so a race is known before what follows from it.
+    std::vector<const CustomerStory*> stories;
+    for (const CustomerStory& story : analysis_.customers) stories.push_back(&story);
+    std::stable_sort(stories.begin(), stories.end(), [](const auto* a, const auto* b) {
+      return a->planned.arrivalMs < b->planned.arrivalMs;
+    });
     std::optional<Race> first_race;
-    for (const CustomerStory& story : analysis_.customers) {
+    for (const CustomerStory* each : stories) {
+      const CustomerStory& story = *each;
       if (story.outcome == Outcome::kStillThere || matches(story)) continue;
       std::string what = story.id + " " + outcomeText(story.outcome) + "; the exact schedule " +
                          plannedText(story.planned.outcome);
@@ -416,7 +423,10 @@ class Checker {
                         std::optional<double> other_measured, const char* what) {
       double apart = std::fabs(other_exact - exact);
       bool swapped = other_measured && ((other_exact < exact) != (*other_measured < measured));
-      if (apart > kSameMoment && !swapped) return;
+      // A line is printed a little after the moment it reports: two that came this close
+      // may have happened the other way round.
+      bool close = other_measured && std::fabs(*other_measured - measured) <= kSameMoment;
+      if (apart > kSameMoment && !swapped && !close) return;
       if (!best || apart < best->apartMs) best = Race{story.id, other + what, apart, ""};
     };
     for (const CustomerStory& other : analysis_.customers) {
