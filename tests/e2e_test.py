@@ -90,9 +90,9 @@ class Console(unittest.TestCase):
             ("2\n3\n5\n7\n", MENU + "The customer list is empty!\n" + MENU +
              "Deleted all customers\n" + MENU + "Customer list:\n" + MENU),
             (add("a", 1, 1) + add("b", 2, -3) + "1\nc\n99999999999\n-99999999999\n"
-             "2\n0\n2\n5\n2\n-1\n5\n7\n",
+             "2\n0\n2\n2\n2\n-1\n5\n7\n",
              (MENU + ID + DELAY + CUT) * 3 + MENU + "Input customer's index: Deleted\n" + MENU +
-             "Input customer's index: Invalid index: 5\n" + MENU +
+             "Input customer's index: Invalid index: 2\n" + MENU +
              "Input customer's index: Invalid index: -1\n" + MENU + "Customer list:\n" +
              shown.format(0, "b", 2, -3) + shown.format(1, "c", 2147483647, -2147483648) + MENU),
             # An ID line of 35 characters or more keeps 34; a line that is not a number is
