@@ -39,7 +39,8 @@ test: build
 package:
 	@scripts/deps.sh dpkg-dev file
 	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
-	  cmake -S . -B $(PACKAGE_BUILD) -DBARBERSHOP_TESTS=OFF -DBARBERSHOP_WERROR=$(WERROR) \
+	  cmake -S . -B $(PACKAGE_BUILD) -DBARBERSHOP_TESTS=OFF -DBARBERSHOP_TRACE=ON \
+	    -DBARBERSHOP_WERROR=$(WERROR) \
 	    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
 	    -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null

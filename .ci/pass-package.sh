@@ -22,7 +22,7 @@ deb=${debs[0]}
 
 # Shared libraries found by dpkg-shlibdeps, each with a minimum version.
 depends=$(dpkg-deb --field "$deb" Depends)
-for library in libc6 libstdc++6; do
+for library in libc6 libstdc++6 libcsv3; do
   [[ $depends == *"$library (>= "* ]] || fail "Depends lacks $library: $depends"
 done
 
@@ -34,6 +34,19 @@ page=$root/usr/share/man/man1/barbershop.1.gz
 [ -x "$program" ] || fail "no executable usr/bin/barbershop in the package"
 [ -f "$page" ] || fail "no usr/share/man/man1/barbershop.1.gz in the package"
 [ -f "$root/usr/share/doc/barbershop/copyright" ] || fail "no copyright file in the package"
+grep -q "MIT" "$root/usr/share/doc/barbershop/copyright" || fail "the copyright file names no licence"
+
+# The companion: beside the program, with a manual page of its own that renders clean, and
+# able to find the program beside it, type a scenario, run it and check it.
+companion=$root/usr/bin/barbershop-trace
+companion_page=$root/usr/share/man/man1/barbershop-trace.1.gz
+[ -x "$companion" ] || fail "no executable usr/bin/barbershop-trace in the package"
+[ -f "$companion_page" ] || fail "no usr/share/man/man1/barbershop-trace.1.gz in the package"
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l "$companion_page" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "barbershop-trace(1) renders with warnings:"$'\n'"$warnings"
+lexgrog "$companion_page" >/dev/null || fail "lexgrog finds no whatis line in barbershop-trace(1)"
+timeout 60 "$companion" --scenario lone --run --quiet >"$root/trace.out" 2>&1 ||
+  fail "the packaged barbershop-trace could not run a scenario: $(cat "$root/trace.out")"
 
 # Rendering: a warning of any kind from groff fails the pass, and so does a bad NAME line.
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l "$page" 2>&1 >/dev/null)

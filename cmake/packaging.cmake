@@ -22,7 +22,11 @@ if(NOT GZIP_EXECUTABLE)
   message(FATAL_ERROR "gzip is needed to compress the manual page and the changelog")
 endif()
 set(gzipped)
-foreach(text ${PROJECT_SOURCE_DIR}/man/barbershop.1 ${CMAKE_BINARY_DIR}/doc/changelog)
+set(pages ${PROJECT_SOURCE_DIR}/man/barbershop.1)
+if(TARGET barbershop-trace)
+  list(APPEND pages ${PROJECT_SOURCE_DIR}/man/barbershop-trace.1)
+endif()
+foreach(text ${pages} ${CMAKE_BINARY_DIR}/doc/changelog)
   get_filename_component(name ${text} NAME)
   # -n leaves out the name and time stamp, so the same text always gives the same file.
   add_custom_command(
@@ -35,6 +39,12 @@ endforeach()
 add_custom_target(package_docs ALL DEPENDS ${gzipped})
 install(TARGETS barbershop RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/doc/barbershop.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The companion goes beside the program, where it looks for it first.
+if(TARGET barbershop-trace)
+  install(TARGETS barbershop-trace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_BINARY_DIR}/doc/barbershop-trace.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -51,7 +61,12 @@ One barber, one barber chair and six waiting chairs serve up to ten
 customers, each on a POSIX thread of its own, synchronised with mutexes
 and semaphores. Every step of every actor is narrated, and the whole
 shop is printed after the customers' key steps. The manual page
-barbershop(1) explains everything the program prints.]=])
+barbershop(1) explains everything the program prints.
+.
+Its companion, barbershop-trace(1), runs the program and adds times,
+a timeline and a verdict on the shop's rules after every run, rosters
+typed from files and teaching scenarios, repeated runs with an
+aggregate, and reports that open in a browser and in Perfetto.]=])
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
