@@ -457,7 +457,7 @@ class Checker {
       } else if (visit.woke && visit.cuts == 0) {
         add(customer.id + " woke the barber at " + ms(eventMs(last)) + " but was never cut");
       } else {
-        add(customer.id + " stopped after \"" + trimmed(last.text) + "\" at " + ms(eventMs(last)));
+        add(customer.id + " stopped after \"" + narration(last) + "\" at " + ms(eventMs(last)));
       }
     }
     const Event* barber = nullptr;
@@ -468,15 +468,9 @@ class Checker {
       add("the barber went to bed" + (barber ? " at " + ms(eventMs(*barber)) : std::string()) +
           " and nobody woke him");
     } else {
-      add("the barber's last line was \"" + trimmed(barber->text) + "\" at " +
-          ms(eventMs(*barber)));
+      add("the barber's last line was \"" + narration(*barber) + "\" at " + ms(eventMs(*barber)));
     }
     return story;
-  }
-
-  static std::string trimmed(const std::string& text) {
-    std::size_t from = text.find_first_not_of('\n'), to = text.find_last_not_of('\n');
-    return from == std::string::npos ? std::string() : text.substr(from, to - from + 1);
   }
 
   const RunRecord& run_;

@@ -184,6 +184,12 @@ const char* actorName(Actor actor) {
   return kNames[static_cast<int>(actor)];
 }
 
+std::string narration(const Event& event) {
+  const std::size_t from = event.text.find_first_not_of('\n');
+  const std::size_t to = event.text.find_last_not_of('\n');
+  return from == std::string::npos ? std::string() : event.text.substr(from, to - from + 1);
+}
+
 RunParser::RunParser(std::vector<std::string> ids) : ids_(std::move(ids)) {}
 
 std::vector<Event> RunParser::feed(std::string_view chunk, std::int64_t us) {

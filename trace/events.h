@@ -54,6 +54,9 @@ struct Event {
   ShopState state;       // kState only
 };
 
+// The event's text without the line breaks around it, as a line to quote.
+std::string narration(const Event& event);
+
 // A short stable name for a kind ("see-sleeping", "state", "torn", ...), used in files and tests.
 const char* kindName(Kind kind);
 const char* actorName(Actor actor);

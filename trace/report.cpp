@@ -47,26 +47,6 @@ std::optional<std::size_t> lineAt(const RunRecord& record, const std::string& id
   return std::nullopt;
 }
 
-std::string narration(const Event& event) {
-  const std::size_t from = event.text.find_first_not_of('\n');
-  const std::size_t to = event.text.find_last_not_of('\n');
-  return from == std::string::npos ? std::string() : event.text.substr(from, to - from + 1);
-}
-
-const char* endWords(RunEnd end) {
-  switch (end) {
-    case RunEnd::kClosed:
-      return "the run closed";
-    case RunEnd::kStuck:
-      return "the run was stuck well past its exact schedule and the program was ended";
-    case RunEnd::kDied:
-      return "the program died or wrote to standard error during the run";
-    case RunEnd::kInterrupted:
-      return "the run was interrupted";
-  }
-  return "the run ended in an unknown way";
-}
-
 std::string verdictHeadline(const ReportRun& run) {
   const Verdict& verdict = run.verdict;
   if (verdict.holds()) return "every rule holds";

@@ -29,12 +29,8 @@ ReportRun measured(LoggedRun logged);
 // or any of its own lines when `kinds` is empty.
 std::optional<std::size_t> lineAt(const RunRecord& record, const std::string& id, double ms,
                                   std::initializer_list<Kind> kinds = {});
-// A line's text without the line breaks around it.
-std::string narration(const Event& event);
 // The verdict in a sentence: "every rule holds", "2 rules broken", "the run did not finish".
 std::string verdictHeadline(const ReportRun& run);
-// How a run ended, in words.
-const char* endWords(RunEnd end);
 // Milliseconds with one decimal, and microseconds as milliseconds.
 std::string msText(double ms);
 std::int64_t usOf(double ms);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/shop.h"
+
 namespace {
 
 // The lanes' geometry, in SVG user units.
@@ -21,7 +23,6 @@ constexpr double kLaneHeight = 26;
 constexpr double kLaneGap = 6;
 constexpr double kQueueHeight = 60;
 constexpr double kAxisHeight = 34;
-constexpr std::size_t kWaitingChairs = 6;
 constexpr std::size_t kLabelChars = 18;
 
 // Okabe–Ito colours, which colour-blind readers tell apart; each also has its own pattern or
@@ -136,7 +137,7 @@ class Page {
  public:
   explicit Page(const ReportRun& run) : run_(run), record_(run.logged.record), a_(run.analysis) {
     end_ms_ = std::max(a_.endMs, 1e-3);
-    queue_top_ = std::max(kWaitingChairs, a_.longestQueue);
+    queue_top_ = std::max(WAIT_CHAIRS, a_.longestQueue);
   }
 
   std::string build() {
@@ -377,7 +378,7 @@ class Page {
             "\" width=\"" + num(kWidth) + "\" height=\"" + num(kQueueHeight) + "\"/>\n";
     out_ += "<text class=\"label\" x=\"6\" y=\"" + num(top + kQueueHeight / 2 + 4) +
             "\">queue</text>\n";
-    const double chairs = queueLevel(kWaitingChairs);
+    const double chairs = queueLevel(WAIT_CHAIRS);
     out_ += "<line class=\"grid\" x1=\"" + num(kLabelWidth) + "\" x2=\"" + num(kWidth - kRightPad) +
             "\" y1=\"" + num(chairs) + "\" y2=\"" + num(chairs) + "\"/>\n<text x=\"" +
             num(kLabelWidth - 6) + "\" y=\"" + num(chairs + 4) +
@@ -525,7 +526,7 @@ class Page {
   const RunRecord& record_;
   const Analysis& a_;
   double end_ms_ = 1;
-  std::size_t queue_top_ = kWaitingChairs;
+  std::size_t queue_top_ = WAIT_CHAIRS;
   std::string out_;
 };
 

@@ -1,4 +1,4 @@
-// Names of the ways a run can end.
+// Names and words for the ways a run can end.
 
 #include "trace/run_record.h"
 
@@ -14,4 +14,18 @@ const char* runEndName(RunEnd end) {
       return "interrupted";
   }
   return "?";
+}
+
+const char* endWords(RunEnd end) {
+  switch (end) {
+    case RunEnd::kClosed:
+      return "the run closed";
+    case RunEnd::kStuck:
+      return "the run was stuck well past its exact schedule and the program was ended";
+    case RunEnd::kDied:
+      return "the program died or wrote to standard error during the run";
+    case RunEnd::kInterrupted:
+      return "the run was interrupted";
+  }
+  return "the run ended in an unknown way";
 }

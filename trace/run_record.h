@@ -28,5 +28,7 @@ struct RunRecord {
 };
 
 const char* runEndName(RunEnd end);
+// How a run ended, in words ("the run was interrupted").
+const char* endWords(RunEnd end);
 
 #endif  // BARBERSHOP_TRACE_RUN_RECORD_H_

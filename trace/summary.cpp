@@ -19,20 +19,6 @@ std::string signedMs(double value) {
 
 std::string orDash(const std::optional<double>& ms) { return ms ? fixed(*ms, 1) : "-"; }
 
-const char* endWords(RunEnd end) {
-  switch (end) {
-    case RunEnd::kClosed:
-      return "the run closed";
-    case RunEnd::kStuck:
-      return "the run was stuck well past its exact schedule and the program was ended";
-    case RunEnd::kDied:
-      return "the program died or wrote to standard error during the run";
-    case RunEnd::kInterrupted:
-      return "the run was interrupted";
-  }
-  return "the run ended in an unknown way";
-}
-
 // The outcome column; `brief` for a frame too narrow for the whole words.
 std::string outcomeCell(const CustomerStory& s, bool brief) {
   if (s.outcome == Outcome::kWaited && s.satMs && s.cutStartMs) {
