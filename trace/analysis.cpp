@@ -170,10 +170,11 @@ Analysis analyse(const RunRecord& run, const Schedule& schedule) {
         if (event.kind == Kind::kLeaveCut) {
           story->leftMs = ms;
           // Cut without having woken the barber: it can only have come through the queue.
-          story->outcome = woke[i] ? Outcome::kWokeBarber : Outcome::kWaited;
+          story->outcome = woke[i] ? Outcome::kWoke : Outcome::kWaited;
         } else if (event.kind == Kind::kQueueFull || event.kind == Kind::kNoChair) {
           story->leftMs = ms;
-          story->outcome = event.kind == Kind::kQueueFull ? Outcome::kQueueFull : Outcome::kNoChair;
+          story->outcome =
+              event.kind == Kind::kQueueFull ? Outcome::kAwayQueueFull : Outcome::kAwayNoChair;
         }
         break;
       }
@@ -191,11 +192,11 @@ Analysis analyse(const RunRecord& run, const Schedule& schedule) {
   a.busyShare = lengthMs > 0 ? cuttingMs / lengthMs : 0;
 
   for (CustomerStory& story : a.customers) {
-    if (story.outcome == Outcome::kWokeBarber || story.outcome == Outcome::kWaited ||
-        story.cutFinishMs) {
+    if (story.outcome == Outcome::kWoke || story.outcome == Outcome::kWaited || story.cutFinishMs) {
       ++a.cut;
     }
-    if (story.outcome == Outcome::kQueueFull || story.outcome == Outcome::kNoChair) ++a.sentAway;
+    if (story.outcome == Outcome::kAwayQueueFull || story.outcome == Outcome::kAwayNoChair)
+      ++a.sentAway;
     if (story.planned.startMs < 0) continue;  // the schedule sends it away: nothing to compare
     double exactStart = static_cast<double>(story.planned.startMs);
     double exactFinish = static_cast<double>(story.planned.finishMs);
@@ -217,13 +218,13 @@ Analysis analyse(const RunRecord& run, const Schedule& schedule) {
 
 const char* outcomeText(Outcome outcome) {
   switch (outcome) {
-    case Outcome::kWokeBarber:
+    case Outcome::kWoke:
       return "woke the barber";
     case Outcome::kWaited:
       return "waited in the queue";
-    case Outcome::kQueueFull:
+    case Outcome::kAwayQueueFull:
       return "went away: queue full";
-    case Outcome::kNoChair:
+    case Outcome::kAwayNoChair:
       return "went away: no chair";
     case Outcome::kStillThere:
       return "still in the shop";

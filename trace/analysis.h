@@ -11,7 +11,7 @@
 #include "trace/run_record.h"
 #include "trace/schedule.h"
 
-enum class Outcome { kWokeBarber, kWaited, kQueueFull, kNoChair, kStillThere };
+enum class Outcome { kWoke, kWaited, kAwayQueueFull, kAwayNoChair, kStillThere };
 
 struct CustomerStory {
   std::string id;

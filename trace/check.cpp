@@ -390,11 +390,11 @@ class Checker {
   static bool matches(const CustomerStory& story) {
     switch (story.planned.outcome) {
       case Planned::kWakes:
-        return story.outcome == Outcome::kWokeBarber;
+        return story.outcome == Outcome::kWoke;
       case Planned::kWaits:
         return story.outcome == Outcome::kWaited;
       case Planned::kSentAway:
-        return story.outcome == Outcome::kQueueFull || story.outcome == Outcome::kNoChair;
+        return story.outcome == Outcome::kAwayQueueFull || story.outcome == Outcome::kAwayNoChair;
     }
     return false;
   }

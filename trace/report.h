@@ -5,35 +5,10 @@
 // alone, so `render` of a saved log gives the same files as the run that wrote it.
 // Single-threaded.
 
-#include <cstddef>
-#include <cstdint>
-#include <initializer_list>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "trace/analysis.h"
-#include "trace/check.h"
 #include "trace/report_log.h"
-
-// What the trace and the page draw: the logged run, measured and checked again.
-struct ReportRun {
-  LoggedRun logged;
-  Analysis analysis;
-  Verdict verdict;
-};
-
-ReportRun measured(LoggedRun logged);
-
-// The event behind a mark: the first line of `id` printed at `ms` whose kind is one of `kinds`,
-// or any of its own lines when `kinds` is empty.
-std::optional<std::size_t> lineAt(const RunRecord& record, const std::string& id, double ms,
-                                  std::initializer_list<Kind> kinds = {});
-// The verdict in a sentence: "every rule holds", "2 rules broken", "the run did not finish".
-std::string verdictHeadline(const ReportRun& run);
-// Milliseconds with one decimal, and microseconds as milliseconds.
-std::string msText(double ms);
-std::int64_t usOf(double ms);
 
 // Creates `dir` (and its parents) when missing and makes sure a file can be written in it.
 // False with `error` set to "DIR: why" when not.

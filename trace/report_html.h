@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "trace/report.h"
+#include "trace/report_run.h"
 
 std::string htmlPage(const ReportRun& run);
 

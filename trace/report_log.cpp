@@ -54,7 +54,7 @@ const Json& field(const Json& object, const char* name) {
   return *found;
 }
 
-std::string text(const Json& object, const char* name) {
+std::string textField(const Json& object, const char* name) {
   const Json& value = field(object, name);
   if (!value.is_string()) throw Fault{"\"" + std::string(name) + "\" must be a string"};
   return value.get<std::string>();
@@ -88,7 +88,7 @@ std::vector<std::string> texts(const Json& object, const char* name) {
 template <typename Enum, std::size_t N>
 Enum named(const Json& object, const char* field_name, const Enum (&values)[N],
            const char* (*name)(Enum)) {
-  const std::string given = text(object, field_name);
+  const std::string given = textField(object, field_name);
   std::string known;
   for (Enum value : values) {
     if (given == name(value)) return value;
@@ -128,8 +128,8 @@ void readHeader(const Json& header, LoggedRun* run) {
                 "reads (" +
                 std::to_string(kFormat) + ")"};
   }
-  run->version = text(header, "version");
-  run->program = text(header, "program");
+  run->version = textField(header, "version");
+  run->program = textField(header, "program");
   RunRecord& record = run->record;
   record.number = static_cast<int>(whole(header, "run", 1, 1000000));
   record.startedUnixMs = whole(header, "started_unix_ms", 0, INT64_MAX);
@@ -138,7 +138,7 @@ void readHeader(const Json& header, LoggedRun* run) {
   if (!roster.is_array()) throw Fault{"\"roster\" must be a list of customers"};
   for (const Json& entry : roster) {
     if (!entry.is_object()) throw Fault{"\"roster\" must be a list of customers"};
-    record.roster.push_back({text(entry, "id"),
+    record.roster.push_back({textField(entry, "id"),
                              static_cast<int>(whole(entry, "delay_ms", INT32_MIN, INT32_MAX)),
                              static_cast<int>(whole(entry, "cut_ms", INT32_MIN, INT32_MAX))});
   }
@@ -150,8 +150,8 @@ Event readEvent(const Json& object, const std::vector<std::string>& ids) {
   event.us = whole(object, "us", 0, INT64_MAX);
   const Actor actor = named(object, "actor", kActors, actorName);
   const Kind kind = named(object, "kind", kKinds, kindName);
-  const std::string customer = text(object, "customer");
-  event.text = text(object, "text");
+  const std::string customer = textField(object, "customer");
+  event.text = textField(object, "text");
   if (kind == Kind::kTorn) {
     event.kind = Kind::kTorn;
     event.actor = Actor::kRun;

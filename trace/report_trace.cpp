@@ -123,10 +123,10 @@ class Trace {
                lineAt(record_, s.id, *s.cutStartMs, {Kind::kStartCutting}));
     }
     if (!s.leftMs) return;
-    if (s.outcome == Outcome::kQueueFull || s.outcome == Outcome::kNoChair) {
+    if (s.outcome == Outcome::kAwayQueueFull || s.outcome == Outcome::kAwayNoChair) {
       instant(tid,
               std::string("goes away: ") +
-                  (s.outcome == Outcome::kQueueFull ? "queue full" : "no chair"),
+                  (s.outcome == Outcome::kAwayQueueFull ? "queue full" : "no chair"),
               *s.leftMs, lineAt(record_, s.id, *s.leftMs, {Kind::kQueueFull, Kind::kNoChair}));
     } else {
       instant(tid, "leaves, cut", *s.leftMs, lineAt(record_, s.id, *s.leftMs, {Kind::kLeaveCut}));

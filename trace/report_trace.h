@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "trace/report.h"
+#include "trace/report_run.h"
 
 std::string traceText(const ReportRun& run);
 

@@ -26,13 +26,13 @@ std::string outcomeCell(const CustomerStory& s, bool brief) {
   }
   if (!brief) return outcomeText(s.outcome);
   switch (s.outcome) {
-    case Outcome::kWokeBarber:
+    case Outcome::kWoke:
       return "woke barber";
     case Outcome::kWaited:
       return "waited";
-    case Outcome::kQueueFull:
+    case Outcome::kAwayQueueFull:
       return "away: full";
-    case Outcome::kNoChair:
+    case Outcome::kAwayNoChair:
       return "away: no chair";
     case Outcome::kStillThere:
       break;
@@ -46,7 +46,7 @@ std::string lateCell(const CustomerStory& s) {
   if (!cut) return planned ? "plan: cut" : "-";
   if (!planned) return "plan: away";
   std::string text = s.startLateMs ? signedMs(*s.startLateMs) : "-";
-  if (s.outcome == Outcome::kWokeBarber && s.planned.outcome == Planned::kWaits) {
+  if (s.outcome == Outcome::kWoke && s.planned.outcome == Planned::kWaits) {
     text += ", plan: waits";
   } else if (s.outcome == Outcome::kWaited && s.planned.outcome == Planned::kWakes) {
     text += ", plan: wakes";
@@ -115,9 +115,9 @@ void addTable(std::vector<Line>* body, const Analysis& a, std::size_t inner,
       const char* sgr = r == 0 ? kDim : nullptr;
       if (r > 0 && c == kOutcome) {
         Outcome o = a.customers[r - 1].outcome;
-        sgr = o == Outcome::kStillThere                              ? kRed
-              : (o == Outcome::kQueueFull || o == Outcome::kNoChair) ? kYellow
-                                                                     : nullptr;
+        sgr = o == Outcome::kStillThere                                      ? kRed
+              : (o == Outcome::kAwayQueueFull || o == Outcome::kAwayNoChair) ? kYellow
+                                                                             : nullptr;
       }
       line.push_back(Seg{std::string(gap(c), ' '), nullptr});
       line.push_back(Seg{text, sgr});

@@ -93,7 +93,7 @@ std::vector<Line> timelineLines(const Analysis& a, std::size_t width, const View
       Cell& at = lane[col(*s.arrivalMs)];
       if (at.glyph == " " || at.glyph == g.waiting) at = Cell{g.arrives, nullptr};
     }
-    if (s.leftMs && (s.outcome == Outcome::kQueueFull || s.outcome == Outcome::kNoChair)) {
+    if (s.leftMs && (s.outcome == Outcome::kAwayQueueFull || s.outcome == Outcome::kAwayNoChair)) {
       lane[col(*s.leftMs)] = Cell{"x", kRed};
     }
     lines.push_back(joinCells(label(s.id), lane));

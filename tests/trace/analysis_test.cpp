@@ -66,9 +66,9 @@ TEST(Analysis, TellsEachCustomersStory) {
     double arrival;
     std::optional<double> sat, start, finish, left, startLate;
   } const kWant[] = {
-      {"Ann", Outcome::kWokeBarber, 0.3, std::nullopt, 0.7, 200.7, 200.8, 0.7},
+      {"Ann", Outcome::kWoke, 0.3, std::nullopt, 0.7, 200.7, 200.8, 0.7},
       {"Bob", Outcome::kWaited, 100.3, 100.4, 200.9, 350.9, 351.0, 0.9},
-      {"Cat", Outcome::kQueueFull, 120.3, std::nullopt, std::nullopt, std::nullopt, 120.4,
+      {"Cat", Outcome::kAwayQueueFull, 120.3, std::nullopt, std::nullopt, std::nullopt, 120.4,
        std::nullopt},
   };
   ASSERT_EQ(a.customers.size(), 3u);

@@ -195,9 +195,9 @@ TEST(View, AggregateCountsOutcomesAcrossRuns) {
     if (race) run.verdict.races.push_back(Race{"Bob", "Ann", 0.1, "Bob woke the barber"});
     return run;
   };
-  std::vector<RunDigest> runs = {digest(Outcome::kWokeBarber, Outcome::kWaited, false, 1),
-                                 digest(Outcome::kWokeBarber, Outcome::kWaited, false, 3),
-                                 digest(Outcome::kWaited, Outcome::kWokeBarber, true, 2)};
+  std::vector<RunDigest> runs = {digest(Outcome::kWoke, Outcome::kWaited, false, 1),
+                                 digest(Outcome::kWoke, Outcome::kWaited, false, 3),
+                                 digest(Outcome::kWaited, Outcome::kWoke, true, 2)};
   runs[2].verdict.broken.push_back(Finding{"one-in-chair", "", {}});
   std::string text = renderAggregate(runs, ViewStyle{80, false, true});
   for (const char* shown :
