@@ -33,12 +33,19 @@ std::int64_t unixMs() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// Writes all of `bytes` to `fd`; a reader that has gone away is not an error of ours.
+// Set once standard output has no reader left (`| head`): the session then ends as a program
+// killed by SIGPIPE would, instead of running on unseen.
+bool gReaderGone = false;
+
+// Writes all of `bytes` to `fd`.
 void emit(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) {
+      if (fd == STDOUT_FILENO && errno == EPIPE) gReaderGone = true;
+      return;
+    }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
 }
@@ -123,6 +130,10 @@ class Loop {
       if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) userInput();
       deadlines(monotonicUs());
       answer(monotonicUs());
+      if (gReaderGone) {
+        stopped_by = SIGPIPE;
+        break;
+      }
     }
     if (stopped_by != 0) {
       if (phase_ == Phase::kRunning) finishRun(RunEnd::kInterrupted, monotonicUs());
