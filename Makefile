@@ -2,8 +2,9 @@
 # test` builds everything (the program, barbershop-trace and the tests) and runs every test.
 # Builds are quiet: the compiler's output is shown only when a build fails. WERROR=ON turns
 # compiler warnings into errors. `make package` builds the Debian package in PACKAGE_BUILD, with
-# Debian's hardening flags. `make bench` builds the program in BUILD and measures its timing
-# fidelity, overhead and footprint (bench/).
+# Debian's hardening flags, and both programs. `make bench` builds both programs in BUILD and
+# measures the program's timing fidelity, overhead and footprint, alone and through
+# barbershop-trace (bench/).
 
 BUILD ?= build
 PACKAGE_BUILD ?= build-package
