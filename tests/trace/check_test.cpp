@@ -211,7 +211,44 @@ INSTANTIATE_TEST_SUITE_P(
                   s.block("", "", "[A][B]", "[C]").say(kBarberToBed).say(kClosing);
                   return s;
                 },
-                "outcome-as-scheduled"}));
+                "outcome-as-scheduled"},
+        Planted{"a customer nobody has heard of",
+                [] {
+                  return threeCustomers([](Script& s, int n) {
+                    if (n == 1) s.say(kSeeNotSleeping, "Zed");
+                  });
+                },
+                "known-customers"},
+        Planted{"the barber woken twice by one wake-up",
+                [] {
+                  return threeCustomers([](Script& s, int n) {
+                    if (n == 1) s.say(kBarberWokenUp);
+                  });
+                },
+                "one-wake-up-each"},
+        Planted{"B, who sat, is cut straight after a wake-up",
+                [] {
+                  return threeCustomers([](Script& s, int n) {
+                    if (n == 4) s.say(kBarberWokenUp);
+                  });
+                },
+                "cut-as-handed-over"},
+        Planted{"C sits and is never cut",
+                [] {
+                  Script s;
+                  s.at(0).say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp);
+                  s.say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "");
+                  s.say(kWaiting, "A").at(10).say(kSeeNotSleeping, "B").say(kTryForChair, "B");
+                  s.block("A", "").say(kGotChair, "B").block("A", "[B]").say(kWaiting, "B");
+                  s.at(20).say(kSeeNotSleeping, "C").say(kTryForChair, "C").block("A", "[B]");
+                  s.say(kGotChair, "C").block("A", "[B][C]").say(kWaiting, "C");
+                  s.at(100).say(kFinishCutting, "A").say(kLeaveCut, "A");
+                  s.block("", "[B][C]", "[A]").say(kStartCutting, "B").at(150);
+                  s.say(kFinishCutting, "B").say(kLeaveCut, "B").block("", "", "[A][B]");
+                  s.say(kBarberToBed).say(kClosing);
+                  return s;
+                },
+                "everyone-seated-is-cut"}));
 
 TEST(Check, ArrivalsAtOneMomentAreARaceNotAFault) {
   // Both come at 0; the schedule has A, first on the roster, wake him, but B got there first.
