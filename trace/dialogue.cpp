@@ -9,37 +9,19 @@
 #include "console/texts.h"
 #include "core/customer.h"
 #include "core/narration.h"
+#include "trace/formats.h"
 
 namespace {
 
-bool endsWith(std::string_view text, std::string_view tail) {
-  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+// What a line of the list (without its newline) holds in place of its format's conversion.
+std::optional<std::string> field(std::string_view line, const char* format) {
+  return formatFill(std::string(line) + "\n", format);
 }
 
-bool startsWith(std::string_view text, std::string_view head) {
-  return text.substr(0, head.size()) == head;
-}
-
-// A format's text before and after its one conversion.
-std::pair<std::string_view, std::string_view> around(std::string_view format) {
-  std::size_t hole = format.find('%');
-  return {format.substr(0, hole), format.substr(hole + 2)};
-}
-
-std::optional<std::string_view> field(std::string_view line, std::string_view format) {
-  auto [head, tail] = around(format);
-  tail.remove_suffix(1);  // the newline, already split off
-  if (line.size() < head.size() + tail.size() || !startsWith(line, head) || !endsWith(line, tail)) {
-    return std::nullopt;
-  }
-  return line.substr(head.size(), line.size() - head.size() - tail.size());
-}
-
-std::optional<int> number(std::optional<std::string_view> text) {
-  if (!text || text->empty()) return std::nullopt;
-  std::string digits(*text);
+std::optional<int> number(const std::optional<std::string>& digits) {
+  if (!digits || digits->empty()) return std::nullopt;
   char* end = nullptr;
-  long value = strtol(digits.c_str(), &end, 10);
+  long value = strtol(digits->c_str(), &end, 10);
   if (*end != '\0') return std::nullopt;
   return static_cast<int>(value);
 }
@@ -114,11 +96,11 @@ std::optional<Roster> parseCustomerList(std::string_view text) {
       line = text.substr(0, end);
       text.remove_prefix(end + 1);
     }
-    std::optional<std::string_view> id = field(lines[1], kDisplayId);
+    std::optional<std::string> id = field(lines[1], kDisplayId);
     std::optional<int> delay = number(field(lines[2], kDisplayDelay));
     std::optional<int> cutting = number(field(lines[3], kDisplayCuttingTime));
     if (!number(field(lines[0], kListNumber)) || !id || !delay || !cutting) return std::nullopt;
-    roster.push_back(RosterEntry{std::string(*id), *delay, *cutting});
+    roster.push_back(RosterEntry{*id, *delay, *cutting});
   }
   if (!startsWith(text, kMenuTitle)) return std::nullopt;
   return roster;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/narration.h"
+#include "trace/formats.h"
 
 namespace {
 
@@ -38,31 +39,10 @@ bool known(const std::vector<std::string>& ids, std::string_view id) {
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-// Matches `line` against one format: the text around "%s" must be there and the ID between
-// them holds no line break.
-std::optional<std::string> matchForm(std::string_view line, std::string_view format) {
-  std::size_t hole = format.find("%s");
-  if (hole == std::string_view::npos) {
-    return line == format ? std::optional<std::string>(std::string()) : std::nullopt;
-  }
-  std::string_view head = format.substr(0, hole), tail = format.substr(hole + 2);
-  if (line.size() < head.size() + tail.size() || !startsWith(line, head) ||
-      line.substr(line.size() - tail.size()) != tail) {
-    return std::nullopt;
-  }
-  std::string_view id = line.substr(head.size(), line.size() - head.size() - tail.size());
-  if (id.find('\n') != std::string_view::npos) return std::nullopt;
-  return std::string(id);
-}
-
 std::optional<Event> parseNarration(std::string_view text, const std::vector<std::string>& ids) {
   std::optional<Event> best;
   for (const Form& form : kForms) {
-    std::optional<std::string> id = matchForm(text, form.format);
+    std::optional<std::string> id = formatFill(text, form.format);
     if (!id) continue;
     // An ID may itself look like the end of another line; a roster ID settles it.
     if (best && !known(ids, *id)) continue;
