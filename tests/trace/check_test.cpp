@@ -96,6 +96,24 @@ Script threeCustomers(const std::function<void(Script&, int)>& change = nullptr)
   return s;
 }
 
+// The start of several planted runs: A wakes the barber at 0, B sits down at 10.
+Script aWakesBSits() {
+  Script s;
+  s.at(0).say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp);
+  s.say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "").say(kWaiting, "A");
+  s.at(10).say(kSeeNotSleeping, "B").say(kTryForChair, "B").block("A", "");
+  s.say(kGotChair, "B").block("A", "[B]").say(kWaiting, "B");
+  return s;
+}
+
+// And C sits down behind B at 20.
+Script aWakesBAndCSit() {
+  Script s = aWakesBSits();
+  s.at(20).say(kSeeNotSleeping, "C").say(kTryForChair, "C").block("A", "[B]");
+  s.say(kGotChair, "C").block("A", "[B][C]").say(kWaiting, "C");
+  return s;
+}
+
 Verdict verdictOf(const RunRecord& run) {
   return checkRun(run, analyse(run, exactSchedule(run.roster)));
 }
@@ -154,13 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "queue-capacity"},
         Planted{"C is served before B, who sat first",
                 [] {
-                  Script s;
-                  s.at(0).say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp);
-                  s.say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "");
-                  s.say(kWaiting, "A").at(10).say(kSeeNotSleeping, "B").say(kTryForChair, "B");
-                  s.block("A", "").say(kGotChair, "B").block("A", "[B]").say(kWaiting, "B");
-                  s.at(20).say(kSeeNotSleeping, "C").say(kTryForChair, "C").block("A", "[B]");
-                  s.say(kGotChair, "C").block("A", "[B][C]").say(kWaiting, "C");
+                  Script s = aWakesBAndCSit();
                   s.at(100).say(kFinishCutting, "A").say(kLeaveCut, "A");
                   s.block("", "[B][C]", "[A]").say(kStartCutting, "C").at(150);
                   s.say(kFinishCutting, "C").say(kStartCutting, "B").say(kLeaveCut, "C");
@@ -199,11 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "state-blocks"},
         Planted{"C goes away with one chair taken",
                 [] {
-                  Script s;
-                  s.at(0).say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp);
-                  s.say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "");
-                  s.say(kWaiting, "A").at(10).say(kSeeNotSleeping, "B").say(kTryForChair, "B");
-                  s.block("A", "").say(kGotChair, "B").block("A", "[B]").say(kWaiting, "B");
+                  Script s = aWakesBSits();
                   s.at(20).say(kSeeNotSleeping, "C").say(kQueueFull, "C");
                   s.block("A", "[B]", "", "[C]").at(100).say(kFinishCutting, "A");
                   s.say(kLeaveCut, "A").block("", "[B]", "[A]", "[C]").say(kStartCutting, "B");
@@ -235,13 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "cut-as-handed-over"},
         Planted{"C sits and is never cut",
                 [] {
-                  Script s;
-                  s.at(0).say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp);
-                  s.say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "");
-                  s.say(kWaiting, "A").at(10).say(kSeeNotSleeping, "B").say(kTryForChair, "B");
-                  s.block("A", "").say(kGotChair, "B").block("A", "[B]").say(kWaiting, "B");
-                  s.at(20).say(kSeeNotSleeping, "C").say(kTryForChair, "C").block("A", "[B]");
-                  s.say(kGotChair, "C").block("A", "[B][C]").say(kWaiting, "C");
+                  Script s = aWakesBAndCSit();
                   s.at(100).say(kFinishCutting, "A").say(kLeaveCut, "A");
                   s.block("", "[B][C]", "[A]").say(kStartCutting, "B").at(150);
                   s.say(kFinishCutting, "B").say(kLeaveCut, "B").block("", "", "[A][B]");
