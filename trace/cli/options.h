@@ -1,0 +1,29 @@
+#ifndef BARBERSHOP_TRACE_CLI_OPTIONS_H_
+#define BARBERSHOP_TRACE_CLI_OPTIONS_H_
+// barbershop-trace's command line, read with CLI11, and the roster it names.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "trace/reading/roster.h"
+#include "trace/relay/session.h"
+
+enum class Command { kSession, kListScenarios, kSchedule, kRender, kExit };
+
+struct TraceOptions {
+  Command command = Command::kSession;
+  int exitStatus = 0;  // for kExit: --help, --version or a usage error already printed
+  SessionOptions session;
+  std::string rosterName;  // how the roster was given, for titles ("scenario full-house")
+  std::string exportJson;  // --export-json FILE
+  std::string reportDir;   // --report DIR
+  std::string renderLog;   // render LOG.jsonl
+  bool json = false;       // schedule --json
+};
+
+// Reads the command line, printing help, the version or a usage error itself (kExit). The roster
+// file is read here too, so a bad one stops the companion before anything runs.
+TraceOptions parseOptions(int argc, char** argv);
+
+#endif  // BARBERSHOP_TRACE_CLI_OPTIONS_H_

@@ -1,0 +1,34 @@
+#ifndef BARBERSHOP_TRACE_READING_RUN_RECORD_H_
+#define BARBERSHOP_TRACE_READING_RUN_RECORD_H_
+// Everything barbershop-trace knows of one run: its roster as the program listed it, the events
+// it printed, and how it ended. Written by the session, read by the check and every view.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "trace/reading/events.h"
+#include "trace/reading/roster.h"
+
+enum class RunEnd {
+  kClosed,       // the closing line came
+  kStuck,        // not ended well after its exact schedule; the program was ended
+  kDied,         // the program ended or wrote to standard error during the run
+  kInterrupted,  // Ctrl-C (or another signal) during the run
+};
+
+struct RunRecord {
+  int number = 1;             // 1 for the session's first run
+  Roster roster;              // as the program listed it just before the run
+  std::vector<Event> events;  // in the order the program printed them
+  RunEnd end = RunEnd::kClosed;
+  std::int64_t endUs = 0;          // when the run ended or was given up, since the Run choice
+  std::int64_t startedUnixMs = 0;  // wall-clock time of the Run choice, for the files
+  int slow = 1;                    // the --slow factor the roster was typed with
+};
+
+const char* runEndName(RunEnd end);
+// How a run ended, in words ("the run was interrupted").
+const char* endWords(RunEnd end);
+
+#endif  // BARBERSHOP_TRACE_READING_RUN_RECORD_H_

@@ -1,0 +1,118 @@
+// Answering the program's console: its prompts and its reads, with its own texts and readers.
+
+#include "trace/relay/dialogue.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "console/input.h"
+#include "console/texts.h"
+#include "core/customer.h"
+#include "core/narration.h"
+#include "trace/reading/formats.h"
+
+namespace {
+
+// What a line of the list (without its newline) holds in place of its format's conversion.
+std::optional<std::string> field(std::string_view line, const char* format) {
+  return formatFill(std::string(line) + "\n", format);
+}
+
+std::optional<int> number(const std::optional<std::string>& digits) {
+  if (!digits || digits->empty()) return std::nullopt;
+  char* end = nullptr;
+  long value = strtol(digits->c_str(), &end, 10);
+  if (*end != '\0') return std::nullopt;
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+Prompt promptAtEnd(std::string_view console) {
+  const std::pair<const char*, Prompt> prompts[] = {
+      {kChoicePrompt, Prompt::kChoice}, {kIdPrompt, Prompt::kId},
+      {kDelayPrompt, Prompt::kDelay},   {kCuttingTimePrompt, Prompt::kCuttingTime},
+      {kIndexPrompt, Prompt::kIndex},
+  };
+  for (const auto& [text, prompt] : prompts) {
+    if (endsWith(console, text)) return prompt;
+  }
+  return Prompt::kNone;
+}
+
+std::string withoutBedLines(std::string_view text, int* removed) {
+  std::string rest;
+  const std::string_view bed(kBarberToBed);
+  for (std::size_t at = 0;;) {
+    std::size_t found = text.find(bed, at);
+    rest.append(text.substr(at, found - at));
+    if (found == std::string_view::npos) break;
+    ++*removed;
+    at = found + bed.size();
+  }
+  return rest;
+}
+
+Answer answerFor(Prompt prompt, std::string_view input, bool ended) {
+  Answer answer;
+  if (prompt == Prompt::kNone) return answer;
+  if (input.empty()) {
+    answer.complete = ended;
+    return answer;
+  }
+  // The console's own readers, run over what has been typed: they consume exactly what the
+  // program will, and reading past its end means the answer is not all there yet.
+  std::string copy(input);
+  FILE* in = fmemopen(copy.data(), copy.size(), "r");
+  if (in == nullptr) return answer;
+  if (prompt == Prompt::kId) {
+    char id[ID_SIZE];
+    (void)readIdLine(in, id, sizeof id);
+  } else {
+    int value = 0;
+    InputResult result = readInt(in, &value);
+    if (result == InputResult::kNotNumber) discardLine(in);
+    if (result == InputResult::kValue && prompt == Prompt::kChoice) answer.choice = value;
+  }
+  answer.complete = ended || !feof(in);
+  if (!answer.complete) answer.choice.reset();
+  long consumed = ftell(in);
+  answer.length = consumed < 0 ? copy.size() : static_cast<std::size_t>(consumed);
+  fclose(in);
+  return answer;
+}
+
+std::optional<Roster> parseCustomerList(std::string_view text) {
+  if (!startsWith(text, kListTitle)) return std::nullopt;
+  text.remove_prefix(std::string_view(kListTitle).size());
+  Roster roster;
+  std::string_view rule(kListRule);
+  while (startsWith(text, rule)) {
+    text.remove_prefix(rule.size());
+    std::string_view lines[4];
+    for (std::string_view& line : lines) {
+      std::size_t end = text.find('\n');
+      if (end == std::string_view::npos) return std::nullopt;
+      line = text.substr(0, end);
+      text.remove_prefix(end + 1);
+    }
+    std::optional<std::string> id = field(lines[1], kDisplayId);
+    std::optional<int> delay = number(field(lines[2], kDisplayDelay));
+    std::optional<int> cutting = number(field(lines[3], kDisplayCuttingTime));
+    if (!number(field(lines[0], kListNumber)) || !id || !delay || !cutting) return std::nullopt;
+    roster.push_back(RosterEntry{*id, *delay, *cutting});
+  }
+  if (!startsWith(text, kMenuTitle)) return std::nullopt;
+  return roster;
+}
+
+std::vector<std::string> rosterAnswers(const Roster& roster) {
+  std::vector<std::string> answers;
+  for (const RosterEntry& entry : roster) {
+    answers.push_back(std::to_string(kChoiceAdd) + "\n");
+    answers.push_back(entry.id + "\n");
+    answers.push_back(std::to_string(entry.delayMs) + "\n");
+    answers.push_back(std::to_string(entry.cuttingMs) + "\n");
+  }
+  return answers;
+}
