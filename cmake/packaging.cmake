@@ -2,7 +2,7 @@
 # copyright and changelog in share/doc/barbershop, compressed as Debian ships them.
 # `cmake --install` and the Debian package both use these rules.
 include(GNUInstallDirs)
-set(BARBERSHOP_VERSION 0.1.0)
+set(BARBERSHOP_VERSION ${PROJECT_VERSION})
 set(BARBERSHOP_MAINTAINER "barbershop maintainers <maintainers@users.noreply.c-seed-198dc459.example>")
 # The copyright file carries the licence as LICENSE at the root states it.
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)

@@ -9,13 +9,7 @@
 
 #include <cstddef>
 
-// Room for an ID: 35 characters and the terminating NUL.
-constexpr std::size_t ID_SIZE = 36;
-
-// The three lines of display(), as the customer list shows them.
-constexpr char kDisplayId[] = "ID: %s\n";
-constexpr char kDisplayDelay[] = "delay: %d miniseconds\n";
-constexpr char kDisplayCuttingTime[] = "cuttingTime: %d miniSeconds\n";
+#include "core/constants.h"
 
 class Customer {
  public:

@@ -1,8 +1,9 @@
 #ifndef BARBERSHOP_CORE_NARRATION_H_
 #define BARBERSHOP_CORE_NARRATION_H_
-// Every line the simulation threads print, and the labels of the state block: written once, here,
-// for the barber, the customers and the run that print them and for barbershop-trace, which
-// reads them back. Each customer and barber line carries one ID as its only "%s".
+// Every line the simulation threads print, the labels of the state block and a customer's lines
+// in the customer list: written once, here, for the code that prints them and for
+// barbershop-trace, which reads them back. Each customer and barber line carries one ID as its only
+// "%s".
 
 // The barber (sim/barber.cpp).
 constexpr char kBarberToBed[] = "\n[[Barber going to bed]]\n";
@@ -23,6 +24,11 @@ constexpr char kGotChair[] = "\n<<Customer %s: got a chair successfully>>\n";
 constexpr char kNoChair[] = "\n<<Customer %s: failed to get a chair, go away>>\n";
 constexpr char kWaiting[] = "\n<<Customer %s : waiting>>\n";
 constexpr char kLeaveCut[] = "\n<<Customer %s: go away after being cut>>\n";
+
+// The three lines of a customer's display() (core/customer.cpp), as the customer list shows them.
+constexpr char kDisplayId[] = "ID: %s\n";
+constexpr char kDisplayDelay[] = "delay: %d miniseconds\n";
+constexpr char kDisplayCuttingTime[] = "cuttingTime: %d miniSeconds\n";
 
 // The end of a run (sim/simulation.cpp).
 constexpr char kClosing[] = "\nFinished all customers.\n";

@@ -20,12 +20,9 @@
 #include <string>
 #include <vector>
 
-class Customer;
+#include "core/constants.h"
 
-// A timeout of this many milliseconds means: wait without limit.
-constexpr std::uint32_t TIMEOUT_INFINITE = 0xFFFFFFFFu;
-// The waiting chairs; the introduction's "ten chairs" is only the shop's sign.
-constexpr std::size_t WAIT_CHAIRS = 6;
+class Customer;
 
 class WaitQueue {
  public:

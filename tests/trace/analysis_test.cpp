@@ -1,7 +1,7 @@
 // What analyse() makes of a hand-written run: Ann wakes the barber, Bob sits and waits, Cat
 // finds the queue full.
 
-#include "trace/analysis.h"
+#include "trace/judging/analysis.h"
 
 #include <gtest/gtest.h>
 
@@ -10,24 +10,28 @@
 #include <utility>
 #include <vector>
 
+#include "trace/judging/finish.h"
+
 namespace {
 
 Event line(std::int64_t us, Kind kind, const std::string& id = "") {
   Event event;
   event.us = us;
   event.kind = kind;
-  event.customer = id;
+  event.id = id;
   return event;
 }
 
 Event block(std::int64_t us, std::vector<std::string> queue) {
   Event event = line(us, Kind::kState);
+  event.state.fewestWaiting = queue.size();
   event.state.queue = std::move(queue);
   return event;
 }
 
 RunRecord shop() {
   RunRecord run;
+  // Cat's delay puts it after Bob's cut in the exact schedule: it finds the shop empty there.
   run.roster = {{"Ann", 0, 200}, {"Bob", 100, 150}, {"Cat", 120, 100}};
   run.events = {line(300, Kind::kSeeSleeping, "Ann"),
                 line(400, Kind::kWokeBarber, "Ann"),
@@ -49,17 +53,11 @@ RunRecord shop() {
   return run;
 }
 
-Schedule exact() {
-  Schedule schedule;
-  schedule.visits = {{"Ann", 0, Planned::kWakes, 0, 200},
-                     {"Bob", 100, Planned::kWaits, 200, 350},
-                     {"Cat", 120, Planned::kSentAway, -1, -1}};
-  schedule.closingMs = 350;
-  return schedule;
-}
+// The run judged as the companion judges it: its lines attributed first.
+Analysis analysed(RunRecord run) { return finish(std::move(run)).analysis; }
 
 TEST(Analysis, TellsEachCustomersStory) {
-  Analysis a = analyse(shop(), exact());
+  Analysis a = analysed(shop());
   struct Want {
     const char* id;
     Outcome outcome;
@@ -90,27 +88,28 @@ TEST(Analysis, TellsEachCustomersStory) {
 }
 
 TEST(Analysis, TotalsDeviationsAndTheBarbersDay) {
-  Analysis a = analyse(shop(), exact());
+  Analysis a = analysed(shop());
   EXPECT_EQ(a.cut, 2u);
   EXPECT_EQ(a.sentAway, 1u);
   EXPECT_EQ(a.longestQueue, 1u);
   EXPECT_EQ(a.lengthMs, 351.5);
-  EXPECT_DOUBLE_EQ(a.endMs, 351.5);
+  EXPECT_DOUBLE_EQ(a.endMs, 450);  // drawn on to where the exact schedule ends
   EXPECT_NEAR(a.busyShare, (200.0 + 150.0) / 351.5, 1e-9);
-  // Two cuts' starts and finishes, and the closing line, 1.5 ms after its exact time.
+  // Two cuts' starts and finishes, and the closing line, which the exact schedule puts at
+  // 450 ms, after Cat's cut: Cat went away instead, so the run closed 98.5 ms before it.
   ASSERT_EQ(a.deviations.size(), 5u);
   EXPECT_EQ(a.deviations.back().kind, "closing");
-  EXPECT_NEAR(a.worstDeviationMs, 1.5, 1e-9);
+  EXPECT_NEAR(a.worstDeviationMs, 98.5, 1e-9);
 
   struct Span {
     double from, to;
-    const char* customer;
-  } const kSpans[] = {{0, 0.6, ""}, {0.7, 200.7, "Ann"}, {200.9, 350.9, "Bob"}, {351.1, 351.5, ""}};
+    int who;
+  } const kSpans[] = {{0, 0.6, -1}, {0.7, 200.7, 0}, {200.9, 350.9, 1}, {351.1, 450, -1}};
   ASSERT_EQ(a.barber.size(), 4u);
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_DOUBLE_EQ(a.barber[i].fromMs, kSpans[i].from) << i;
     EXPECT_DOUBLE_EQ(a.barber[i].toMs, kSpans[i].to) << i;
-    EXPECT_EQ(a.barber[i].customer, kSpans[i].customer) << i;
+    EXPECT_EQ(a.barber[i].who, kSpans[i].who) << i;
   }
 }
 
@@ -142,14 +141,41 @@ TEST(Analysis, QueueAndUnfinishedRuns) {
     RunRecord run;
     run.roster = {{"Bob", 0, 100}};
     run.events = c.events;
+    run.end = RunEnd::kStuck;
     run.endUs = 5000;
-    Analysis a = analyse(run, Schedule{});
+    Analysis a = analysed(run);
     EXPECT_EQ(a.longestQueue, c.longestQueue);
     EXPECT_EQ(a.queue.back().length, c.queueAtEnd);
     EXPECT_EQ(a.customers[0].outcome, c.bob);
     EXPECT_FALSE(a.lengthMs);
     EXPECT_DOUBLE_EQ(a.endMs, 5.0);
   }
+}
+
+TEST(Analysis, ARaceWonByTheOtherCustomerIsMeasuredInTheOrderItChose) {
+  // Both come at 100 ms; the roster lists Ann first, but Bob wakes the barber. Measured against
+  // the order that happened, every moment is on time; against roster order Bob's finish would be
+  // a second late.
+  RunRecord run;
+  run.roster = {{"Ann", 100, 1000}, {"Bob", 100, 500}};
+  run.events = {
+      line(100100, Kind::kSeeSleeping, "Bob"),    line(100150, Kind::kSeeSleeping, "Ann"),
+      line(100200, Kind::kTryToWake, "Bob"),      line(100250, Kind::kTryToWake, "Ann"),
+      line(100300, Kind::kBarberWokenUp),         line(100400, Kind::kStartCutting, "Bob"),
+      line(100500, Kind::kWokeBarber, "Bob"),     line(100600, Kind::kFailedToWake, "Ann"),
+      line(100700, Kind::kSeeNotSleeping, "Ann"), line(100800, Kind::kTryForChair, "Ann"),
+      line(100900, Kind::kGotChair, "Ann"),       line(101000, Kind::kWaiting, "Ann"),
+      line(101100, Kind::kWaiting, "Bob"),        line(600400, Kind::kFinishCutting, "Bob"),
+      line(600500, Kind::kStartCutting, "Ann"),   line(600600, Kind::kLeaveCut, "Bob"),
+      line(1600500, Kind::kFinishCutting, "Ann"), line(1600600, Kind::kLeaveCut, "Ann"),
+      line(1600700, Kind::kBarberToBed),          line(1600800, Kind::kClosing)};
+  run.endUs = 1600800;
+  const Analysis a = analysed(run);
+  ASSERT_EQ(a.races.size(), 1u);
+  EXPECT_EQ(a.races[0].winner, 1);
+  EXPECT_EQ(a.races[0].loser, 0);
+  EXPECT_LT(a.worstDeviationMs, 1.0);
+  EXPECT_EQ(a.customers[1].planned.outcome, Planned::kWakes);
 }
 
 }  // namespace

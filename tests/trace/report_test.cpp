@@ -1,7 +1,7 @@
 // The report files of one small scripted run, read as their readers read them: the page's lanes,
 // marks and verdict, the trace's threads and events, the log read back, and logs that are not.
 
-#include "trace/report.h"
+#include "trace/files/report.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,9 +16,10 @@
 #include <vector>
 
 #include "core/narration.h"
-#include "trace/report_html.h"
-#include "trace/report_log.h"
-#include "trace/report_trace.h"
+#include "trace/files/chrome_trace.h"
+#include "trace/files/page.h"
+#include "trace/files/write_whole.h"
+#include "trace/reading/event_log.h"
 
 namespace {
 
@@ -36,54 +37,57 @@ std::string block(const std::string& chair, const std::string& queue,
 
 // A wakes the barber at 0 ms; B sits at 10 ms and is cut after A; the third customer, whose ID
 // needs escaping, comes at 20 ms and, if `full`, finds the queue full (which the exact schedule
-// does not predict, so the run breaks rules).
-LoggedRun shop(bool full = false) {
+// does not predict: a note) just as a line is torn (a broken rule).
+RunRecord shop(bool full = false, const std::string& b = "B") {
   const std::string c = "<i>&\"%";
-  LoggedRun run;
-  run.version = "barbershop-trace test";
+  RunRecord run;
+  run.writtenBy = "barbershop-trace test";
   run.program = "/bin/barbershop";
-  RunRecord& record = run.record;
+  RunRecord& record = run;
   record.number = 3;
-  record.roster = {{"A", 0, 100}, {"B", 10, 50}, {c, 20, 50}};
+  record.roster = {{"A", 0, 100}, {b, 10, 50}, {c, 20, 50}};
   record.startedUnixMs = 1700000000123;
   std::vector<std::pair<double, std::string>> lines = {
-      {0, said(kSeeSleeping, "A")},  {0, said(kTryToWake, "A")},
-      {0, said(kBarberWokenUp)},     {0, said(kStartCutting, "A")},
-      {0, said(kWokeBarber, "A")},   {0, block("A", "")},
-      {0, said(kWaiting, "A")},      {10, said(kSeeNotSleeping, "B")},
-      {10, said(kTryForChair, "B")}, {10, block("A", "")},
-      {10, said(kGotChair, "B")},    {10, block("A", "[B]")},
-      {10, said(kWaiting, "B")},     {20, said(kSeeNotSleeping, c)}};
+      {0, said(kSeeSleeping, "A")}, {0, said(kTryToWake, "A")},
+      {0, said(kBarberWokenUp)},    {0, said(kStartCutting, "A")},
+      {0, said(kWokeBarber, "A")},  {0, block("A", "")},
+      {0, said(kWaiting, "A")},     {10, said(kSeeNotSleeping, b)},
+      {10, said(kTryForChair, b)},  {10, block("A", "")},
+      {10, said(kGotChair, b)},     {10, block("A", "[" + b + "]")},
+      {10, said(kWaiting, b)},      {20, said(kSeeNotSleeping, c)}};
   if (full) {
     lines.push_back({20, said(kQueueFull, c)});
-    lines.push_back({20, block("A", "[B]", "")});
+    lines.push_back({20, "\n<<Customer B: see Ba"});
+    lines.push_back({20, block("A", "[" + b + "]", "")});
   } else {
     lines.insert(lines.end(), {{20, said(kTryForChair, c)},
-                               {20, block("A", "[B]")},
+                               {20, block("A", "[" + b + "]")},
                                {20, said(kGotChair, c)},
-                               {20, block("A", "[B][" + c + "]")},
+                               {20, block("A", "[" + b + "][" + c + "]")},
                                {20, said(kWaiting, c)}});
   }
-  lines.insert(lines.end(), {{100, said(kFinishCutting, "A")},
-                             {100, said(kLeaveCut, "A")},
-                             {100, block("", full ? "[B]" : "[B][" + c + "]", "[A]")},
-                             {100, said(kStartCutting, "B")},
-                             {150, said(kFinishCutting, "B")},
-                             {150, said(kLeaveCut, "B")},
-                             {150, block("", "", "[A][B]")}});
+  lines.insert(lines.end(),
+               {{100, said(kFinishCutting, "A")},
+                {100, said(kLeaveCut, "A")},
+                {100, block("", full ? "[" + b + "]" : "[" + b + "][" + c + "]", "[A]")},
+                {100, said(kStartCutting, b)},
+                {150, said(kFinishCutting, b)},
+                {150, said(kLeaveCut, b)},
+                {150, block("", "", "[A][" + b + "]")}});
   if (!full) {
     lines.insert(lines.end(), {{150, said(kStartCutting, c)},
                                {200, said(kFinishCutting, c)},
                                {200, said(kLeaveCut, c)},
-                               {200, block("", "", "[A][B][" + c + "]")}});
+                               {200, block("", "", "[A][" + b + "][" + c + "]")}});
   }
   lines.insert(lines.end(), {{200, said(kBarberToBed)}, {200, said(kClosing)}});
-  std::vector<std::string> ids = {"A", "B", c};
+  const IdBook book(record.roster);
   for (const auto& [ms, text] : lines) {
-    std::optional<Event> event = parseLine(text, ids);
-    EXPECT_TRUE(event) << text;
-    event->us = static_cast<std::int64_t>(ms * 1000);
-    record.events.push_back(*event);
+    Event event;
+    event.text = text;  // torn unless it reads as a line
+    if (std::optional<Event> read = parseLine(text, book)) event = *read;
+    event.us = static_cast<std::int64_t>(ms * 1000);
+    record.events.push_back(event);
   }
   record.endUs = 200000;
   return run;
@@ -96,7 +100,7 @@ std::size_t count(const std::string& text, const std::string& what) {
 }
 
 TEST(ReportPage, DrawsALanePerCustomerBesideTheBarberAndTheQueue) {
-  const std::string page = htmlPage(measured(shop()));
+  const std::string page = htmlPage(finish(shop()));
   EXPECT_EQ(count(page, "data-lane=\"customer\""), 3u);
   for (const char* lane : {"data-id=\"A\"", "data-id=\"B\"", "data-id=\"&lt;i&gt;&amp;&quot;%\"",
                            "data-lane=\"barber\"", "data-lane=\"queue\""}) {
@@ -111,9 +115,9 @@ TEST(ReportPage, DrawsALanePerCustomerBesideTheBarberAndTheQueue) {
 }
 
 TEST(ReportPage, GivesEveryLineAMarkWithItsTimeAndTextLinkedBothWays) {
-  const LoggedRun run = shop();
-  const std::string page = htmlPage(measured(run));
-  for (std::size_t i = 0; i < run.record.events.size(); ++i) {
+  const RunRecord run = shop();
+  const std::string page = htmlPage(finish(run));
+  for (std::size_t i = 0; i < run.events.size(); ++i) {
     const std::string n = std::to_string(i);
     EXPECT_EQ(count(page, "<a href=\"#n-" + n + "\" id=\"e-" + n + "\" class=\"mark\"><title>"), 1u)
         << i;
@@ -133,7 +137,7 @@ TEST(ReportPage, GivesEveryLineAMarkWithItsTimeAndTextLinkedBothWays) {
 }
 
 TEST(ReportPage, OutlinesTheExactScheduleBehindTheBars) {
-  const std::string page = htmlPage(measured(shop()));
+  const std::string page = htmlPage(finish(shop()));
   // Three cuts on the barber's lane, each customer's cut and the two waits, and the legend's.
   EXPECT_EQ(count(page, "class=\"exact\" x="), 3u + 3u + 2u + 1u);
   EXPECT_NE(page.find("<title>exact schedule: cutting B, 100.0\xE2\x80\x93"
@@ -143,18 +147,20 @@ TEST(ReportPage, OutlinesTheExactScheduleBehindTheBars) {
 }
 
 TEST(ReportPage, PutsTheVerdictAtTheTop) {
-  const std::string kept = htmlPage(measured(shop()));
+  const std::string kept = htmlPage(finish(shop()));
   EXPECT_NE(kept.find("Verdict: every rule holds"), std::string::npos);
-  const std::string broken = htmlPage(measured(shop(true)));
+  const std::string broken = htmlPage(finish(shop(true)));
   const std::size_t verdict = broken.find("class=\"verdict broken\"");
   ASSERT_NE(verdict, std::string::npos);
   EXPECT_LT(verdict, broken.find("<svg class=\"lanes\""));
-  EXPECT_NE(broken.find("<strong>outcome-as-scheduled</strong>"), std::string::npos);
+  EXPECT_NE(broken.find("<strong>no-torn-line</strong>"), std::string::npos);
+  EXPECT_NE(broken.find("Note: &lt;i&gt;&amp;&quot;% went away: every chair taken"),
+            std::string::npos);
   EXPECT_NE(broken.find("class=\"away\""), std::string::npos);  // the × of going away
 }
 
 TEST(ReportTrace, NamesAThreadPerActorWithCompleteEventsCounterAndInstants) {
-  const nlohmann::json trace = nlohmann::json::parse(traceText(measured(shop())));
+  const nlohmann::json trace = nlohmann::json::parse(traceText(finish(shop())));
   std::set<std::string> threads, complete, instants;
   std::size_t counters = 0, waitingMost = 0;
   for (const nlohmann::json& event : trace.at("traceEvents")) {
@@ -210,15 +216,21 @@ class ReportFiles : public testing::Test {
 TEST_F(ReportFiles, RenderOfTheSavedLogGivesTheSameFiles) {
   std::string error, warning;
   std::vector<std::string> live, again;
-  ASSERT_TRUE(prepareReportDir(dir("live"), &error)) << error;
-  ASSERT_TRUE(writeReport(dir("live"), shop(), &live, &error)) << error;
+  // An ID that is not UTF-8 must come back byte for byte.
+  const RunRecord run = shop(false, "B\xff");
+  ASSERT_TRUE(prepareDir(dir("live"), &error)) << error;
+  ASSERT_TRUE(writeReport(dir("live"), finish(run), &live, &error)) << error;
   ASSERT_EQ(live.size(), 3u);
-  LoggedRun read;
+  RunRecord read;
   ASSERT_TRUE(readLog(slurp(dir("live") + "/run-3.jsonl"), "run-3.jsonl", &read, &error, &warning))
       << error;
   EXPECT_TRUE(warning.empty() && read.incomplete.empty());
-  ASSERT_TRUE(prepareReportDir(dir("again"), &error)) << error;
-  ASSERT_TRUE(writeReport(dir("again"), read, &again, &error)) << error;
+  EXPECT_EQ(read.roster[1].id, "B\xff");
+  ASSERT_TRUE(prepareDir(dir("again"), &error)) << error;
+  const FinishedRun again1 = finish(read);
+  EXPECT_TRUE(again1.verdict.holds());
+  ASSERT_TRUE(writeReport(dir("again"), again1, &again, &error)) << error;
+  EXPECT_TRUE(nlohmann::json::accept(slurp(dir("live") + "/run-3.trace.json")));
   for (const char* file : {"/run-3.jsonl", "/run-3.trace.json", "/run-3.html"}) {
     EXPECT_EQ(slurp(dir("again") + file), slurp(dir("live") + file)) << file;
   }
@@ -226,9 +238,9 @@ TEST_F(ReportFiles, RenderOfTheSavedLogGivesTheSameFiles) {
 
 TEST_F(ReportFiles, ADirectoryThatCannotBeMadeIsNamed) {
   std::string error;
-  ASSERT_TRUE(prepareReportDir(dir(""), &error));
+  ASSERT_TRUE(prepareDir(dir(""), &error));
   std::ofstream(dir("file")) << "x";
-  EXPECT_FALSE(prepareReportDir(dir("file") + "/sub", &error));
+  EXPECT_FALSE(prepareDir(dir("file") + "/sub", &error));
   EXPECT_EQ(error.rfind(dir("file") + "/sub: ", 0), 0u) << error;
 }
 
@@ -241,14 +253,14 @@ struct BadLog {
 class Logs : public testing::TestWithParam<BadLog> {};
 
 TEST_P(Logs, AreRefusedWithTheirLineOrDrawnIncomplete) {
-  LoggedRun run;
+  RunRecord run;
   std::string error, warning;
   const bool read = readLog(GetParam().text, "x.jsonl", &run, &error, &warning);
   if (GetParam().error.empty()) {
     ASSERT_TRUE(read) << error;
     EXPECT_FALSE(run.incomplete.empty());
     EXPECT_FALSE(warning.empty());
-    EXPECT_NE(htmlPage(measured(run)).find("Incomplete: "), std::string::npos);
+    EXPECT_NE(htmlPage(finish(run)).find("Incomplete: "), std::string::npos);
   } else {
     EXPECT_FALSE(read);
     EXPECT_EQ(error.substr(0, GetParam().error.size()), GetParam().error);
@@ -283,17 +295,17 @@ INSTANTIATE_TEST_SUITE_P(
         BadLog{"a time as text",
                joined(kLog, 1,
                       "{\"us\":\"0\",\"actor\":\"barber\",\"kind\":\"barber-woken-up\","
-                      "\"customer\":\"\",\"text\":\"\\n[[Barber woken up]]\\n\"}\n"),
+                      "\"who\":null,\"id\":\"\",\"text\":\"\\n[[Barber woken up]]\\n\"}\n"),
                "x.jsonl:2: \"us\" must be a whole number"},
         BadLog{"no text",
                joined(kLog, 2,
-                      "{\"us\":0,\"actor\":\"barber\",\"kind\":\"torn\","
-                      "\"customer\":\"\"}\n"),
+                      "{\"us\":0,\"actor\":\"run\",\"kind\":\"torn\","
+                      "\"who\":null,\"id\":\"\"}\n"),
                "x.jsonl:3: no \"text\" field"},
         BadLog{"text of another kind",
                joined(kLog, 1,
                       "{\"us\":0,\"actor\":\"customer\",\"kind\":\"waiting\","
-                      "\"customer\":\"A\",\"text\":\"" +
+                      "\"who\":0,\"id\":\"A\",\"text\":\"" +
                           std::string("\\n<<Customer A: see Barber sleeping>>\\n") + "\"}\n"),
                "x.jsonl:2: \"text\" is a see-sleeping line, not waiting"},
         BadLog{"an end line that miscounts",
@@ -301,6 +313,19 @@ INSTANTIATE_TEST_SUITE_P(
                "x.jsonl:" + std::to_string(kLog.size()) + ": the end line counts 2 events"},
         BadLog{"a line after the end", joined(kLog, kLog.size(), "") + kLog[1],
                "x.jsonl:" + std::to_string(kLog.size() + 1) + ": a line after the end line"},
+        BadLog{"a number too large for any", "{\"log\": 1e388}\n", "x.jsonl:1: not JSON"},
+        BadLog{"five bytes", "1e388", "x.jsonl:1: not JSON"},
+        BadLog{"bytes that do not match their readable text",
+               joined(kLog, 0,
+                      "{\"log\":\"barbershop-trace event log\",\"format\":2,\"version\":\"v\","
+                      "\"program\":\"p\",\"program_hex\":\"71\"}\n"),
+               "x.jsonl:1: \"program\" is not the readable form"},
+        BadLog{"a line about a customer the text does not name",
+               joined(kLog, 1,
+                      "{\"us\":0,\"actor\":\"customer\",\"kind\":\"see-sleeping\","
+                      "\"who\":1,\"id\":\"A\",\"text\":\"\\n<<Customer A: see Barber "
+                      "sleeping>>\\n\"}\n"),
+               "x.jsonl:2: \"who\" names customer 1"},
         BadLog{"the last line cut short", joined(kLog, kLog.size() - 1, kLog.back().substr(0, 9)),
                ""},
         BadLog{"no end line", joined(kLog, kLog.size() - 1, ""), ""}),

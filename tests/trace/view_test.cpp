@@ -1,7 +1,7 @@
 // The summary, timeline and aggregate, read back as a user sees them: widths, colour, the
-// ASCII fallback and what a verdict shows.
+// ASCII fallback, what a verdict shows and the cells of the table.
 
-#include "trace/view.h"
+#include "trace/showing/view.h"
 
 #include <gtest/gtest.h>
 
@@ -9,46 +9,45 @@
 #include <string>
 #include <vector>
 
+#include "trace/common/utf8.h"
+
 namespace {
 
 constexpr char kLongId[] = "Bartholomew-the-Very-Long-Named-34";
 constexpr char kBobSat[] = "\n<<Customer Bob: got a chair successfully>>\n";
+constexpr char kWide[] = "表示";          // two characters, four columns
+constexpr char kControl[] = "a\x1b[2Jb";  // would clear the screen if it were obeyed
 
 Event line(std::int64_t us, Kind kind, const std::string& id, const std::string& text = "") {
   Event event;
   event.us = us;
   event.kind = kind;
-  event.customer = id;
+  event.id = id;
   event.text = text;
   return event;
 }
 
 // Ann wakes the barber, Bob waits, Zoë finds no chair, the long-named customer is still
-// waiting when the barber goes to bed and the run is given up.
-RunRecord shop() {
+// waiting when the barber goes to bed and the run is given up; two more never come in.
+FinishedRun shop() {
   RunRecord run;
   run.number = 2;
-  run.roster = {{"Ann", 0, 200}, {"Bob", 100, 150}, {"Zoë", 120, 100}, {kLongId, 300, 50}};
+  run.roster = {{"Ann", 0, 200},    {"Bob", 100, 150}, {"Zoë", 120, 100},
+                {kLongId, 300, 50}, {kWide, 800, 10},  {kControl, 800, 10}};
   run.events = {
-      line(300, Kind::kSeeSleeping, "Ann"),   line(400, Kind::kWokeBarber, "Ann"),
-      line(700, Kind::kStartCutting, "Ann"),  line(100400, Kind::kGotChair, "Bob", kBobSat),
-      line(120400, Kind::kNoChair, "Zoë"),    line(200700, Kind::kFinishCutting, "Ann"),
-      line(200800, Kind::kLeaveCut, "Ann"),   line(200900, Kind::kStartCutting, "Bob"),
-      line(300500, Kind::kGotChair, kLongId), line(350900, Kind::kFinishCutting, "Bob"),
-      line(351000, Kind::kLeaveCut, "Bob"),   line(351100, Kind::kBarberToBed, "")};
+      line(300, Kind::kSeeSleeping, "Ann"),          line(350, Kind::kTryToWake, "Ann"),
+      line(400, Kind::kWokeBarber, "Ann"),           line(700, Kind::kStartCutting, "Ann"),
+      line(100300, Kind::kSeeNotSleeping, "Bob"),    line(100350, Kind::kTryForChair, "Bob"),
+      line(100400, Kind::kGotChair, "Bob", kBobSat), line(120300, Kind::kSeeNotSleeping, "Zoë"),
+      line(120350, Kind::kTryForChair, "Zoë"),       line(120400, Kind::kNoChair, "Zoë"),
+      line(200700, Kind::kFinishCutting, "Ann"),     line(200800, Kind::kLeaveCut, "Ann"),
+      line(200900, Kind::kStartCutting, "Bob"),      line(300300, Kind::kSeeNotSleeping, kLongId),
+      line(300350, Kind::kTryForChair, kLongId),     line(300500, Kind::kGotChair, kLongId),
+      line(350900, Kind::kFinishCutting, "Bob"),     line(351000, Kind::kLeaveCut, "Bob"),
+      line(351100, Kind::kBarberToBed, "")};
   run.end = RunEnd::kStuck;
   run.endUs = 900000;
-  return run;
-}
-
-Schedule exact() {
-  Schedule schedule;
-  schedule.visits = {{"Ann", 0, Planned::kWakes, 0, 200},
-                     {"Bob", 100, Planned::kWaits, 200, 350},
-                     {"Zoë", 120, Planned::kWaits, 350, 450},
-                     {kLongId, 300, Planned::kWaits, 450, 500}};
-  schedule.closingMs = 500;
-  return schedule;
+  return finish(run);
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -61,103 +60,150 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-// Columns on a terminal: escape sequences take none, every other code point one.
-std::size_t columns(const std::string& text) {
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\x1b') {
-      i = text.find('m', i);
-    } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      ++n;
-    }
+// The line of `text` that starts, after the frame, with `name`.
+std::string rowOf(const std::string& text, const std::string& name) {
+  for (const std::string& each : lines(text)) {
+    const std::size_t at = each.find(name);
+    if (at != std::string::npos && at <= 5) return each;
   }
-  return n;
+  return "";
 }
 
-TEST(View, EveryLineFillsTheWidthInEveryStyle) {
+// Columns on a terminal: escape sequences take none.
+std::size_t screenColumns(std::string text) {
+  for (std::size_t at; (at = text.find('\x1b')) != std::string::npos;) {
+    text.erase(at, text.find('m', at) - at + 1);
+  }
+  return columns(text);
+}
+
+TEST(View, EveryLineFillsTheWidthInEveryStyleAndObeysNoControl) {
   struct Case {
     std::size_t width, framed;
     bool colour, unicode;
   } const kCases[] = {
       {80, 80, false, true},   {80, 80, true, true},  {60, 60, false, false},
-      {123, 123, true, false}, {20, 60, false, true},  // the frame never gets narrower than 60
+      {123, 123, true, false}, {20, 40, false, true},  // the frame never gets narrower than 40
   };
-  RunRecord run = shop();
-  Analysis analysis = analyse(run, exact());
-  Verdict verdict;
-  verdict.broken.push_back(
-      Finding{"served-in-order", "Bob was cut before " + std::string(kLongId), {3}});
-  verdict.complete = false;
+  FinishedRun run = shop();
+  run.verdict.broken.push_back(
+      Finding{"served-in-order", "Bob was cut before " + std::string(kControl), {6}, {1}});
+  Aggregate aggregate;
+  aggregate.add(run);
   for (const Case& c : kCases) {
     SCOPED_TRACE(std::to_string(c.width) + (c.colour ? " colour" : "") +
                  (c.unicode ? "" : " ascii"));
-    ViewStyle style{c.width, c.colour, c.unicode};
-    std::string summary = renderSummary(run, analysis, verdict, style);
-    for (const std::string& text : lines(summary)) EXPECT_EQ(columns(text), c.framed) << text;
-    if (c.width >= 60) {
-      for (const std::string& text : renderTimeline(analysis, style)) {
-        EXPECT_EQ(columns(text), c.width) << text;
-      }
+    ViewStyle style{c.width, 0, c.colour, c.unicode, SummaryForm::kFull};
+    const std::string summary = renderSummary(run, style);
+    const std::string all = summary + aggregate.render(style) + renderDigest(run, 5, style);
+    for (const std::string& text : lines(summary + aggregate.render(style))) {
+      EXPECT_EQ(screenColumns(text), c.framed) << text;
     }
-    std::string aggregate = renderAggregate({{verdict, analysis}}, style);
-    for (const std::string& text : lines(aggregate)) EXPECT_EQ(columns(text), c.framed) << text;
-
-    std::string all = summary + aggregate;
-    EXPECT_EQ(all.find('\x1b') != std::string::npos, c.colour);
-    bool wide = std::any_of(all.begin(), all.end(),
-                            [](char b) { return static_cast<unsigned char>(b) >= 0x80; });
-    EXPECT_EQ(wide, c.unicode);
-    for (const char* id : {"Ann", "Bob", "Bartholo"})
-      EXPECT_NE(summary.find(id), std::string::npos) << id;
+    for (const std::string& text : lines(renderDigest(run, 5, style))) {
+      EXPECT_LE(screenColumns(text), c.framed) << text;
+    }
+    EXPECT_EQ(all.find("\x1b[2J"), std::string::npos);  // the ID's escape is shown, not sent
+    EXPECT_NE(summary.find("a\\x1b[2Jb"), std::string::npos);
+    EXPECT_EQ(all.find("\x1b[") != std::string::npos, c.colour);
+    const bool nonAscii = std::any_of(all.begin(), all.end(),
+                                      [](char b) { return static_cast<unsigned char>(b) >= 0x80; });
+    EXPECT_EQ(nonAscii, c.unicode);
     EXPECT_NE(summary.find(c.unicode ? "Zoë" : "Zo?"), std::string::npos);
   }
 }
 
-TEST(View, VerdictShowsBrokenRulesRacesAndIncompleteRuns) {
-  Verdict broken;
-  broken.broken.push_back(Finding{"one-in-chair", "Ann and Bob were in the chair at once", {3}});
-  Verdict raced;
-  raced.races.push_back(Race{"Bob", "Zoë", 0.3, "Bob sat down; the schedule had Zoë sit"});
-  Verdict stuck;
-  stuck.complete = false;
-  stuck.stuck = "Bartholomew waits for a cut that never starts";
+TEST(View, TheTableTellsEachCustomersStory) {
+  // The cells a user reads, copied from a run worked out by hand.
+  const std::string summary =
+      renderSummary(shop(), ViewStyle{120, 0, false, true, SummaryForm::kFull});
+  struct Row {
+    const char* name;
+    std::vector<const char*> cells;  // in the order of the columns
+  } const kRows[] = {
+      {"Ann", {" 0 ", " 0.3 ", " woke the barber ", " 0.7 ", " 200.7 ", " +0.7 ms"}},
+      // Waited from sitting down (100.4) to the start of the cut (200.9), not from arriving.
+      {"Bob",
+       {" 100 ", " 100.3 ", " waited 100 ms in the queue ", " 200.9 ", " 350.9 ", " +0.9 ms"}},
+      {"Zoë", {" 120 ", " 120.3 ", " went away: the last chair went ", " - ", " plan: cut"}},
+      {"Bartholomew", {" 300 ", " 300.3 ", " still in the shop ", " plan: cut"}},
+      {"表示", {" 800 ", " - ", " never came in "}},
+  };
+  for (const Row& row : kRows) {
+    const std::string text = rowOf(summary, row.name);
+    std::size_t at = 0;
+    for (const char* cell : row.cells) {
+      at = text.find(cell, at);
+      EXPECT_NE(at, std::string::npos) << row.name << ": " << cell << "\n" << text;
+    }
+  }
+}
+
+TEST(View, VerdictShowsBrokenRulesNotesAndStuckRuns) {
   struct Case {
     const char* name;
-    Verdict verdict;
-    RunEnd end;
+    void (*change)(FinishedRun*);
     std::vector<const char*> shown, notShown;
   } const kCases[] = {
-      {"holds", Verdict{}, RunEnd::kClosed, {"every rule holds"}, {"INCOMPLETE", "race:"}},
+      {"holds",
+       [](FinishedRun* run) {
+         run->verdict = Verdict{};
+         run->record.end = RunEnd::kClosed;
+       },
+       {"every rule holds"},
+       {"INCOMPLETE", "stuck:"}},
       {"broken",
-       broken,
-       RunEnd::kClosed,
+       [](FinishedRun* run) {
+         run->verdict.broken.push_back(Finding{"one-in-chair", "Ann and Bob at once", {6}, {}});
+       },
        {"one-in-chair: Ann and Bob", "at 100.4 ms: <<Customer Bob: got a chair successfully>>"},
        {"every rule holds"}},
-      {"race",
-       raced,
-       RunEnd::kClosed,
-       {"race: Bob and Zoë 0.3 ms apart: Bob sat down", "every rule holds"},
-       {}},
       {"stuck",
-       stuck,
-       RunEnd::kStuck,
-       {"INCOMPLETE RUN", "INCOMPLETE: ", "never starts"},
+       [](FinishedRun*) {},
+       {"INCOMPLETE RUN", "stuck: the run got stuck",
+        "Bartholomew-the-Very-Long-Named-34 sat in "
+        "the queue at 300.5 ms"},
        {"every rule holds"}},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    RunRecord run = shop();
-    run.end = c.end;
-    ViewStyle style{120, false, true};
-    std::string summary = renderSummary(run, analyse(run, exact()), c.verdict, style);
+    FinishedRun run = shop();
+    c.change(&run);
+    const std::string summary =
+        renderSummary(run, ViewStyle{200, 0, false, true, SummaryForm::kFull});
     for (const char* text : c.shown) EXPECT_NE(summary.find(text), std::string::npos) << text;
     for (const char* text : c.notShown) EXPECT_EQ(summary.find(text), std::string::npos) << text;
   }
 }
 
-TEST(View, TimelineLanes) {
-  ViewStyle style{80, false, false};
-  std::vector<std::string> timeline = renderTimeline(analyse(shop(), exact()), style);
+TEST(View, ACompactSummaryAndTheMenuFitAClassTerminal) {
+  // A two-customer run at 80 by 24: the summary leaves the menu's rows free and says where the
+  // whole one is; a tall terminal gets the whole one.
+  RunRecord record;
+  record.roster = {{"Ann", 100, 1000}, {"Bob", 100, 500}};
+  record.events = {
+      line(100100, Kind::kSeeSleeping, "Ann"),    line(100150, Kind::kTryToWake, "Ann"),
+      line(100200, Kind::kBarberWokenUp, ""),     line(100300, Kind::kStartCutting, "Ann"),
+      line(100400, Kind::kWokeBarber, "Ann"),     line(100500, Kind::kWaiting, "Ann"),
+      line(100600, Kind::kSeeNotSleeping, "Bob"), line(100700, Kind::kTryForChair, "Bob"),
+      line(100800, Kind::kGotChair, "Bob"),       line(100900, Kind::kWaiting, "Bob"),
+      line(1100300, Kind::kFinishCutting, "Ann"), line(1100400, Kind::kLeaveCut, "Ann"),
+      line(1100500, Kind::kStartCutting, "Bob"),  line(1600500, Kind::kFinishCutting, "Bob"),
+      line(1600600, Kind::kLeaveCut, "Bob"),      line(1600700, Kind::kBarberToBed, ""),
+      line(1600800, Kind::kClosing, "")};
+  record.endUs = 1600800;
+  const FinishedRun run = finish(record);
+  ASSERT_TRUE(run.verdict.holds());
+  const std::string small = renderSummary(run, ViewStyle{80, 24, false, true, SummaryForm::kAuto});
+  EXPECT_LE(lines(small).size(), 24u - 11u) << small;
+  EXPECT_NE(small.find("--summary full"), std::string::npos);
+  const std::string tall = renderSummary(run, ViewStyle{80, 60, false, true, SummaryForm::kAuto});
+  EXPECT_EQ(tall.find("--summary full"), std::string::npos);
+  EXPECT_GT(lines(tall).size(), lines(small).size());
+}
+
+TEST(View, TimelineLanesTellApartWhatTheLegendDoes) {
+  const std::vector<std::string> timeline =
+      renderTimeline(shop(), ViewStyle{80, 0, false, false, SummaryForm::kFull});
   struct Lane {
     const char* label;
     const char* has;
@@ -165,45 +211,39 @@ TEST(View, TimelineLanes) {
       {"barber ", "#Ann#"},  // cutting Ann, named in the bar
       {"barber ", "#."},     // asleep after the last cut
       {"Bob ", "|-"},        // arrives and sits
-      {"Bob ", "#"},         // then in the chair
+      {"Bob ", "="},         // then in the chair, a glyph of its own
       {"Zo? ", "x"},         // went away
-      {"queue ", "1"},
+      {"queue ", "1"},      {"", "# cutting"}, {"", "= in the chair"},
   };
   for (const Lane& lane : kLanes) {
     auto found = std::find_if(timeline.begin(), timeline.end(), [&](const std::string& text) {
-      return text.rfind(lane.label, 0) == 0;
+      return text.rfind(lane.label, 0) == 0 && text.find(lane.has) != std::string::npos;
     });
-    ASSERT_NE(found, timeline.end()) << lane.label;
-    EXPECT_NE(found->find(lane.has, 9), std::string::npos) << *found;
+    EXPECT_NE(found, timeline.end()) << lane.label << lane.has;
   }
   // The axis runs to the moment the run was given up, labelled at its end.
   EXPECT_TRUE(std::any_of(timeline.begin(), timeline.end(), [](const std::string& text) {
-    return text.size() > 6 && text.compare(text.size() - 6, 6, "900 ms") == 0;
+    return text.find("900 ms") != std::string::npos;
   }));
 }
 
-TEST(View, AggregateCountsOutcomesAcrossRuns) {
-  auto digest = [](Outcome ann, Outcome bob, bool race, double deviation) {
-    RunDigest run;
-    run.analysis.customers.resize(2);
-    run.analysis.customers[0].id = "Ann";
-    run.analysis.customers[0].outcome = ann;
-    run.analysis.customers[1].id = "Bob";
-    run.analysis.customers[1].outcome = bob;
-    run.analysis.deviations.push_back(Deviation{"start", "Ann", 0, deviation});
-    run.analysis.lengthMs = 400 + deviation;
-    if (race) run.verdict.races.push_back(Race{"Bob", "Ann", 0.1, "Bob woke the barber"});
-    return run;
-  };
-  std::vector<RunDigest> runs = {digest(Outcome::kWoke, Outcome::kWaited, false, 1),
-                                 digest(Outcome::kWoke, Outcome::kWaited, false, 3),
-                                 digest(Outcome::kWaited, Outcome::kWoke, true, 2)};
-  runs[2].verdict.broken.push_back(Finding{"one-in-chair", "", {}});
-  std::string text = renderAggregate(runs, ViewStyle{80, false, true});
-  for (const char* shown :
-       {"Ann  woke the barber 2×, waited 1× ", "Bob  woke the barber 1×, waited 2× ",
-        "in 1 of 3 runs: Bob/Ann 1×", "held in 2 of 3 runs; broke in 1", "median 2.00 ms",
-        "max 3.00 ms", "min 401.0 ms"}) {
+TEST(View, AggregateCountsOutcomesRulesAndStuckRuns) {
+  FinishedRun good = shop();
+  good.verdict = Verdict{};
+  good.analysis.lengthMs = 400;
+  Aggregate aggregate;
+  for (int number = 1; number <= 4; ++number) {
+    FinishedRun run = good;
+    run.record.number = number;
+    if (number == 2) run.verdict.broken.push_back(Finding{"one-in-chair", "x", {}, {}});
+    if (number >= 3) run.verdict.complete = !(run.verdict.stuck = true);
+    aggregate.add(run);
+  }
+  const std::string text = aggregate.render(ViewStyle{120, 0, false, true, SummaryForm::kFull});
+  EXPECT_NE(rowOf(text, "Ann").find("  woke barber 4×"), std::string::npos) << text;
+  EXPECT_NE(rowOf(text, "Zoë").find("  away: no chair 4×"), std::string::npos) << text;
+  for (const char* shown : {"every rule held in 1 of 4 runs", "one-in-chair broke in 1 of 4 runs",
+                            "stuck in 2 of 4 runs: 3, 4"}) {
     EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
   }
 }

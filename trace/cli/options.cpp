@@ -12,211 +12,242 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
-#include "trace/relay/child.h"
 #include "trace/cli/version.h"
+#include "trace/relay/child.h"
+#include "trace/showing/text.h"
 
 namespace {
 
+constexpr char kDescription[] =
+    "barbershop-trace runs the barbershop program as its child, passes on everything it prints "
+    "and every answer you type, and after each run prints a summary: times, a timeline and a "
+    "verdict on whether the run kept the shop's rules.";
+
 constexpr char kExamples[] = R"(Examples:
-  barbershop-trace                               the program, with a summary after every run
-  barbershop-trace --scenario list               the built-in rosters and what each shows
-  barbershop-trace --scenario full-house --run   type a roster, run it once, check it, end
-  barbershop-trace --roster my.csv --slow 10     type my.csv ten times slower, then your turn
+  barbershop-trace
+      the program, with a summary after every run
+  barbershop-trace --scenario list
+      the built-in rosters, what each shows, and its customers
+  barbershop-trace --scenario full-house --run
+      type a roster, run it once, check it, end
+  barbershop-trace --roster my.csv --slow 10
+      type my.csv ten times slower, then your turn
   barbershop-trace --scenario close-call --runs 50 --quiet
-                                                 fifty runs, their verdicts and an aggregate
-  printf '4\n6\n7\n' | barbershop-trace          piped answers work as with the program
-  barbershop-trace schedule --scenario trickle   the exact schedule, without running anything
+      fifty runs, their verdicts and an aggregate
+  printf '4\n6\n7\n' | barbershop-trace
+      piped answers work as with the program
+  barbershop-trace schedule --scenario trickle
+      the exact schedule, without running anything
   barbershop-trace --scenario full-house --run --report out/
-                                                 also write out/run-1.html, .trace.json, .jsonl
+      also write out/run-1.html, .trace.json and .jsonl
   barbershop-trace render out/run-1.jsonl --report again/
-                                                 draw a saved event log's files again
+      draw a saved event log's files again
 
-A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows.
-Exit status: 0 every run kept the shop's rules; 1 a rule was broken (or a run got stuck);
-2 bad usage or roster file; 3 the program failed; 130 interrupted by Ctrl-C.
-See barbershop-trace(1).)";
+A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 130 interrupted; 141 the output's reader went away. See barbershop-trace(1).)";
 
-std::size_t terminalWidth() {
+// What the command line said, before it is made sense of.
+struct Given {
+  std::string program, rosterFile, scenario, colour = "auto", summary = "auto";
+  std::optional<int> random;
+  std::optional<std::uint32_t> seed;
+  int slow = 1, runs = 0, width = 0;
+  bool once = false;
+};
+
+struct Terminal {
+  std::size_t columns = 80, rows = 0;
+};
+
+Terminal terminal() {
+  Terminal out;
   winsize size{};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  if (const char* columns = getenv("COLUMNS")) {
-    int value = atoi(columns);
-    if (value > 0) return static_cast<std::size_t>(value);
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    out.columns = size.ws_col;
+    out.rows = size.ws_row;
+    return out;
   }
-  return 80;
+  if (const char* columns = getenv("COLUMNS")) {
+    const int value = atoi(columns);
+    if (value > 0) out.columns = static_cast<std::size_t>(value);
+  }
+  return out;
 }
 
-int usage(const std::string& message) {
+void rosterOptions(CLI::App* where, Given* given) {
+  auto* file = where->add_option("--roster", given->rosterFile, "Type the customers of a CSV file")
+                   ->type_name("FILE");
+  auto* named = where->add_option("--scenario", given->scenario, "Type a built-in roster; 'list'")
+                    ->type_name("NAME");
+  auto* drawn = where->add_option("--random", given->random, "Type N random customers (1 to 10)")
+                    ->type_name("N")
+                    ->check(CLI::Range(1, 10));
+  where->add_option("--seed", given->seed, "The seed of --random")->type_name("S");
+  file->excludes(named)->excludes(drawn);
+  named->excludes(drawn);
+  where->add_option("--slow", given->slow, "Every delay and cut times K (1-100)")
+      ->type_name("K")
+      ->check(CLI::Range(1, kMaxSlow));
+}
+
+void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
+  app->add_option("--program", given->program, "The barbershop to run")->type_name("PATH");
+  app->add_flag("--run", given->once, "Run the roster once, summarise, end");
+  app->add_option("--runs", given->runs, "Run the roster N times, then an aggregate")
+      ->type_name("N")
+      ->check(CLI::Range(1, 100000));
+  app->add_flag("-q,--quiet", options->session.quiet, "Only the summaries, not the program");
+  app->add_option("--summary", given->summary, "full, compact or auto (fit the terminal)")
+      ->type_name("FORM")
+      ->check(CLI::IsMember({"auto", "full", "compact"}));
+  app->add_option("--color", given->colour, "auto (a terminal, no NO_COLOR), always, never")
+      ->type_name("WHEN")
+      ->check(CLI::IsMember({"auto", "always", "never"}));
+  app->add_option("--width", given->width, "Columns for the summary")
+      ->type_name("COLUMNS")
+      ->check(CLI::Range(40, 1000));
+  app->add_option("--export-json", options->exportJson, "Every run's data as JSON in FILE")
+      ->type_name("FILE");
+  app->add_option("--report", options->reportDir, "Each run's page, trace and log in DIR")
+      ->type_name("DIR");
+}
+
+TraceOptions exitWith(int status) {
+  TraceOptions options;
+  options.command = Command::kExit;
+  options.exitStatus = status;
+  return options;
+}
+
+TraceOptions usage(const std::string& message) {
   fprintf(stderr, "barbershop-trace: %s\nTry 'barbershop-trace --help' for more.\n",
           message.c_str());
-  return kExitUsage;
+  return exitWith(kExitUsage);
+}
+
+// The roster the command line names, or an error already printed (`failed` set).
+std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
+                                   std::optional<TraceOptions>* failed) {
+  Roster roster;
+  if (!given->rosterFile.empty()) {
+    std::string error;
+    if (!readRosterFile(given->rosterFile, &roster, &error)) {
+      fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
+      *failed = exitWith(kExitUsage);
+      return std::nullopt;
+    }
+    options->rosterName = given->rosterFile;
+  } else if (!given->scenario.empty()) {
+    const Scenario* found = findScenario(given->scenario);
+    if (found == nullptr) {
+      std::string known;
+      for (const Scenario& each : scenarios()) known += (known.empty() ? "" : ", ") + each.name;
+      *failed = usage("no scenario '" + given->scenario + "'; the scenarios are: " + known);
+      return std::nullopt;
+    }
+    roster = found->roster;
+    options->rosterName = "scenario " + given->scenario;
+  } else if (given->random) {
+    if (!given->seed) {
+      // A seed from the clock, told to the user so the roster can be had again.
+      given->seed = static_cast<std::uint32_t>(
+          std::chrono::system_clock::now().time_since_epoch().count() % 2147483647);
+      fprintf(stderr, "barbershop-trace: --random %d --seed %u\n", *given->random, *given->seed);
+    }
+    roster = randomRoster(*given->random, *given->seed);
+    options->rosterName =
+        "random " + std::to_string(*given->random) + ", seed " + std::to_string(*given->seed);
+  } else {
+    if (given->seed) *failed = usage("--seed goes with --random");
+    return std::nullopt;
+  }
+  return given->slow > 1 ? slowed(roster, given->slow) : roster;
+}
+
+ViewStyle styleFor(const Given& given) {
+  ViewStyle style;
+  const Terminal screen = terminal();
+  style.width = given.width > 0 ? static_cast<std::size_t>(given.width)
+                                : std::max<std::size_t>(40, screen.columns);
+  style.height = screen.rows;
+  const char* noColour = getenv("NO_COLOR");
+  style.colour = given.colour == "always" || (given.colour == "auto" && isatty(STDOUT_FILENO) &&
+                                              (noColour == nullptr || noColour[0] == '\0'));
+  setlocale(LC_CTYPE, "");
+  style.unicode = std::string(nl_langinfo(CODESET)) == "UTF-8";
+  style.form = given.summary == "full"      ? SummaryForm::kFull
+               : given.summary == "compact" ? SummaryForm::kCompact
+                                            : SummaryForm::kAuto;
+  return style;
+}
+
+// The session the command line asks for, once its roster is known.
+TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, TraceOptions options) {
+  if ((given.once || given.runs > 0) && !roster) {
+    return usage("--run and --runs need a roster: --roster FILE, --scenario NAME or --random N");
+  }
+  if (given.once && given.runs > 0) return usage("--run and --runs go alone: --run is --runs 1");
+  SessionOptions& session = options.session;
+  session.program = findProgram(given.program);
+  if (session.program.empty()) {
+    fprintf(stderr,
+            "barbershop-trace: cannot find barbershop beside this program or on PATH; "
+            "name it with --program PATH\n");
+    return exitWith(kExitProgramFailed);
+  }
+  session.typeRoster = roster.has_value();
+  session.roster = roster.value_or(Roster{});
+  session.runs = given.once ? 1 : given.runs;
+  session.slow = given.slow;
+  session.writtenBy = kTraceVersion;
+  return options;
 }
 
 }  // namespace
 
 TraceOptions parseOptions(int argc, char** argv) {
   TraceOptions options;
-  CLI::App app{
-      "barbershop-trace runs the barbershop program as its child, passes on everything it prints\n"
-      "and every answer you type, and after each run prints a summary: times, a timeline and a\n"
-      "verdict on whether the run kept the shop's rules.",
-      "barbershop-trace"};
-  app.footer(kExamples);
+  Given given;
+  const Terminal screen = terminal();
+  CLI::App app{wrapped(kDescription, screen.columns, 0), "barbershop-trace"};
+  app.footer(wrapped(kExamples, screen.columns, 0));
   app.set_version_flag("--version", kTraceVersion);
-  app.get_formatter()->column_width(34);
-
-  std::string program, rosterFile, scenario, colour = "auto";
-  std::optional<int> random;
-  std::optional<std::uint32_t> seed;
-  int slow = 1, runs = 0, width = 0;
-  bool once = false;
-
-  auto addRosterOptions = [&](CLI::App* where) {
-    auto* file = where->add_option("--roster", rosterFile, "Type the customers of this CSV file")
-                     ->type_name("FILE");
-    auto* named =
-        where->add_option("--scenario", scenario, "Type a built-in roster; 'list' shows them")
-            ->type_name("NAME");
-    auto* drawn = where->add_option("--random", random, "Type N random customers (1 to 10)")
-                      ->type_name("N")
-                      ->check(CLI::Range(1, 10));
-    where->add_option("--seed", seed, "The seed of --random: the same seed, the same roster")
-        ->type_name("S");
-    file->excludes(named)->excludes(drawn);
-    named->excludes(drawn);
-    where->add_option("--slow", slow, "Multiply every delay and cutting time by K (1 to 100)")
-        ->type_name("K")
-        ->check(CLI::Range(1, kMaxSlow));
-  };
-  addRosterOptions(&app);
-  app.add_option("--program", program,
-                 "The barbershop to run (default: the one beside this, "
-                 "else on PATH)")
-      ->type_name("PATH");
-  app.add_flag("--run", once, "Run the roster once, print its summary and end");
-  app.add_option("--runs", runs, "Run the roster N times and add an aggregate")
-      ->type_name("N")
-      ->check(CLI::Range(1, 100000));
-  app.add_flag("-q,--quiet", options.session.quiet,
-               "Keep the program's own output off the screen; print the summaries");
-  app.add_option("--color", colour,
-                 "Colour the summary: auto (on a terminal without NO_COLOR), "
-                 "always or never")
-      ->type_name("WHEN")
-      ->check(CLI::IsMember({"auto", "always", "never"}));
-  app.add_option("--width", width, "Columns for the summary (default: the terminal's)")
-      ->type_name("COLUMNS")
-      ->check(CLI::Range(40, 1000));
-  app.add_option("--export-json", options.exportJson,
-                 "Write every run's measurements and verdict to this JSON file")
-      ->type_name("FILE");
-
-  app.add_option("--report", options.reportDir,
-                 "Write each run's page, Chrome trace and event log into DIR (made if missing)")
-      ->type_name("DIR");
-
+  app.get_formatter()->column_width(26);
+  rosterOptions(&app, &given);
+  sessionOptions(&app, &given, &options);
   CLI::App* schedule = app.add_subcommand("schedule", "Print a roster's exact schedule");
-  addRosterOptions(schedule);
+  rosterOptions(schedule, &given);
   schedule->add_flag("--json", options.json, "As JSON");
-
-  CLI::App* render = app.add_subcommand(
-      "render", "Draw a saved event log's page, trace and log again, without running anything");
+  CLI::App* render = app.add_subcommand("render", "Draw a saved event log's files again");
   render->add_option("log", options.renderLog, "The event log, a run-N.jsonl")
       ->type_name("LOG.jsonl")
       ->required();
-  render->add_option("--report", options.reportDir, "Write the files into DIR (made if missing)")
+  render->add_option("--report", options.reportDir, "Write the files into DIR")
       ->type_name("DIR")
       ->required();
-
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    options.command = Command::kExit;
-    const int code = app.exit(error);
-    options.exitStatus = code == 0 ? kExitOk : kExitUsage;
-    return options;
+    return exitWith(app.exit(error) == 0 ? kExitOk : kExitUsage);
   }
-  auto fail = [&](const std::string& message) {
-    options.command = Command::kExit;
-    options.exitStatus = usage(message);
-    return options;
-  };
-
+  options.style = styleFor(given);
   if (render->parsed()) {
     options.command = Command::kRender;
     return options;
   }
-  if (scenario == "list") {
+  if (given.scenario == "list") {
     options.command = Command::kListScenarios;
     return options;
   }
-  Roster roster;
-  bool haveRoster = true;
-  if (!rosterFile.empty()) {
-    std::string error;
-    if (!readRosterFile(rosterFile, &roster, &error)) {
-      options.command = Command::kExit;
-      fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
-      options.exitStatus = kExitUsage;
-      return options;
-    }
-    options.rosterName = rosterFile;
-  } else if (!scenario.empty()) {
-    const Scenario* found = findScenario(scenario);
-    if (found == nullptr) {
-      std::string known;
-      for (const Scenario& each : scenarios()) known += (known.empty() ? "" : ", ") + each.name;
-      return fail("no scenario '" + scenario + "'; the scenarios are: " + known);
-    }
-    roster = found->roster;
-    options.rosterName = "scenario " + scenario;
-  } else if (random) {
-    if (!seed) {
-      // A seed from the clock, told to the user so the roster can be had again.
-      seed = static_cast<std::uint32_t>(
-          std::chrono::system_clock::now().time_since_epoch().count() % 2147483647);
-      fprintf(stderr, "barbershop-trace: --random %d --seed %u\n", *random, *seed);
-    }
-    roster = randomRoster(*random, *seed);
-    options.rosterName = "random " + std::to_string(*random) + ", seed " + std::to_string(*seed);
-  } else {
-    haveRoster = false;
-    if (seed) return fail("--seed goes with --random");
-  }
-  if (slow > 1) roster = slowed(roster, slow);
-
+  std::optional<TraceOptions> failed;
+  std::optional<Roster> roster = chooseRoster(&given, &options, &failed);
+  if (failed) return *failed;
   if (schedule->parsed()) {
-    if (!haveRoster) return fail("schedule needs a roster: --roster, --scenario or --random");
+    if (!roster) return usage("schedule needs a roster: --roster, --scenario or --random");
     options.command = Command::kSchedule;
-    options.session.roster = roster;
+    options.session.roster = *roster;
     return options;
   }
-  if ((once || runs > 0) && !haveRoster) {
-    return fail("--run and --runs need a roster: --roster FILE, --scenario NAME or --random N");
-  }
-  if (once && runs > 0) return fail("--run and --runs go alone: --run is --runs 1");
-
-  SessionOptions& session = options.session;
-  session.program = findProgram(program);
-  if (session.program.empty()) {
-    options.command = Command::kExit;
-    fprintf(stderr,
-            "barbershop-trace: cannot find barbershop beside this program or on PATH; "
-            "name it with --program PATH\n");
-    options.exitStatus = kExitProgramFailed;
-    return options;
-  }
-  session.roster = roster;
-  session.typeRoster = haveRoster;
-  session.runs = once ? 1 : runs;
-  session.slow = slow;
-  session.style.width =
-      width > 0 ? static_cast<std::size_t>(width) : std::max<std::size_t>(40, terminalWidth());
-  const char* noColour = getenv("NO_COLOR");
-  session.style.colour = colour == "always" || (colour == "auto" && isatty(STDOUT_FILENO) &&
-                                                (noColour == nullptr || noColour[0] == '\0'));
-  setlocale(LC_CTYPE, "");
-  session.style.unicode = std::string(nl_langinfo(CODESET)) == "UTF-8";
-  return options;
+  return sessionFrom(given, std::move(roster), std::move(options));
 }

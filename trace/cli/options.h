@@ -1,13 +1,14 @@
 #ifndef BARBERSHOP_TRACE_CLI_OPTIONS_H_
 #define BARBERSHOP_TRACE_CLI_OPTIONS_H_
-// barbershop-trace's command line, read with CLI11, and the roster it names.
+// barbershop-trace's command line, read with CLI11: the command, the roster it names (read here,
+// so a bad roster file stops the companion before anything runs), the session's settings and how
+// the summaries look.
 
-#include <cstdint>
-#include <optional>
 #include <string>
 
 #include "trace/reading/roster.h"
 #include "trace/relay/session.h"
+#include "trace/showing/view.h"
 
 enum class Command { kSession, kListScenarios, kSchedule, kRender, kExit };
 
@@ -15,6 +16,7 @@ struct TraceOptions {
   Command command = Command::kSession;
   int exitStatus = 0;  // for kExit: --help, --version or a usage error already printed
   SessionOptions session;
+  ViewStyle style;
   std::string rosterName;  // how the roster was given, for titles ("scenario full-house")
   std::string exportJson;  // --export-json FILE
   std::string reportDir;   // --report DIR
@@ -22,8 +24,7 @@ struct TraceOptions {
   bool json = false;       // schedule --json
 };
 
-// Reads the command line, printing help, the version or a usage error itself (kExit). The roster
-// file is read here too, so a bad one stops the companion before anything runs.
+// Reads the command line, printing help, the version or a usage error itself (kExit).
 TraceOptions parseOptions(int argc, char** argv);
 
 #endif  // BARBERSHOP_TRACE_CLI_OPTIONS_H_

@@ -1,8 +1,7 @@
-// The companion's commands: scenarios, schedules and sessions with their summaries and files.
+// The companion's commands: scenarios, schedules, saved logs and sessions with their summaries
+// and files.
 
 #include "trace/cli/tool.h"
-
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,70 +9,74 @@
 
 #include "trace/files/export.h"
 #include "trace/files/report.h"
+#include "trace/files/write_whole.h"
 #include "trace/judging/schedule.h"
-#include "trace/cli/version.h"
+#include "trace/reading/event_log.h"
+#include "trace/showing/text.h"
 #include "trace/showing/view.h"
 
 namespace {
 
 void say(const std::string& text) { (void)fwrite(text.data(), 1, text.size(), stdout); }
 
-int listScenarios() {
-  std::size_t width = 0;
-  for (const Scenario& scenario : scenarios()) width = std::max(width, scenario.name.size());
+std::string rosterWords(const Roster& roster, const ViewStyle& style) {
+  std::string text;
+  for (std::size_t i = 0; i < roster.size(); ++i) {
+    const RosterEntry& entry = roster[i];
+    text += (i == 0 ? "" : ", ") + shown(customerName(roster, static_cast<int>(i)), style) + " " +
+            std::to_string(entry.delayMs) + "+" + std::to_string(entry.cuttingMs);
+  }
+  return text;
+}
+
+int listScenarios(const ViewStyle& style) {
   for (const Scenario& scenario : scenarios()) {
-    printf("%-*s  %s\n", static_cast<int>(width), scenario.name.c_str(), scenario.lesson.c_str());
+    say(wrapped(scenario.name + ": " + scenario.lesson, style.width, 4));
+    say(wrapped("  customers (delay+cut, ms): " + rosterWords(scenario.roster, style), style.width,
+                4));
   }
   return kExitOk;
 }
 
 int printSchedule(const TraceOptions& options) {
-  const Schedule schedule = exactSchedule(options.session.roster);
+  const Roster& roster = options.session.roster;
+  const Schedule schedule = exactSchedule(roster);
   if (options.json) {
-    say(scheduleJson(schedule).dump(1) + "\n");
+    say(scheduleJson(roster, schedule).dump(1, ' ', false, Json::error_handler_t::replace) + "\n");
     return kExitOk;
   }
-  printf("%-34s %8s  %-10s %9s %9s\n", "id", "arrival", "outcome", "start", "finish");
-  for (const PlannedVisit& visit : schedule.visits) {
-    const char* outcome = visit.outcome == Planned::kWakes   ? "wakes"
-                          : visit.outcome == Planned::kWaits ? "waits"
-                                                             : "sent away";
-    if (visit.outcome == Planned::kSentAway) {
-      printf("%-34s %8lld  %-10s %9s %9s\n", visit.id.c_str(),
-             static_cast<long long>(visit.arrivalMs), outcome, "-", "-");
-    } else {
-      printf("%-34s %8lld  %-10s %9lld %9lld\n", visit.id.c_str(),
-             static_cast<long long>(visit.arrivalMs), outcome,
-             static_cast<long long>(visit.startMs), static_cast<long long>(visit.finishMs));
-    }
+  printf("%-20s %8s  %-10s %9s %9s\n", "customer", "arrival", "outcome", "start", "finish");
+  for (std::size_t i = 0; i < schedule.visits.size(); ++i) {
+    const PlannedVisit& visit = schedule.visits[i];
+    const std::string name = shown(customerName(roster, static_cast<int>(i)), options.style);
+    const bool away = visit.outcome == Planned::kSentAway;
+    printf("%s %8lld  %-10s %9s %9s\n", padRight(name, 20).c_str(),
+           static_cast<long long>(visit.arrivalMs), wordsOf(visit.outcome).brief,
+           away ? "-" : std::to_string(visit.startMs).c_str(),
+           away ? "-" : std::to_string(visit.finishMs).c_str());
   }
-  printf("closing line at %lld ms; at most %zu waiting\n",
+  printf("the last customer leaves at %lld ms; at most %zu waiting\n",
          static_cast<long long>(schedule.closingMs), schedule.longestQueue);
   return kExitOk;
 }
 
-// One line for a run that kept the rules, among many.
-std::string digestLine(const FinishedRun& run, int of) {
-  char text[256];
-  snprintf(text, sizeof text,
-           "run %d/%d: every rule holds, %.1f ms (exact %.0f ms), worst "
-           "deviation %.2f ms%s\n",
-           run.record.number, of, run.analysis.lengthMs.value_or(0), run.analysis.exactLengthMs,
-           run.analysis.worstDeviationMs,
-           run.verdict.races.empty() ? "" : ", a race decided an outcome");
-  return text;
-}
-
-// The report directory must take files before anything runs, so a typo costs no run.
-bool reportDirReady(const std::string& dir) {
-  std::string error;
-  if (prepareReportDir(dir, &error)) return true;
-  fprintf(stderr, "barbershop-trace: cannot write to %s\n", error.c_str());
-  return false;
+bool readWholeFile(const std::string& path, std::string* text) {
+  FILE* file = fopen(path.c_str(), "rb");
+  bool read = file != nullptr;
+  if (read) {
+    char buffer[65536];
+    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
+      text->append(buffer, got);
+    read = ferror(file) == 0;
+    (void)fclose(file);  // read-only: nothing is lost if closing fails
+  }
+  if (!read)
+    fprintf(stderr, "barbershop-trace: cannot read %s: %s\n", path.c_str(), strerror(errno));
+  return read;
 }
 
 // Writes one run's files; says which, or why not.
-bool report(const std::string& dir, const LoggedRun& run, bool tell) {
+bool report(const std::string& dir, const FinishedRun& run, bool tell) {
   std::vector<std::string> written;
   std::string error;
   if (!writeReport(dir, run, &written, &error)) {
@@ -87,77 +90,81 @@ bool report(const std::string& dir, const LoggedRun& run, bool tell) {
   return true;
 }
 
+bool reportDirReady(const std::string& dir) {
+  std::string error;
+  if (prepareDir(dir, &error)) return true;
+  fprintf(stderr, "barbershop-trace: cannot write to %s\n", error.c_str());
+  return false;
+}
+
 int renderSavedLog(const TraceOptions& options) {
   if (!reportDirReady(options.reportDir)) return kExitUsage;
   std::string text;
-  FILE* file = fopen(options.renderLog.c_str(), "rb");
-  bool read = file != nullptr;
-  if (read) {
-    char buffer[65536];
-    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
-      text.append(buffer, got);
-    read = ferror(file) == 0;
-  }
-  if (!read) {
-    fprintf(stderr, "barbershop-trace: cannot read %s: %s\n", options.renderLog.c_str(),
-            strerror(errno));
-    if (file != nullptr) (void)fclose(file);
-    return kExitUsage;
-  }
-  (void)fclose(file);
-  LoggedRun run;
+  if (!readWholeFile(options.renderLog, &text)) return kExitUsage;
+  RunRecord record;
   std::string error, warning;
-  if (!readLog(text, options.renderLog, &run, &error, &warning)) {
+  if (!readLog(text, options.renderLog, &record, &error, &warning)) {
     fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
     return kExitUsage;
   }
   if (!warning.empty()) fprintf(stderr, "barbershop-trace: %s\n", warning.c_str());
-  return report(options.reportDir, run, true) ? kExitOk : kExitUsage;
+  return report(options.reportDir, finish(std::move(record)), true) ? kExitOk : kExitUsage;
+}
+
+// What a session writes besides the program's output, opened before the first run.
+struct Outputs {
+  ExportFile exported;
+  Aggregate aggregate;
+  bool reported = true;
+};
+
+bool openOutputs(const TraceOptions& options, Outputs* outputs) {
+  if (!options.reportDir.empty() && !reportDirReady(options.reportDir)) return false;
+  if (options.exportJson.empty()) return true;
+  std::string error;
+  if (outputs->exported.open(options.exportJson, options.session.program, options.rosterName,
+                             &error)) {
+    return true;
+  }
+  fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
+  return false;
+}
+
+void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs) {
+  const int runs = options.session.runs;
+  fflush(stdout);
+  if (runs > 1 && run.verdict.holds()) {
+    say(renderDigest(run, runs, options.style));
+  } else {
+    // A run cut short may have left the program, or a ^C, mid-line.
+    if (run.record.end != RunEnd::kClosed) say("\n");
+    say(renderSummary(run, options.style));
+  }
+  fflush(stdout);
+  if (!options.reportDir.empty() && !report(options.reportDir, run, runs <= 1)) {
+    outputs->reported = false;
+  }
+  outputs->aggregate.add(run);
+  if (outputs->exported.isOpen()) outputs->exported.add(run);
 }
 
 int runSession(const TraceOptions& options) {
-  const std::string& reportDir = options.reportDir;
-  if (!reportDir.empty() && !reportDirReady(reportDir)) return kExitUsage;
+  Outputs outputs;
+  if (!openOutputs(options, &outputs)) return kExitUsage;
   Session session(options.session);
-  const int runs = options.session.runs;
-  bool reported = true;
-  session.onRun([&](const FinishedRun& run) {
-    fflush(stdout);
-    if (runs > 1 && run.verdict.holds()) {
-      say(digestLine(run, runs));
-    } else {
-      // A run cut short may have left the program, or a ^C, mid-line.
-      if (run.record.end != RunEnd::kClosed) say("\n");
-      say(renderSummary(run.record, run.analysis, run.verdict, options.session.style));
-    }
-    fflush(stdout);
-    if (!reportDir.empty()) {
-      const LoggedRun logged{run.record, kTraceVersion, options.session.program, ""};
-      if (!report(reportDir, logged, runs <= 1)) reported = false;
-    }
-  });
+  session.onRun([&](const FinishedRun& run) { onRun(options, run, &outputs); });
   int status = session.run();
-  if (runs > 1 && !reportDir.empty() && !session.runs().empty()) {
+  const std::size_t runs = outputs.aggregate.runs();
+  if (options.session.runs > 1 && !options.reportDir.empty() && runs > 0) {
     fprintf(stderr,
-            "barbershop-trace: %zu runs drawn in %s: run-N.html, run-N.trace.json, "
-            "run-N.jsonl\n",
-            session.runs().size(), reportDir.c_str());
+            "barbershop-trace: %zu runs drawn in %s: run-N.html, run-N.trace.json, run-N.jsonl\n",
+            runs, options.reportDir.c_str());
   }
-  if (!reported && status == kExitOk) status = kExitUsage;
-  if (runs > 1 && !session.runs().empty()) {
-    std::vector<RunDigest> digests;
-    for (const FinishedRun& run : session.runs()) digests.push_back({run.verdict, run.analysis});
-    say(renderAggregate(digests, options.session.style));
-  }
-  if (!options.exportJson.empty()) {
-    nlohmann::json runsJson = nlohmann::json::array();
-    for (const FinishedRun& run : session.runs()) runsJson.push_back(runJson(run));
-    nlohmann::json all = {{"program", options.session.program},
-                          {"roster_source", options.rosterName},
-                          {"exit_status", status},
-                          {"runs", runsJson}};
+  if (!outputs.reported && status == kExitOk) status = kExitUsage;
+  if (options.session.runs > 1 && runs > 0) say(outputs.aggregate.render(options.style));
+  if (outputs.exported.isOpen()) {
     std::string error;
-    if (!writeWhole(options.exportJson, all.dump(1) + "\n", &error)) {
+    if (!outputs.exported.finish(status, &error)) {
       fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
       if (status == kExitOk) status = kExitUsage;
     }
@@ -173,7 +180,7 @@ int runTool(const TraceOptions& options) {
     case Command::kExit:
       return options.exitStatus;
     case Command::kListScenarios:
-      return listScenarios();
+      return listScenarios(options.style);
     case Command::kSchedule:
       return printSchedule(options);
     case Command::kRender:

@@ -9,6 +9,6 @@
 
 #include "trace/judging/finish.h"
 
-std::string traceText(const ReportRun& run);
+std::string traceText(const FinishedRun& run);
 
 #endif  // BARBERSHOP_TRACE_FILES_CHROME_TRACE_H_

@@ -1,127 +1,146 @@
-// JSON for runs and schedules, and whole-file writes.
+// JSON for runs and schedules.
 
 #include "trace/files/export.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 namespace {
 
-const char* plannedName(Planned planned) {
-  switch (planned) {
-    case Planned::kWakes:
-      return "wakes";
-    case Planned::kWaits:
-      return "waits";
-    case Planned::kSentAway:
-      return "sent-away";
+Json optionalMs(const std::optional<double>& value) { return value ? Json(*value) : Json(nullptr); }
+
+Json whoJson(int who) { return who >= 0 ? Json(who) : Json(nullptr); }
+
+Json findingsJson(const FinishedRun& run) {
+  Json broken = Json::array();
+  for (const Finding& finding : run.verdict.broken) {
+    Json lines = Json::array();
+    for (std::size_t index : finding.events) {
+      const Event& event = run.record.events[index];
+      Json line = {{"ms", static_cast<double>(event.us) / 1000.0}};
+      putText(line, "text", event.text);
+      lines.push_back(std::move(line));
+    }
+    Json one = {{"rule", finding.rule}};
+    putText(one, "what", finding.what);
+    one["who"] = finding.who;
+    one["lines"] = std::move(lines);
+    broken.push_back(std::move(one));
   }
-  return "";
+  return broken;
 }
 
-nlohmann::json optionalMs(const std::optional<double>& value) {
-  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+Json verdictJson(const FinishedRun& run) {
+  const Verdict& verdict = run.verdict;
+  Json notes = Json::array();
+  for (const std::string& note : verdict.notes) {
+    Json one = Json::object();
+    putText(one, "note", note);
+    notes.push_back(std::move(one));
+  }
+  Json races = Json::array();
+  for (const Race& race : run.analysis.races) {
+    races.push_back({{"winner", race.winner}, {"loser", race.loser}, {"apart_ms", race.apartMs}});
+  }
+  Json out = {{"holds", verdict.holds()},  {"complete", verdict.complete},
+              {"stuck", verdict.stuck},    {"broken", findingsJson(run)},
+              {"notes", std::move(notes)}, {"races", std::move(races)}};
+  putText(out, "story", verdict.stuckStory);
+  return out;
+}
+
+Json customerJson(const CustomerStory& story, const Roster& roster) {
+  Json one = {{"who", story.who}};
+  putText(one, "id", story.id);
+  putText(one, "name", customerName(roster, story.who));
+  one["outcome"] = wordsOf(story.outcome).name;
+  one["planned"] = wordsOf(story.planned.outcome).name;
+  one["arrival_ms"] = optionalMs(story.arrivalMs);
+  one["sat_ms"] = optionalMs(story.satMs);
+  one["cut_start_ms"] = optionalMs(story.cutStartMs);
+  one["cut_finish_ms"] = optionalMs(story.cutFinishMs);
+  one["left_ms"] = optionalMs(story.leftMs);
+  one["start_late_ms"] = optionalMs(story.startLateMs);
+  one["finish_late_ms"] = optionalMs(story.finishLateMs);
+  return one;
+}
+
+Json totalsJson(const Analysis& a) {
+  return {{"cut", a.cut},
+          {"sent_away", a.sentAway},
+          {"busy_share", a.busyShare},
+          {"longest_queue", a.longestQueue},
+          {"length_ms", optionalMs(a.lengthMs)},
+          {"exact_length_ms", a.exactLengthMs},
+          {"worst_deviation_ms", a.worstDeviationMs}};
 }
 
 }  // namespace
 
-nlohmann::json rosterJson(const Roster& roster) {
-  nlohmann::json customers = nlohmann::json::array();
+Json rosterJson(const Roster& roster) {
+  Json customers = Json::array();
   for (const RosterEntry& entry : roster) {
-    customers.push_back(
-        {{"id", entry.id}, {"delay_ms", entry.delayMs}, {"cut_ms", entry.cuttingMs}});
+    Json one = Json::object();
+    putText(one, "id", entry.id);
+    one["delay_ms"] = entry.delayMs;
+    one["cut_ms"] = entry.cuttingMs;
+    customers.push_back(std::move(one));
   }
   return customers;
 }
 
-nlohmann::json scheduleJson(const Schedule& schedule) {
-  nlohmann::json visits = nlohmann::json::array();
-  for (const PlannedVisit& visit : schedule.visits) {
-    nlohmann::json one = {
-        {"id", visit.id}, {"arrival_ms", visit.arrivalMs}, {"outcome", plannedName(visit.outcome)}};
+Json scheduleJson(const Roster& roster, const Schedule& schedule) {
+  Json visits = Json::array();
+  for (std::size_t i = 0; i < schedule.visits.size(); ++i) {
+    const PlannedVisit& visit = schedule.visits[i];
+    Json one = {{"who", i}};
+    putText(one, "id", roster[i].id);
+    one["arrival_ms"] = visit.arrivalMs;
+    one["outcome"] = wordsOf(visit.outcome).name;
     if (visit.outcome != Planned::kSentAway) {
       one["start_ms"] = visit.startMs;
       one["finish_ms"] = visit.finishMs;
     }
-    visits.push_back(one);
+    visits.push_back(std::move(one));
   }
   return {{"customers", visits},
           {"closing_ms", schedule.closingMs},
           {"longest_queue", schedule.longestQueue}};
 }
 
-nlohmann::json runJson(const FinishedRun& run) {
+Json runJson(const FinishedRun& run) {
   const Analysis& analysis = run.analysis;
-  const Verdict& verdict = run.verdict;
-  nlohmann::json broken = nlohmann::json::array();
-  for (const Finding& finding : verdict.broken) {
-    nlohmann::json lines = nlohmann::json::array();
-    for (std::size_t index : finding.events) {
-      const Event& event = run.record.events[index];
-      lines.push_back({{"ms", static_cast<double>(event.us) / 1000.0}, {"text", event.text}});
-    }
-    broken.push_back({{"rule", finding.rule}, {"what", finding.what}, {"lines", lines}});
-  }
-  nlohmann::json races = nlohmann::json::array();
-  for (const Race& race : verdict.races) {
-    races.push_back({{"decided", race.decided},
-                     {"other", race.other},
-                     {"apart_ms", race.apartMs},
-                     {"what", race.what}});
-  }
-  nlohmann::json customers = nlohmann::json::array();
+  Json customers = Json::array();
   for (const CustomerStory& story : analysis.customers) {
-    customers.push_back({{"id", story.id},
-                         {"outcome", outcomeText(story.outcome)},
-                         {"arrival_ms", optionalMs(story.arrivalMs)},
-                         {"sat_ms", optionalMs(story.satMs)},
-                         {"cut_start_ms", optionalMs(story.cutStartMs)},
-                         {"cut_finish_ms", optionalMs(story.cutFinishMs)},
-                         {"left_ms", optionalMs(story.leftMs)},
-                         {"start_late_ms", optionalMs(story.startLateMs)},
-                         {"finish_late_ms", optionalMs(story.finishLateMs)}});
+    customers.push_back(customerJson(story, run.record.roster));
   }
-  nlohmann::json deviations = nlohmann::json::array();
+  Json deviations = Json::array();
   for (const Deviation& deviation : analysis.deviations) {
     deviations.push_back({{"kind", deviation.kind},
-                          {"id", deviation.id},
+                          {"who", whoJson(deviation.who)},
                           {"exact_ms", deviation.exactMs},
                           {"measured_ms", deviation.measuredMs}});
   }
-  return {{"number", run.record.number},
-          {"roster", rosterJson(run.record.roster)},
-          {"slow", run.record.slow},
-          {"end", runEndName(run.record.end)},
-          {"verdict",
-           {{"holds", verdict.holds()},
-            {"complete", verdict.complete},
-            {"stuck", verdict.stuck},
-            {"broken", broken},
-            {"races", races}}},
-          {"totals",
-           {{"cut", analysis.cut},
-            {"sent_away", analysis.sentAway},
-            {"busy_share", analysis.busyShare},
-            {"longest_queue", analysis.longestQueue},
-            {"length_ms", optionalMs(analysis.lengthMs)},
-            {"exact_length_ms", analysis.exactLengthMs},
-            {"worst_deviation_ms", analysis.worstDeviationMs}}},
-          {"customers", customers},
-          {"deviations", deviations}};
+  return {{"number", run.record.number}, {"roster", rosterJson(run.record.roster)},
+          {"slow", run.record.slow},     {"end", runEndName(run.record.end)},
+          {"verdict", verdictJson(run)}, {"totals", totalsJson(analysis)},
+          {"customers", customers},      {"deviations", deviations}};
 }
 
-bool writeWhole(const std::string& path, const std::string& text, std::string* error) {
-  const std::string temporary = path + ".tmp" + std::to_string(getpid());
-  FILE* file = fopen(temporary.c_str(), "wb");
-  bool written = file != nullptr && fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (file != nullptr && fclose(file) != 0) written = false;
-  if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = path + ": " + strerror(errno);
-    (void)remove(temporary.c_str());
-    return false;
-  }
-  return true;
+bool ExportFile::open(const std::string& path, const std::string& program,
+                      const std::string& rosterSource, std::string* error) {
+  if (!file_.open(path, error)) return false;
+  Json head = Json::object();
+  putText(head, "program", program);
+  putText(head, "roster_source", rosterSource);
+  std::string text = head.dump(1, ' ', false, Json::error_handler_t::replace);
+  text.erase(text.find_last_of('}'));  // left open: the runs follow
+  return file_.append(text + ",\n \"runs\": [");
+}
+
+void ExportFile::add(const FinishedRun& run) {
+  (void)file_.append(std::string(first_ ? "\n" : ",\n") + oneLine(runJson(run)));
+  first_ = false;
+}
+
+bool ExportFile::finish(int exitStatus, std::string* error) {
+  (void)file_.append("\n ],\n \"exit_status\": " + std::to_string(exitStatus) + "\n}\n");
+  return file_.finish(error);
 }

@@ -1,21 +1,32 @@
 #ifndef BARBERSHOP_TRACE_FILES_EXPORT_H_
 #define BARBERSHOP_TRACE_FILES_EXPORT_H_
 // Runs and schedules as JSON, for scripts and the benchmark: what the summary shows, as data.
+// Customers are roster positions (`who`); IDs keep every byte (trace/common/json_text.h).
 
-#include <nlohmann/json.hpp>
 #include <string>
-#include <vector>
 
-#include "trace/reading/roster.h"
+#include "trace/common/json_text.h"
+#include "trace/files/write_whole.h"
+#include "trace/judging/finish.h"
 #include "trace/judging/schedule.h"
-#include "trace/relay/session.h"
 
-nlohmann::json rosterJson(const Roster& roster);
-nlohmann::json scheduleJson(const Schedule& schedule);
-nlohmann::json runJson(const FinishedRun& run);
+Json rosterJson(const Roster& roster);
+Json scheduleJson(const Roster& roster, const Schedule& schedule);
+Json runJson(const FinishedRun& run);
 
-// Writes `text` to `path` whole or not at all: a temporary file beside it, then a rename.
-// False with `error` set when it cannot.
-bool writeWhole(const std::string& path, const std::string& text, std::string* error);
+// --export-json FILE: opened before the first run and written run by run, so a session of a
+// hundred thousand runs holds none of them; put in place whole when the session ends.
+class ExportFile {
+ public:
+  bool open(const std::string& path, const std::string& program, const std::string& rosterSource,
+            std::string* error);
+  bool isOpen() const { return file_.isOpen(); }
+  void add(const FinishedRun& run);
+  bool finish(int exitStatus, std::string* error);
+
+ private:
+  GrowingFile file_;
+  bool first_ = true;
+};
 
 #endif  // BARBERSHOP_TRACE_FILES_EXPORT_H_

@@ -1,52 +1,33 @@
-// A logged run measured and checked again, and what the trace and the page share.
+// Attribute, measure, check.
 
 #include "trace/judging/finish.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
+#include <set>
 #include <utility>
 
-#include "trace/judging/schedule.h"
+#include "trace/judging/check.h"
 
-ReportRun measured(LoggedRun logged) {
-  ReportRun run;
-  run.logged = std::move(logged);
-  run.analysis = analyse(run.logged.record, exactSchedule(run.logged.record.roster));
-  run.verdict = checkRun(run.logged.record, run.analysis);
+FinishedRun finish(RunRecord record) {
+  FinishedRun run;
+  run.record = std::move(record);
+  run.attribution =
+      attribute(run.record.roster, run.record.end == RunEnd::kClosed, &run.record.events);
+  run.analysis = analyse(run.record);
+  run.verdict = checkRun(run.record, run.analysis, run.attribution);
   return run;
 }
 
-std::int64_t usOf(double ms) { return std::llround(ms * 1000.0); }
-
-std::string msText(double ms) {
-  char text[32];
-  snprintf(text, sizeof text, "%.1f", ms);
-  return text;
-}
-
-std::optional<std::size_t> lineAt(const RunRecord& record, const std::string& id, double ms,
-                                  std::initializer_list<Kind> kinds) {
-  const std::int64_t us = usOf(ms);
-  for (std::size_t i = 0; i < record.events.size(); ++i) {
-    const Event& event = record.events[i];
-    if (event.us != us || event.customer != id) continue;
-    if (kinds.size() == 0 ? event.actor == Actor::kCustomer
-                          : std::find(kinds.begin(), kinds.end(), event.kind) != kinds.end()) {
-      return i;
-    }
-  }
-  return std::nullopt;
-}
-
-std::string verdictHeadline(const ReportRun& run) {
-  const Verdict& verdict = run.verdict;
+std::string verdictHeadline(const Verdict& verdict) {
   if (verdict.holds()) return "every rule holds";
+  std::set<std::string> rules;
+  for (const Finding& finding : verdict.broken) rules.insert(finding.rule);
   std::string text;
-  if (!verdict.broken.empty()) {
-    text = std::to_string(verdict.broken.size()) +
-           (verdict.broken.size() == 1 ? " rule broken" : " rules broken");
+  if (!rules.empty()) {
+    text = std::to_string(rules.size()) + (rules.size() == 1 ? " rule broken" : " rules broken");
   }
-  if (!verdict.complete) text += std::string(text.empty() ? "" : "; ") + "the run did not finish";
+  if (!verdict.complete) {
+    text += std::string(text.empty() ? "" : "; ") +
+            (verdict.stuck ? "the run got stuck" : "the run did not finish");
+  }
   return text;
 }

@@ -1,35 +1,26 @@
 #ifndef BARBERSHOP_TRACE_JUDGING_FINISH_H_
 #define BARBERSHOP_TRACE_JUDGING_FINISH_H_
-// A logged run as the trace and the page draw it: measured and checked again from the log alone,
-// and the small pieces both drawings share. Pure; single-threaded.
+// The one step from a recorded run to a judged one: its lines attributed to customers, measured
+// against the exact schedule and checked. The live session and `render` of a saved log both call
+// it, so a run is judged the same way on either path. Pure.
 
-#include <cstddef>
-#include <cstdint>
-#include <initializer_list>
-#include <optional>
 #include <string>
 
 #include "trace/judging/analysis.h"
-#include "trace/judging/check.h"
-#include "trace/reading/event_log.h"
+#include "trace/judging/attribution.h"
+#include "trace/judging/verdict.h"
+#include "trace/reading/run_record.h"
 
-// What the trace and the page draw: the logged run, measured and checked again.
-struct ReportRun {
-  LoggedRun logged;
+struct FinishedRun {
+  RunRecord record;  // its events attributed
+  Attribution attribution;
   Analysis analysis;
   Verdict verdict;
 };
 
-ReportRun measured(LoggedRun logged);
+FinishedRun finish(RunRecord record);
 
-// The event behind a mark: the first line of `id` printed at `ms` whose kind is one of `kinds`,
-// or any of its own lines when `kinds` is empty.
-std::optional<std::size_t> lineAt(const RunRecord& record, const std::string& id, double ms,
-                                  std::initializer_list<Kind> kinds = {});
-// The verdict in a sentence: "every rule holds", "2 rules broken", "the run did not finish".
-std::string verdictHeadline(const ReportRun& run);
-// Milliseconds with one decimal, and microseconds as milliseconds.
-std::string msText(double ms);
-std::int64_t usOf(double ms);
+// The verdict in a few words: "every rule holds", "2 rules broken", "the run got stuck".
+std::string verdictHeadline(const Verdict& verdict);
 
 #endif  // BARBERSHOP_TRACE_JUDGING_FINISH_H_

@@ -9,7 +9,7 @@
 #include <limits>
 #include <numeric>
 
-#include "core/shop.h"
+#include "core/constants.h"
 
 namespace {
 
@@ -18,19 +18,22 @@ std::int64_t atLeastZero(int ms) { return std::max<std::int64_t>(ms, 0); }
 
 }  // namespace
 
-Schedule exactSchedule(const Roster& roster) {
+Schedule exactSchedule(const Roster& roster, const std::vector<std::size_t>& rank) {
   Schedule schedule;
   std::vector<PlannedVisit>& visits = schedule.visits;
   visits.resize(roster.size());
   for (std::size_t i = 0; i < roster.size(); ++i) {
-    visits[i].id = roster[i].id;
     visits[i].arrivalMs = atLeastZero(roster[i].delayMs);
   }
-  // Arrivals at one moment keep roster order, the order in which the run starts the threads.
+  // Arrivals at one moment keep roster order, the order in which the run starts the threads,
+  // or the order given.
   std::vector<std::size_t> arrivals(roster.size());
   std::iota(arrivals.begin(), arrivals.end(), 0);
+  auto place = [&](std::size_t i) { return rank.size() == roster.size() ? rank[i] : i; };
   std::stable_sort(arrivals.begin(), arrivals.end(), [&](std::size_t a, std::size_t b) {
-    return visits[a].arrivalMs < visits[b].arrivalMs;
+    if (visits[a].arrivalMs != visits[b].arrivalMs)
+      return visits[a].arrivalMs < visits[b].arrivalMs;
+    return place(a) < place(b);
   });
 
   std::deque<std::size_t> queue;  // the waiting chairs, front served first

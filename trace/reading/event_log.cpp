@@ -4,25 +4,23 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <nlohmann/json.hpp>
+#include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "trace/common/json_text.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 constexpr char kLogName[] = "barbershop-trace event log";
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 constexpr char kCutShort[] = "the log was cut short: drawn up to its last whole line";
-
-// Text that is not UTF-8 (an ID typed as raw bytes) is kept with U+FFFD in its place.
-std::string line(const Json& object) {
-  return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-}
+constexpr std::int64_t kMaxInt64 = std::numeric_limits<std::int64_t>::max();
 
 std::string isoTime(std::int64_t unixMs) {
   const time_t seconds = static_cast<time_t>(unixMs / 1000);
@@ -37,10 +35,27 @@ std::string isoTime(std::int64_t unixMs) {
 }
 
 Json stateJson(const ShopState& state) {
-  return {{"chair", state.chair ? Json(*state.chair) : Json(nullptr)},
-          {"queue", state.queue},
-          {"finished", state.finished},
-          {"gone", state.gone}};
+  Json object = Json::object();
+  if (state.chair) {
+    putText(object, "chair", *state.chair);
+  } else {
+    object["chair"] = nullptr;
+  }
+  putTexts(object, "queue", state.queue);
+  putTexts(object, "finished", state.finished);
+  putTexts(object, "gone", state.gone);
+  return object;
+}
+
+Json eventJson(const Event& event) {
+  Json object = {{"us", event.us},
+                 {"actor", actorName(event.actor())},
+                 {"kind", kindName(event.kind)},
+                 {"who", event.who >= 0 ? Json(event.who) : Json(nullptr)}};
+  putText(object, "id", event.id);
+  putText(object, "text", event.text);
+  if (event.kind == Kind::kState) object["state"] = stateJson(event.state);
+  return object;
 }
 
 // One line's fault: thrown inside the reader, caught once with its line number.
@@ -54,243 +69,226 @@ const Json& field(const Json& object, const char* name) {
   return *found;
 }
 
-std::string textField(const Json& object, const char* name) {
-  const Json& value = field(object, name);
-  if (!value.is_string()) throw Fault{"\"" + std::string(name) + "\" must be a string"};
-  return value.get<std::string>();
-}
-
 std::int64_t whole(const Json& object, const char* name, std::int64_t low, std::int64_t high) {
   const Json& value = field(object, name);
-  if (!value.is_number_integer() || value.get<std::int64_t>() < low ||
-      value.get<std::int64_t>() > high) {
+  const bool fits = value.is_number_integer() &&
+                    !(value.is_number_unsigned() && value.get<std::uint64_t>() > kMaxInt64) &&
+                    value.get<std::int64_t>() >= low && value.get<std::int64_t>() <= high;
+  if (!fits) {
     throw Fault{"\"" + std::string(name) + "\" must be a whole number from " + std::to_string(low) +
                 " to " + std::to_string(high)};
   }
   return value.get<std::int64_t>();
 }
 
-std::vector<std::string> texts(const Json& object, const char* name) {
+std::string plainText(const Json& object, const char* name) {
   const Json& value = field(object, name);
-  std::vector<std::string> out;
-  if (value.is_array()) {
-    for (const Json& entry : value) {
-      if (!entry.is_string()) break;
-      out.push_back(entry.get<std::string>());
-    }
-  }
-  if (!value.is_array() || out.size() != value.size()) {
-    throw Fault{"\"" + std::string(name) + "\" must be a list of strings"};
-  }
-  return out;
+  if (!value.is_string()) throw Fault{"\"" + std::string(name) + "\" must be a string"};
+  return value.get<std::string>();
 }
 
-template <typename Enum, std::size_t N>
-Enum named(const Json& object, const char* field_name, const Enum (&values)[N],
-           const char* (*name)(Enum)) {
-  const std::string given = textField(object, field_name);
-  std::string known;
-  for (Enum value : values) {
-    if (given == name(value)) return value;
-    known += (known.empty() ? "" : ", ") + std::string(name(value));
-  }
-  throw Fault{"\"" + std::string(field_name) + "\" is \"" + given + "\", not one of " + known};
+Json parsed(std::string_view text) {
+  Json object = Json::parse(text.begin(), text.end(), nullptr, false);
+  if (object.is_discarded()) throw Fault{"not JSON"};
+  if (!object.is_object()) throw Fault{"not a JSON object; each line holds one object"};
+  return object;
 }
 
-const Kind kKinds[] = {Kind::kBarberToBed,   Kind::kBarberWokenUp, Kind::kStartCutting,
-                       Kind::kFinishCutting, Kind::kSeeSleeping,   Kind::kTryToWake,
-                       Kind::kWokeBarber,    Kind::kFailedToWake,  Kind::kSeeNotSleeping,
-                       Kind::kQueueFull,     Kind::kTryForChair,   Kind::kGotChair,
-                       Kind::kNoChair,       Kind::kWaiting,       Kind::kLeaveCut,
-                       Kind::kState,         Kind::kClosing,       Kind::kTorn};
-const Actor kActors[] = {Actor::kBarber, Actor::kCustomer, Actor::kShop, Actor::kRun};
-const RunEnd kEnds[] = {RunEnd::kClosed, RunEnd::kStuck, RunEnd::kDied, RunEnd::kInterrupted};
-
-Json parsed(const std::string& text) {
-  try {
-    Json object = Json::parse(text);
-    if (!object.is_object()) throw Fault{"not a JSON object; each line holds one object"};
-    return object;
-  } catch (const Json::parse_error& error) {
-    throw Fault{"not JSON (byte " + std::to_string(error.byte) + ")"};
-  }
-}
-
-void readHeader(const Json& header, LoggedRun* run) {
-  if (!header.contains("log") || !header["log"].is_string() || header["log"] != kLogName) {
+void readHeader(const Json& header, RunRecord* run) {
+  auto log = header.find("log");
+  if (log == header.end() || !log->is_string() || *log != kLogName) {
     throw Fault{"not a barbershop-trace event log: its first line has no \"log\": \"" +
                 std::string(kLogName) + "\""};
   }
   const std::int64_t format = whole(header, "format", 1, 1000);
   if (format != kFormat) {
     throw Fault{"format " + std::to_string(format) +
-                " is not the one this barbershop-trace "
-                "reads (" +
-                std::to_string(kFormat) + ")"};
+                " is not the one this barbershop-trace reads (" + std::to_string(kFormat) + ")"};
   }
-  run->version = textField(header, "version");
-  run->program = textField(header, "program");
-  RunRecord& record = run->record;
-  record.number = static_cast<int>(whole(header, "run", 1, 1000000));
-  record.startedUnixMs = whole(header, "started_unix_ms", 0, INT64_MAX);
-  record.slow = static_cast<int>(whole(header, "slow", 1, 1000));
+  run->writtenBy = plainText(header, "version");
+  run->program = textOf(header, "program");
+  run->number = static_cast<int>(whole(header, "run", 1, 1000000));
+  run->startedUnixMs = whole(header, "started_unix_ms", 0, kMaxInt64 / 2);
+  run->slow = static_cast<int>(whole(header, "slow", 1, 1000));
   const Json& roster = field(header, "roster");
   if (!roster.is_array()) throw Fault{"\"roster\" must be a list of customers"};
   for (const Json& entry : roster) {
     if (!entry.is_object()) throw Fault{"\"roster\" must be a list of customers"};
-    record.roster.push_back({textField(entry, "id"),
-                             static_cast<int>(whole(entry, "delay_ms", INT32_MIN, INT32_MAX)),
-                             static_cast<int>(whole(entry, "cut_ms", INT32_MIN, INT32_MAX))});
+    run->roster.push_back({textOf(entry, "id"),
+                           static_cast<int>(whole(entry, "delay_ms", INT32_MIN, INT32_MAX)),
+                           static_cast<int>(whole(entry, "cut_ms", INT32_MIN, INT32_MAX))});
   }
 }
 
+void checkState(const Json& object, const ShopState& shown) {
+  const Json& state = field(object, "state");
+  if (!state.is_object()) throw Fault{"\"state\" must be an object"};
+  ShopState given;
+  if (!field(state, "chair").is_null()) given.chair = textOf(state, "chair");
+  given.queue = textsOf(state, "queue");
+  given.finished = textsOf(state, "finished");
+  given.gone = textsOf(state, "gone");
+  if (given.chair != shown.chair || given.queue != shown.queue ||
+      given.finished != shown.finished || given.gone != shown.gone) {
+    throw Fault{"\"state\" does not list what the block's text shows"};
+  }
+}
+
+// The position a line names, which must be a roster customer of the line's ID.
+int readWho(const Json& object, const Event& event, const Roster& roster) {
+  const Json& who = field(object, "who");
+  if (who.is_null()) return -1;
+  const std::int64_t at = whole(object, "who", 0, static_cast<std::int64_t>(roster.size()) - 1);
+  if (!event.aboutCustomer() || roster[static_cast<std::size_t>(at)].id != event.id) {
+    throw Fault{"\"who\" names customer " + std::to_string(at) + ", whom the text does not name"};
+  }
+  return static_cast<int>(at);
+}
+
 // An event line: its text read again must say what the line says it is.
-Event readEvent(const Json& object, const std::vector<std::string>& ids) {
+Event readEvent(const Json& object, const IdBook& book, const Roster& roster) {
+  const std::optional<Actor> actor = actorNamed(plainText(object, "actor"));
+  const std::optional<Kind> kind = kindNamed(plainText(object, "kind"));
+  if (!actor || !kind) throw Fault{"\"actor\" or \"kind\" is not one the log knows"};
+  if (*actor != actorOf(*kind)) {
+    throw Fault{"\"actor\" of a " + std::string(kindName(*kind)) + " line is " +
+                actorName(actorOf(*kind))};
+  }
   Event event;
-  event.us = whole(object, "us", 0, INT64_MAX);
-  const Actor actor = named(object, "actor", kActors, actorName);
-  const Kind kind = named(object, "kind", kKinds, kindName);
-  const std::string customer = textField(object, "customer");
-  event.text = textField(object, "text");
-  if (kind == Kind::kTorn) {
-    event.kind = Kind::kTorn;
-    event.actor = Actor::kRun;
-  } else {
-    std::optional<Event> read = parseLine(event.text, ids);
+  const std::string text = textOf(object, "text");
+  if (*kind != Kind::kTorn) {
+    std::optional<Event> read = parseLine(text, book);
     if (!read) throw Fault{"\"text\" is no narration line or state block of the program"};
-    if (read->kind != kind) {
+    if (read->kind != *kind) {
       throw Fault{"\"text\" is a " + std::string(kindName(read->kind)) + " line, not " +
-                  kindName(kind)};
+                  kindName(*kind)};
     }
-    read->us = event.us;
-    event = *read;
+    event = std::move(*read);
   }
-  if (actor != actorOf(kind)) {
-    throw Fault{"\"actor\" of a " + std::string(kindName(kind)) + " line is " +
-                actorName(actorOf(kind))};
-  }
-  if (customer != event.customer) {
-    throw Fault{"\"customer\" is \"" + customer + "\" but the text names \"" + event.customer +
-                "\""};
-  }
-  if (kind == Kind::kState) {
-    const Json& state = field(object, "state");
-    if (!state.is_object()) throw Fault{"\"state\" must be an object"};
-    const Json& chair = field(state, "chair");
-    ShopState given;
-    if (chair.is_string()) {
-      given.chair = chair.get<std::string>();
-    } else if (!chair.is_null()) {
-      throw Fault{"\"chair\" must be a string or null"};
-    }
-    given.queue = texts(state, "queue");
-    given.finished = texts(state, "finished");
-    given.gone = texts(state, "gone");
-    const ShopState& shown = event.state;
-    if (given.chair != shown.chair || given.queue != shown.queue ||
-        given.finished != shown.finished || given.gone != shown.gone) {
-      throw Fault{"\"state\" does not list what the block's text shows"};
-    }
-  }
+  event.kind = *kind;
+  event.text = text;
+  event.us = whole(object, "us", 0, kMaxInt64 / 2);
+  if (textOf(object, "id") != event.id) throw Fault{"\"id\" is not the ID the text names"};
+  event.who = readWho(object, event, roster);
+  if (*kind == Kind::kState) checkState(object, event.state);
   return event;
+}
+
+void readEnd(const Json& object, RunRecord* record) {
+  const std::string end = plainText(object, "end");
+  const RunEnd ends[] = {RunEnd::kClosed, RunEnd::kStuck, RunEnd::kDied, RunEnd::kInterrupted};
+  auto found = std::find_if(std::begin(ends), std::end(ends),
+                            [&](RunEnd each) { return end == runEndName(each); });
+  if (found == std::end(ends)) throw Fault{"\"end\" is \"" + end + "\", not a way a run ends"};
+  record->end = *found;
+  record->endUs = whole(object, "end_us", 0, kMaxInt64 / 2);
+  const std::int64_t count = whole(object, "events", 0, kMaxInt64);
+  if (static_cast<std::size_t>(count) != record->events.size()) {
+    throw Fault{"the end line counts " + std::to_string(count) + " events, the log holds " +
+                std::to_string(record->events.size())};
+  }
+}
+
+// A log without its end line: how the run ended is not known; it closed only if its closing
+// line is there.
+void markIncomplete(RunRecord* record) {
+  record->incomplete = kCutShort;
+  record->end = RunEnd::kInterrupted;
+  for (const Event& event : record->events) {
+    if (event.kind == Kind::kClosing) record->end = RunEnd::kClosed;
+    record->endUs = std::max(record->endUs, event.us);
+  }
+}
+
+// The body of readLog, throwing a Fault for the line `*number`.
+void readLines(std::string_view text, const std::string& name, RunRecord* run, std::size_t* number,
+               std::string* warning) {
+  std::size_t at = 0;
+  auto nextLine = [&](std::string_view* line) {
+    if (at >= text.size()) return false;
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    *line = text.substr(at, end - at);
+    at = end + 1;
+    ++*number;
+    return true;
+  };
+  std::string_view line;
+  if (!nextLine(&line)) throw Fault{"empty; a log starts with its header line"};
+  readHeader(parsed(line), run);
+  const IdBook book(run->roster);
+  bool ended = false;
+  while (nextLine(&line)) {
+    Json object;
+    try {
+      object = parsed(line);
+    } catch (const Fault&) {
+      // Only a last line without its line break can have been cut short.
+      if (at < text.size() || text.back() == '\n') throw;
+      *warning = name + ":" + std::to_string(*number) + ": the last line is cut short; drawn up " +
+                 "to line " + std::to_string(*number - 1) + " and marked incomplete";
+      break;
+    }
+    if (ended) throw Fault{"a line after the end line"};
+    if (object.contains("end")) {
+      readEnd(object, run);
+      ended = true;
+    } else {
+      run->events.push_back(readEvent(object, book, run->roster));
+    }
+  }
+  if (ended) return;
+  markIncomplete(run);
+  if (warning->empty()) {
+    *warning = name + ": the log ends before its end line; drawn up to line " +
+               std::to_string(*number) + " and marked incomplete";
+  }
 }
 
 }  // namespace
 
-std::string logText(const LoggedRun& run) {
-  const RunRecord& record = run.record;
+std::string logText(const RunRecord& run) {
   Json roster = Json::array();
-  for (const RosterEntry& entry : record.roster) {
-    roster.push_back({{"id", entry.id}, {"delay_ms", entry.delayMs}, {"cut_ms", entry.cuttingMs}});
+  for (const RosterEntry& entry : run.roster) {
+    Json each = Json::object();
+    putText(each, "id", entry.id);
+    each["delay_ms"] = entry.delayMs;
+    each["cut_ms"] = entry.cuttingMs;
+    roster.push_back(std::move(each));
   }
-  std::string out = line({{"log", kLogName},
-                          {"format", kFormat},
-                          {"version", run.version},
-                          {"program", run.program},
-                          {"run", record.number},
-                          {"started_unix_ms", record.startedUnixMs},
-                          {"started", isoTime(record.startedUnixMs)},
-                          {"slow", record.slow},
-                          {"roster", roster}});
-  for (const Event& event : record.events) {
-    Json object = {{"us", event.us},
-                   {"actor", actorName(event.actor)},
-                   {"kind", kindName(event.kind)},
-                   {"customer", event.customer},
-                   {"text", event.text}};
-    if (event.kind == Kind::kState) object["state"] = stateJson(event.state);
-    out += line(object);
-  }
+  Json header = {{"log", kLogName}, {"format", kFormat}, {"version", run.writtenBy}};
+  putText(header, "program", run.program);
+  header["run"] = run.number;
+  header["started_unix_ms"] = run.startedUnixMs;
+  header["started"] = isoTime(run.startedUnixMs);
+  header["slow"] = run.slow;
+  header["roster"] = std::move(roster);
+  std::string out = oneLine(header) + "\n";
+  for (const Event& event : run.events) out += oneLine(eventJson(event)) + "\n";
   if (run.incomplete.empty()) {
-    out += line({{"end", runEndName(record.end)},
-                 {"end_us", record.endUs},
-                 {"events", record.events.size()}});
+    out +=
+        oneLine(
+            {{"end", runEndName(run.end)}, {"end_us", run.endUs}, {"events", run.events.size()}}) +
+        "\n";
   }
   return out;
 }
 
-bool readLog(const std::string& text, const std::string& name, LoggedRun* run, std::string* error,
+bool readLog(const std::string& text, const std::string& name, RunRecord* run, std::string* error,
              std::string* warning) {
-  *run = LoggedRun{};
+  *run = RunRecord{};
   warning->clear();
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  const bool lastWhole = !text.empty() && text.back() == '\n';
-  std::size_t number = 1;
+  std::size_t number = 0;
+  std::string what;
   try {
-    if (lines.empty()) throw Fault{"empty; a log starts with its header line"};
-    readHeader(parsed(lines[0]), run);
-    RunRecord& record = run->record;
-    std::vector<std::string> ids;
-    for (const RosterEntry& entry : record.roster) ids.push_back(entry.id);
-    bool ended = false;
-    for (number = 2; number <= lines.size(); ++number) {
-      const std::string& each = lines[number - 1];
-      Json object;
-      try {
-        object = parsed(each);
-      } catch (const Fault&) {
-        // Only a last line without its line break can have been cut short.
-        if (number != lines.size() || lastWhole) throw;
-        *warning = name + ":" + std::to_string(number) + ": the last line is cut short; drawn up " +
-                   "to line " + std::to_string(number - 1) + " and marked incomplete";
-        break;
-      }
-      if (ended) throw Fault{"a line after the end line"};
-      if (object.contains("end")) {
-        record.end = named(object, "end", kEnds, runEndName);
-        record.endUs = whole(object, "end_us", 0, INT64_MAX);
-        const std::int64_t count = whole(object, "events", 0, INT64_MAX);
-        if (static_cast<std::size_t>(count) != record.events.size()) {
-          throw Fault{"the end line counts " + std::to_string(count) + " events, the log holds " +
-                      std::to_string(record.events.size())};
-        }
-        ended = true;
-      } else {
-        record.events.push_back(readEvent(object, ids));
-      }
-    }
-    if (!ended) {
-      run->incomplete = kCutShort;
-      if (warning->empty()) {
-        *warning = name + ": the log ends before its end line; drawn up to line " +
-                   std::to_string(lines.size()) + " and marked incomplete";
-      }
-      // How it ended is not known: it closed only if its closing line is there.
-      record.end = RunEnd::kInterrupted;
-      for (const Event& event : record.events) {
-        if (event.kind == Kind::kClosing) record.end = RunEnd::kClosed;
-        record.endUs = std::max(record.endUs, event.us);
-      }
-    }
+    readLines(text, name, run, &number, warning);
+    return true;
   } catch (const Fault& fault) {
-    *error = name + ":" + std::to_string(number) + ": " + fault.what;
-    return false;
+    what = fault.what;
+  } catch (const JsonTextError& fault) {
+    what = fault.what;
+  } catch (const Json::exception& fault) {
+    what = std::string("not a log line: ") + fault.what();
   }
-  return true;
+  *error = name + ":" + std::to_string(std::max<std::size_t>(number, 1)) + ": " + what;
+  return false;
 }

@@ -3,6 +3,7 @@
 #include "trace/reading/events.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "core/narration.h"
@@ -10,158 +11,91 @@
 
 namespace {
 
-struct Form {
-  Kind kind;
-  const char* format;  // a narration format from core/narration.h: one "%s" at most
-};
+// Longer than any line or block the program prints (a block of ten 34-byte IDs is under 600
+// bytes): text that runs on past this without ending as one is torn.
+constexpr std::size_t kMaxUnit = 8192;
+constexpr std::string_view kRule(kBlockRule, sizeof kBlockRule - 2);  // without its newline
 
-// Every line a run prints, by kind. The closing line is one of them: it ends the run.
-const Form kForms[] = {
-    {Kind::kBarberToBed, kBarberToBed},
-    {Kind::kBarberWokenUp, kBarberWokenUp},
-    {Kind::kStartCutting, kStartCutting},
-    {Kind::kFinishCutting, kFinishCutting},
-    {Kind::kSeeSleeping, kSeeSleeping},
-    {Kind::kTryToWake, kTryToWake},
-    {Kind::kWokeBarber, kWokeBarber},
-    {Kind::kFailedToWake, kFailedToWake},
-    {Kind::kSeeNotSleeping, kSeeNotSleeping},
-    {Kind::kQueueFull, kQueueFull},
-    {Kind::kTryForChair, kTryForChair},
-    {Kind::kGotChair, kGotChair},
-    {Kind::kNoChair, kNoChair},
-    {Kind::kWaiting, kWaiting},
-    {Kind::kLeaveCut, kLeaveCut},
-    {Kind::kClosing, kClosing},
-};
-
-bool known(const std::vector<std::string>& ids, std::string_view id) {
-  return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
-
-std::optional<Event> parseNarration(std::string_view text, const std::vector<std::string>& ids) {
-  std::optional<Event> best;
-  for (const Form& form : kForms) {
-    std::optional<std::string> id = formatFill(text, form.format);
+std::optional<Event> parseNarration(std::string_view text) {
+  for (const KindInfo* info = kindsBegin(); info != kindsEnd(); ++info) {
+    if (info->format == nullptr) continue;
+    // No format's ending is the ending of another, so at most one of them fits a whole line.
+    std::optional<std::string> id = formatFill(text, info->format);
     if (!id) continue;
-    // An ID may itself look like the end of another line; a roster ID settles it.
-    if (best && !known(ids, *id)) continue;
-    best = Event{};
-    best->kind = form.kind;
-    best->actor = actorOf(form.kind);
-    best->customer = *id;
-    best->text = std::string(text);
-    if (known(ids, *id)) break;
+    Event event;
+    event.kind = info->kind;
+    event.id = std::move(*id);
+    event.text = std::string(text);
+    return event;
   }
-  return best;
+  return std::nullopt;
 }
 
-std::optional<Event> parseBlock(std::string_view text, const std::vector<std::string>& ids) {
-  if (text.empty() || text.back() != '\n') return std::nullopt;
+// The lines of a block, without their line breaks.
+std::vector<std::string_view> linesOf(std::string_view text) {
   std::vector<std::string_view> lines;
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = text.find('\n', at);
+    std::size_t end = std::min(text.find('\n', at), text.size());
     lines.push_back(text.substr(at, end - at));
     at = end + 1;
   }
-  std::string_view rule(kBlockRule);
-  rule.remove_suffix(1);  // its newline
-  if (lines.size() < 3 || lines.back() != rule) return std::nullopt;
-  Event event;
-  event.kind = Kind::kState;
-  event.actor = Actor::kShop;
-  event.text = std::string(text);
+  return lines;
+}
+
+std::optional<Event> parseBlock(std::string_view text, const IdBook& book) {
+  if (text.empty() || text.back() != '\n') return std::nullopt;
+  const std::vector<std::string_view> lines = linesOf(text);
+  if (lines.size() < 3 || lines.back() != kRule) return std::nullopt;
   std::string_view curr = lines[0], wait = lines[1];
   if (!startsWith(curr, kCurrLabel) || !startsWith(wait, kWaitLabel)) return std::nullopt;
+  Event event;
+  event.kind = Kind::kState;
+  event.text = std::string(text);
+  ShopState& state = event.state;
   curr.remove_prefix(std::string_view(kCurrLabel).size());
   if (!curr.empty()) {
     if (curr.size() < 2 || curr.front() != '{' || curr.back() != '}') return std::nullopt;
-    event.state.chair = std::string(curr.substr(1, curr.size() - 2));
+    state.chair = std::string(curr.substr(1, curr.size() - 2));
   }
-  auto queue = splitEntries(wait.substr(std::string_view(kWaitLabel).size()), '[', ']', ids);
+  std::optional<Entries> queue =
+      splitEntries(wait.substr(std::string_view(kWaitLabel).size()), book);
   if (!queue) return std::nullopt;
-  event.state.queue = *queue;
+  state.queue = std::move(queue->ids);
+  state.ambiguous = queue->ambiguous;
+  state.fewestWaiting = state.queue.size();
   std::size_t next = 2;
   const std::pair<const char*, std::vector<std::string>*> optional[] = {
-      {kFinishedLabel, &event.state.finished}, {kGoneLabel, &event.state.gone}};
+      {kFinishedLabel, &state.finished}, {kGoneLabel, &state.gone}};
   for (const auto& [label, list] : optional) {
-    if (next + 1 < lines.size() && startsWith(lines[next], label)) {
-      auto entries =
-          splitEntries(lines[next].substr(std::string_view(label).size()), '[', ']', ids);
-      if (!entries || entries->empty()) return std::nullopt;  // printed only when not empty
-      *list = *entries;
-      ++next;
-    }
+    if (next + 1 >= lines.size() || !startsWith(lines[next], label)) continue;
+    auto entries = splitEntries(lines[next].substr(std::string_view(label).size()), book);
+    if (!entries || entries->ids.empty()) return std::nullopt;  // printed only when not empty
+    *list = std::move(entries->ids);
+    state.ambiguous = state.ambiguous || entries->ambiguous;
+    ++next;
   }
   if (next + 1 != lines.size()) return std::nullopt;
   return event;
 }
 
-// Splits from `at` on; the roster's IDs are tried first, then the shortest entry.
-bool splitFrom(std::string_view text, std::size_t at, char open, char close,
-               const std::vector<std::string>& ids, std::vector<std::string>* out) {
-  if (at == text.size()) return true;
-  if (text[at] != open) return false;
-  std::vector<std::size_t> ends;
-  for (std::size_t end = text.find(close, at + 1); end != std::string_view::npos;
-       end = text.find(close, end + 1)) {
-    if (end + 1 == text.size() || text[end + 1] == open) ends.push_back(end);
+// Without a roster every entry ends at the first "][": IDs holding one cannot be read.
+std::optional<Entries> splitAtBrackets(std::string_view text) {
+  Entries entries;
+  if (text.empty()) return entries;
+  if (text.size() < 2 || text.front() != '[' || text.back() != ']') return std::nullopt;
+  text = text.substr(1, text.size() - 2);
+  for (std::size_t at = 0;;) {
+    std::size_t end = text.find("][", at);
+    entries.ids.emplace_back(text.substr(at, end == std::string_view::npos ? end : end - at));
+    if (end == std::string_view::npos) return entries;
+    at = end + 2;
   }
-  std::stable_partition(ends.begin(), ends.end(), [&](std::size_t end) {
-    return known(ids, text.substr(at + 1, end - at - 1));
-  });
-  for (std::size_t end : ends) {
-    out->emplace_back(text.substr(at + 1, end - at - 1));
-    if (splitFrom(text, end + 1, open, close, ids, out)) return true;
-    out->pop_back();
-  }
-  return false;
 }
 
 }  // namespace
 
-std::optional<std::vector<std::string>> splitEntries(std::string_view text, char open, char close,
-                                                     const std::vector<std::string>& ids) {
-  std::vector<std::string> entries;
-  if (!splitFrom(text, 0, open, close, ids, &entries)) return std::nullopt;
-  return entries;
-}
-
-std::optional<Event> parseLine(std::string_view text, const std::vector<std::string>& ids) {
-  if (startsWith(text, kCurrLabel)) return parseBlock(text, ids);
-  return parseNarration(text, ids);
-}
-
-Actor actorOf(Kind kind) {
-  switch (kind) {
-    case Kind::kBarberToBed:
-    case Kind::kBarberWokenUp:
-    case Kind::kStartCutting:
-    case Kind::kFinishCutting:
-      return Actor::kBarber;
-    case Kind::kState:
-      return Actor::kShop;
-    case Kind::kClosing:
-    case Kind::kTorn:
-      return Actor::kRun;
-    default:
-      return Actor::kCustomer;
-  }
-}
-
-const char* kindName(Kind kind) {
-  static const char* const kNames[] = {"barber-to-bed",  "barber-woken-up", "start-cutting",
-                                       "finish-cutting", "see-sleeping",    "try-to-wake",
-                                       "woke-barber",    "failed-to-wake",  "see-not-sleeping",
-                                       "queue-full",     "try-for-chair",   "got-chair",
-                                       "no-chair",       "waiting",         "leave-cut",
-                                       "state",          "closing",         "torn"};
-  return kNames[static_cast<int>(kind)];
-}
-
-const char* actorName(Actor actor) {
-  static const char* const kNames[] = {"barber", "customer", "shop", "run"};
-  return kNames[static_cast<int>(actor)];
+bool Event::aboutCustomer() const {
+  return actor() == Actor::kCustomer || kind == Kind::kStartCutting || kind == Kind::kFinishCutting;
 }
 
 std::string narration(const Event& event) {
@@ -170,7 +104,96 @@ std::string narration(const Event& event) {
   return from == std::string::npos ? std::string() : event.text.substr(from, to - from + 1);
 }
 
-RunParser::RunParser(std::vector<std::string> ids) : ids_(std::move(ids)) {}
+IdBook::IdBook(const Roster& roster) {
+  for (const RosterEntry& entry : roster) {
+    if (std::find(ids_.begin(), ids_.end(), entry.id) == ids_.end()) ids_.push_back(entry.id);
+  }
+}
+
+std::optional<Entries> splitEntries(std::string_view text, const IdBook& book) {
+  if (book.empty()) return splitAtBrackets(text);
+  // fewest[i]: the fewest entries that make up text[0, i); ways[i]: 0, 1 or 2 (several) splits.
+  constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+  const std::size_t n = text.size();
+  std::vector<std::size_t> fewest(n + 1, kNone), from(n + 1), id(n + 1);
+  std::vector<int> ways(n + 1, 0);
+  fewest[0] = 0;
+  ways[0] = 1;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (ways[i] == 0 || text[i] != '[') continue;
+    for (std::size_t k = 0; k < book.ids().size(); ++k) {
+      const std::string& each = book.ids()[k];
+      const std::size_t end = i + each.size() + 2;
+      if (end > n || text[end - 1] != ']' || text.compare(i + 1, each.size(), each) != 0) continue;
+      ways[end] = std::min(2, ways[end] + ways[i]);
+      if (fewest[i] + 1 < fewest[end]) {
+        fewest[end] = fewest[i] + 1;
+        from[end] = i;
+        id[end] = k;
+      }
+    }
+  }
+  if (ways[n] == 0) return std::nullopt;
+  Entries entries;
+  entries.ambiguous = ways[n] > 1;
+  for (std::size_t at = n; at > 0; at = from[at]) entries.ids.push_back(book.ids()[id[at]]);
+  std::reverse(entries.ids.begin(), entries.ids.end());
+  return entries;
+}
+
+std::optional<Event> parseLine(std::string_view text, const IdBook& book) {
+  if (startsWith(text, kCurrLabel)) return parseBlock(text, book);
+  return parseNarration(text);
+}
+
+RunParser::RunParser(const Roster& roster) : book_(roster) {}
+
+RunParser::Unit RunParser::lineUnit(std::string_view text) {
+  const std::size_t end = text.find('\n', std::max<std::size_t>(1, scanned_));
+  if (end == std::string_view::npos) {
+    scanned_ = text.size();
+    return text.size() > kMaxUnit ? Unit{kMaxUnit, true} : Unit{};
+  }
+  if (parseLine(text.substr(0, end + 1), book_)) return Unit{end + 1, false};
+  // Not a whole line: the line break may start the next one.
+  return Unit{end, true};
+}
+
+RunParser::Unit RunParser::blockUnit(std::string_view text) {
+  // A block ends with its rule; one cut short by the closing line never will.
+  const std::size_t from = scanned_ > 64 ? scanned_ - 64 : 0;
+  const std::size_t closing = text.find(kClosing, from);
+  const std::size_t end = text.find(std::string("\n") + kBlockRule, from);
+  if (end != std::string_view::npos && (closing == std::string_view::npos || end < closing)) {
+    const std::size_t length = end + 1 + sizeof kBlockRule - 1;
+    if (parseLine(text.substr(0, length), book_)) return Unit{length, false};
+    return Unit{text.find('\n'), true};
+  }
+  if (closing != std::string_view::npos) return Unit{std::min(text.find('\n'), closing), true};
+  scanned_ = text.size();
+  return text.size() > kMaxUnit ? Unit{std::min(text.find('\n'), kMaxUnit), true} : Unit{};
+}
+
+RunParser::Unit RunParser::strayUnit(std::string_view text) {
+  const std::size_t end = text.find('\n', scanned_);
+  if (end == std::string_view::npos || end + 1 == text.size()) {
+    scanned_ = text.size() - (end == std::string_view::npos ? 0 : 1);
+    return text.size() > kMaxUnit ? Unit{kMaxUnit, true} : Unit{};
+  }
+  // The rest of a line cut short: its own line break goes with it when the next text starts a
+  // block or a line of its own, and stays to start the next line otherwise.
+  const std::string_view next = text.substr(end + 1);
+  const std::string_view curr(kCurrLabel);
+  const bool blockNext = startsWith(next, curr) || startsWith(curr, next);
+  return Unit{next[0] == '\n' || blockNext ? end + 1 : end, true};
+}
+
+RunParser::Unit RunParser::nextUnit(std::string_view text) {
+  const std::string_view curr(kCurrLabel);
+  if (text[0] == '\n') return lineUnit(text);
+  if (startsWith(text, curr) || startsWith(curr, text)) return blockUnit(text);
+  return strayUnit(text);
+}
 
 std::vector<Event> RunParser::feed(std::string_view chunk, std::int64_t us) {
   std::vector<Event> events;
@@ -178,64 +201,34 @@ std::vector<Event> RunParser::feed(std::string_view chunk, std::int64_t us) {
     rest_.append(chunk);
     return events;
   }
-  pending_.append(chunk);
-  const std::string_view curr(kCurrLabel), rule(kBlockRule);
-  for (;;) {
-    std::string_view text(pending_);
-    if (text.empty()) break;
-    std::size_t length = 0;  // of the next event's text; 0: it is not all here yet
-    bool torn = false;
-    if (text[0] == '\n') {
-      std::size_t end = text.find('\n', 1);
-      if (end == std::string_view::npos) break;
-      length = end + 1;
-      if (!parseLine(text.substr(0, length), ids_)) {
-        // Not a whole line: the next line break may start the next one.
-        torn = true;
-        length = end;
-      }
-    } else if (startsWith(text, curr) || startsWith(curr, text)) {
-      // A block ends with its rule; one cut short by the closing line never will.
-      std::size_t closing = text.find(kClosing);
-      std::size_t end = text.find(std::string("\n") + kBlockRule);
-      if (end != std::string_view::npos && (closing == std::string_view::npos || end < closing)) {
-        length = end + 1 + rule.size();
-        if (!parseLine(text.substr(0, length), ids_)) {
-          torn = true;
-          length = text.find('\n');
-        }
-      } else if (closing != std::string_view::npos) {
-        torn = true;
-        length = std::min(text.find('\n'), closing);
-      } else {
-        break;
-      }
-    } else {
-      std::size_t end = text.find('\n');
-      if (end == std::string_view::npos) break;
-      torn = true;
-      // The rest of a line cut short: its own line break goes with it unless the next line
-      // starts with one.
-      if (end + 1 == text.size()) break;
-      length = text[end + 1] == '\n' ? end + 1 : end;
-    }
+  buffer_.append(chunk);
+  while (start_ < buffer_.size()) {
+    const std::string_view text = std::string_view(buffer_).substr(start_);
+    const Unit unit = nextUnit(text);
+    if (unit.length == 0) break;
     Event event;
-    if (torn) {
-      event.kind = Kind::kTorn;
-      event.actor = Actor::kRun;
-      event.text = pending_.substr(0, length);
+    if (unit.torn) {
+      event.text = std::string(text.substr(0, unit.length));
     } else {
-      event = *parseLine(text.substr(0, length), ids_);
+      event = *parseLine(text.substr(0, unit.length), book_);
     }
     event.us = us;
-    pending_.erase(0, length);
+    start_ += unit.length;
+    scanned_ = 0;
     events.push_back(std::move(event));
     if (events.back().kind == Kind::kClosing) {
       closed_ = true;
-      rest_ = std::move(pending_);
-      pending_.clear();
-      break;
+      rest_ = buffer_.substr(start_);
+      buffer_.clear();
+      start_ = 0;
+      return events;
     }
+  }
+  // Drop what has been read once it is most of the buffer: each byte moves a bounded number of
+  // times.
+  if (start_ * 2 > buffer_.size()) {
+    buffer_.erase(0, start_);
+    start_ = 0;
   }
   return events;
 }
@@ -244,13 +237,13 @@ std::string RunParser::takeRest() { return std::exchange(rest_, std::string()); 
 
 std::vector<Event> RunParser::finish(std::int64_t us) {
   std::vector<Event> events;
-  if (!pending_.empty()) {
+  if (start_ < buffer_.size()) {
     Event event;
-    event.kind = Kind::kTorn;
-    event.actor = Actor::kRun;
-    event.text = std::exchange(pending_, std::string());
+    event.text = buffer_.substr(start_);
     event.us = us;
     events.push_back(std::move(event));
   }
+  buffer_.clear();
+  start_ = scanned_ = 0;
   return events;
 }

@@ -6,14 +6,15 @@
 
 #include <csv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <utility>
 
-#include "console/menu.h"
+#include "console/roster.h"
+#include "trace/common/utf8.h"
 
 namespace {
 
@@ -30,13 +31,9 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// `text` quoted for a message that must stay on one short line.
+// `text` quoted for a message that must stay on one short line, its control bytes shown.
 std::string shown(const std::string& text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size() && i < kMaxShown; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    out += c < 0x20 || c == 0x7f ? '?' : text[i];
-  }
+  std::string out = "\"" + visible(text.substr(0, kMaxShown));
   if (text.size() > kMaxShown) out += "...";
   return out + "\"";
 }
@@ -139,7 +136,6 @@ bool parseRoster(const std::string& text, const std::string& name, Roster* roste
     return false;
   };
   Roster parsed;
-  std::map<std::string, int> lineOfId;
   bool sawHeader = false;
   int lineNo = 0;
   CsvLineParser csv;
@@ -181,14 +177,6 @@ bool parseRoster(const std::string& text, const std::string& name, Roster* roste
     if (!problem.empty()) return fail(lineNo, problem);
     if (!parseMs(fields[1], &entry.delayMs)) return fail(lineNo, badMs("delay_ms", fields[1]));
     if (!parseMs(fields[2], &entry.cuttingMs)) return fail(lineNo, badMs("cut_ms", fields[2]));
-    // A run is checked customer by customer through their IDs, so two alike could not be told
-    // apart.
-    auto [earlier, added] = lineOfId.emplace(entry.id, lineNo);
-    if (!added) {
-      return fail(lineNo, "the ID " + shown(entry.id) + " is already on line " +
-                              std::to_string(earlier->second) +
-                              "; every customer needs an ID of its own");
-    }
     parsed.push_back(std::move(entry));
   }
   if (parsed.empty()) {
@@ -301,6 +289,15 @@ Roster randomRoster(int count, std::uint32_t seed) {
     roster.push_back(std::move(entry));
   }
   return roster;
+}
+
+std::string customerName(const Roster& roster, int who) {
+  if (who < 0 || static_cast<std::size_t>(who) >= roster.size()) return "nobody on the roster";
+  const std::string& id = roster[static_cast<std::size_t>(who)].id;
+  const auto alike = std::count_if(roster.begin(), roster.end(),
+                                   [&](const RosterEntry& entry) { return entry.id == id; });
+  if (alike == 1 && !id.empty()) return id;
+  return id + (id.empty() ? "#" : " #") + std::to_string(who + 1);
 }
 
 Roster slowed(Roster roster, int factor) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+// One customer. A customer is its position in the roster, never its ID: IDs may repeat, be
+// empty or hold any byte but a line break or NUL, as the program's menu accepts them.
 struct RosterEntry {
   std::string id;
   int delayMs = 0;
@@ -42,6 +44,10 @@ const Scenario* findScenario(const std::string& name);
 // [500, 2000] ms, drawn as the program draws its own random customers (minimal-standard engine,
 // delay then cutting time, customer after customer), from `seed`: the same seed, the same roster.
 Roster randomRoster(int count, std::uint32_t seed);
+
+// How the views and the verdict name customer `who`: its ID when no other customer has it, else
+// the ID with its place on the roster ("A #2"); "#3" for an empty ID.
+std::string customerName(const Roster& roster, int who);
 
 // Every delay and cutting time multiplied by `factor`.
 Roster slowed(Roster roster, int factor);

@@ -1,31 +1,24 @@
-// Names and words for the ways a run can end.
+// Names and words for the ways a run can end: one table.
 
 #include "trace/reading/run_record.h"
 
-const char* runEndName(RunEnd end) {
-  switch (end) {
-    case RunEnd::kClosed:
-      return "closed";
-    case RunEnd::kStuck:
-      return "stuck";
-    case RunEnd::kDied:
-      return "program-died";
-    case RunEnd::kInterrupted:
-      return "interrupted";
-  }
-  return "?";
-}
+namespace {
 
-const char* endWords(RunEnd end) {
-  switch (end) {
-    case RunEnd::kClosed:
-      return "the run closed";
-    case RunEnd::kStuck:
-      return "the run was stuck well past its exact schedule and the program was ended";
-    case RunEnd::kDied:
-      return "the program died or wrote to standard error during the run";
-    case RunEnd::kInterrupted:
-      return "the run was interrupted";
-  }
-  return "the run ended in an unknown way";
-}
+struct EndWords {
+  const char* name;
+  const char* words;
+};
+
+constexpr EndWords kEnds[] = {
+    {"closed", "the run closed"},
+    {"stuck",
+     "the run got stuck: every thread of the program waited and nothing moved, so the "
+     "program was ended"},
+    {"program-died", "the program died or wrote to standard error during the run"},
+    {"interrupted", "the run was interrupted"},
+};
+
+}  // namespace
+
+const char* runEndName(RunEnd end) { return kEnds[static_cast<int>(end)].name; }
+const char* endWords(RunEnd end) { return kEnds[static_cast<int>(end)].words; }

@@ -1,7 +1,8 @@
 #ifndef BARBERSHOP_TRACE_READING_RUN_RECORD_H_
 #define BARBERSHOP_TRACE_READING_RUN_RECORD_H_
 // Everything barbershop-trace knows of one run: its roster as the program listed it, the events
-// it printed, and how it ended. Written by the session, read by the check and every view.
+// it printed, how it ended, and who ran it. Written by the relay or read back from an event log;
+// read by the judging and every view and file.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +13,7 @@
 
 enum class RunEnd {
   kClosed,       // the closing line came
-  kStuck,        // not ended well after its exact schedule; the program was ended
+  kStuck,        // every thread of the program waited and nothing moved; the program was ended
   kDied,         // the program ended or wrote to standard error during the run
   kInterrupted,  // Ctrl-C (or another signal) during the run
 };
@@ -25,6 +26,9 @@ struct RunRecord {
   std::int64_t endUs = 0;          // when the run ended or was given up, since the Run choice
   std::int64_t startedUnixMs = 0;  // wall-clock time of the Run choice, for the files
   int slow = 1;                    // the --slow factor the roster was typed with
+  std::string program;             // the barbershop that ran it
+  std::string writtenBy;           // the barbershop-trace that recorded it
+  std::string incomplete;          // for a log cut short: what is missing, in a sentence
 };
 
 const char* runEndName(RunEnd end);

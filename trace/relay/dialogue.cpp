@@ -7,7 +7,7 @@
 
 #include "console/input.h"
 #include "console/texts.h"
-#include "core/customer.h"
+#include "core/constants.h"
 #include "core/narration.h"
 #include "trace/reading/formats.h"
 

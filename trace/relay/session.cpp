@@ -15,10 +15,10 @@
 
 #include "console/texts.h"
 #include "core/narration.h"
+#include "trace/judging/schedule.h"
+#include "trace/reading/events.h"
 #include "trace/relay/child.h"
 #include "trace/relay/dialogue.h"
-#include "trace/reading/events.h"
-#include "trace/judging/schedule.h"
 
 namespace {
 
@@ -298,9 +298,9 @@ class Loop {
     phase_ = Phase::kRunning;
     record_.number = static_cast<int>(runs_->size()) + 1;
     record_.slow = options_.slow;
-    std::vector<std::string> ids;
-    for (const RosterEntry& entry : record_.roster) ids.push_back(entry.id);
-    parser_.emplace(ids);
+    record_.program = options_.program;
+    record_.writtenBy = options_.writtenBy;
+    parser_.emplace(record_.roster);
     schedule_ = exactSchedule(record_.roster);
     stuck_after_ = stuckAfterUs(schedule_);
     record_.startedUnixMs = unixMs();
@@ -320,12 +320,9 @@ class Loop {
     // The barber says he goes to bed after his last cut, which may come after the closing line.
     bed_pending_ = true;
     for (const Event& event : record_.events) {
-      if (event.actor == Actor::kBarber) bed_pending_ = event.kind != Kind::kBarberToBed;
+      if (event.actor() == Actor::kBarber) bed_pending_ = event.kind != Kind::kBarberToBed;
     }
-    FinishedRun finished;
-    finished.record = std::move(record_);
-    finished.analysis = analyse(finished.record, schedule_);
-    finished.verdict = checkRun(finished.record, finished.analysis);
+    FinishedRun finished = finish(std::move(record_));
     if (!finished.verdict.holds()) broken_ = true;
     runs_->push_back(std::move(finished));
     if (on_run_) on_run_(runs_->back());

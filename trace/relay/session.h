@@ -9,27 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "trace/judging/analysis.h"
-#include "trace/judging/check.h"
+#include "trace/judging/finish.h"
 #include "trace/reading/roster.h"
-#include "trace/reading/run_record.h"
-#include "trace/showing/view.h"
 
 struct SessionOptions {
   std::string program;  // the barbershop to run
   Roster roster;        // typed before anything else, when `typeRoster`
   bool typeRoster = false;
-  int runs = 0;        // 0: hand the terminal over; N: run the roster N times, then Exit
-  int slow = 1;        // the factor the roster was slowed by, for the record
-  bool quiet = false;  // keep the program's own output off the screen
-  ViewStyle style;
-};
-
-// What a finished run hands on: to the summary, the files, the aggregate.
-struct FinishedRun {
-  RunRecord record;
-  Analysis analysis;
-  Verdict verdict;
+  int runs = 0;           // 0: hand the terminal over; N: run the roster N times, then Exit
+  int slow = 1;           // the factor the roster was slowed by, for the record
+  bool quiet = false;     // keep the program's own output off the screen
+  std::string writtenBy;  // this barbershop-trace, for the record of each run
 };
 
 // Exit statuses, as the manual page lists them.

@@ -1,121 +1,161 @@
-// The aggregate over --runs: outcomes per customer, races, verdicts and the spread of times.
+// The aggregate over --runs: outcomes per customer, races, verdicts and the spread of times,
+// gathered as counts run by run.
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "trace/common/utf8.h"
+#include "trace/common/words.h"
 #include "trace/showing/text.h"
-#include "trace/showing/view.h"
 
 namespace {
 
-// Nearest rank: a value that was measured, never one between two.
-double percentile(const std::vector<double>& sorted, double q) {
-  double rank = std::ceil(q * static_cast<double>(sorted.size()));
-  std::size_t at = rank < 1 ? 0 : static_cast<std::size_t>(rank) - 1;
-  return sorted[std::min(at, sorted.size() - 1)];
+constexpr std::int64_t kExactBelowUs = 1024;
+constexpr int kSubBuckets = 64;
+
+std::int64_t bucketOf(std::int64_t us) {
+  if (us < kExactBelowUs) return us;
+  int power = 63;
+  while ((us >> power) == 0) --power;
+  return (static_cast<std::int64_t>(power) << 8) | ((us >> (power - 6)) & (kSubBuckets - 1));
+}
+
+double lowestOf(std::int64_t bucket) {
+  if (bucket < kExactBelowUs) return static_cast<double>(bucket) / 1000.0;
+  const int power = static_cast<int>(bucket >> 8);
+  const std::int64_t sub = bucket & 0xFF;
+  return static_cast<double>((std::int64_t{1} << power) + (sub << (power - 6))) / 1000.0;
+}
+
+// A list that stays short: the first run numbers, then how many more.
+std::string runList(const std::vector<int>& numbers) {
+  constexpr std::size_t kShown = 12;
+  std::string text;
+  for (std::size_t i = 0; i < numbers.size() && i < kShown; ++i) {
+    text += (i == 0 ? "" : ", ") + std::to_string(numbers[i]);
+  }
+  if (numbers.size() > kShown) text += " and " + std::to_string(numbers.size() - kShown) + " more";
+  return text;
+}
+
+std::string ofRuns(std::size_t n, std::size_t runs) {
+  return std::to_string(n) + " of " + std::to_string(runs) + (runs == 1 ? " run" : " runs");
+}
+
+// How far the run's cuts started and ended from the exact schedule, and how long runs took.
+void addSpread(std::vector<Line>* body, const Histogram& deviations, const Histogram& lengths,
+               std::size_t inner, const char* dot) {
+  if (deviations.count() == 0) {
+    body->push_back({Seg{"no cut of the exact schedule was measured", kDim}});
+  } else {
+    addPhrases(body,
+               {"how far each cut's start and end, and each run's end, came from the exact "
+                "schedule, over " +
+                    std::to_string(deviations.count()) + " of them: half within " +
+                    fixed(deviations.at(0.5), 2) + " ms",
+                "9 in 10 within " + fixed(deviations.at(0.9), 2) + " ms",
+                "99 in 100 within " + fixed(deviations.at(0.99), 2) + " ms",
+                "the furthest " + fixed(deviations.most(), 2) + " ms"},
+               nullptr, inner, dot);
+  }
+  if (lengths.count() == 0) {
+    body->push_back({Seg{"no run reached its closing line", kRed}});
+    return;
+  }
+  addPhrases(body,
+             {"run length over " + std::to_string(lengths.count()) +
+                  " finished runs: half within " + fixed(lengths.at(0.5), 1) + " ms",
+              "the longest " + fixed(lengths.most(), 1) + " ms"},
+             nullptr, inner, dot);
 }
 
 }  // namespace
 
-std::string renderAggregate(const std::vector<RunDigest>& runs, const ViewStyle& style) {
-  const Glyphs& g = glyphs(style);
-  std::size_t inner = frameWidth(style) - 4;
-  std::vector<Line> body;
-  auto count = [&](const std::string& what, std::size_t n) {
-    return what + " " + std::to_string(n) + g.times;
-  };
+void Histogram::add(double ms) {
+  const auto us = static_cast<std::int64_t>(std::llround(std::fabs(ms) * 1000.0));
+  ++buckets_[bucketOf(us)];
+  ++count_;
+  mostMs_ = std::max(mostMs_, std::fabs(ms));
+}
 
-  // How each customer fared, by ID, in the order the customers first appear.
-  constexpr std::size_t kOutcomes = static_cast<std::size_t>(Outcome::kStillThere) + 1;
-  const char* const kShort[kOutcomes] = {"woke the barber", "waited", "queue full", "no chair",
-                                         "still in the shop"};
-  std::vector<std::string> order;
-  std::map<std::string, std::array<std::size_t, kOutcomes>> outcomes;
-  for (const RunDigest& run : runs) {
-    for (const CustomerStory& s : run.analysis.customers) {
-      if (!outcomes.count(s.id)) order.push_back(s.id);
-      ++outcomes[s.id][static_cast<std::size_t>(s.outcome)];
-    }
+double Histogram::at(double q) const {
+  const double rank = std::ceil(q * static_cast<double>(count_));
+  std::size_t want = rank < 1 ? 1 : static_cast<std::size_t>(rank), seen = 0;
+  for (const auto& [bucket, n] : buckets_) {
+    seen += n;
+    if (seen >= want) return lowestOf(bucket);
   }
-  std::size_t idWidth = 0;
-  for (const std::string& id : order) idWidth = std::max(idWidth, columns(clean(id, style)));
-  idWidth = std::min<std::size_t>(idWidth, 12);
-  body.push_back({Seg{"outcomes per customer", kDim}});
-  for (const std::string& id : order) {
+  return mostMs_;
+}
+
+void Aggregate::add(const FinishedRun& run) {
+  ++runs_;
+  const Analysis& a = run.analysis;
+  for (const CustomerStory& s : a.customers) {
+    const std::string name = customerName(run.record.roster, s.who);
+    if (outcomes_.count(name) == 0) names_.push_back(name);
+    ++outcomes_[name][static_cast<std::size_t>(s.outcome)];
+  }
+  raced_ += a.races.empty() ? 0 : 1;
+  for (const Race& race : a.races) {
+    ++races_[{customerName(run.record.roster, race.winner),
+              customerName(run.record.roster, race.loser)}];
+  }
+  held_ += run.verdict.holds() ? 1 : 0;
+  std::vector<std::string> rules;
+  for (const Finding& finding : run.verdict.broken) rules.push_back(finding.rule);
+  std::sort(rules.begin(), rules.end());
+  rules.erase(std::unique(rules.begin(), rules.end()), rules.end());
+  for (const std::string& rule : rules) ++broken_[rule];
+  if (run.verdict.stuck) stuck_.push_back(run.record.number);
+  if (!run.verdict.complete && !run.verdict.stuck) unfinished_.push_back(run.record.number);
+  for (const Deviation& d : a.deviations) deviations_.add(d.measuredMs - d.exactMs);
+  if (a.lengthMs) lengths_.add(*a.lengthMs);
+}
+
+std::string Aggregate::render(const ViewStyle& style) const {
+  const Glyphs& g = glyphs(style);
+  const std::size_t inner = frameWidth(style) - 4;
+  std::vector<Line> body;
+  std::size_t nameWidth = 0;
+  for (const std::string& name : names_)
+    nameWidth = std::max(nameWidth, columns(shown(name, style)));
+  nameWidth = std::min<std::size_t>(nameWidth, 12);
+  body.push_back({Seg{"how each customer fared", kDim}});
+  for (const std::string& name : names_) {
     std::string text;
+    const auto& counts = outcomes_.at(name);
     for (std::size_t o = 0; o < kOutcomes; ++o) {
-      if (outcomes[id][o] == 0) continue;
-      text += (text.empty() ? "" : ", ") + count(kShort[o], outcomes[id][o]);
+      if (counts[o] == 0) continue;
+      text += std::string(text.empty() ? "" : ", ") + wordsOf(static_cast<Outcome>(o)).brief + " " +
+              std::to_string(counts[o]) + g.times;
     }
-    addWrapped(&body, padRight(ellipsize(clean(id, style), idWidth, style), idWidth) + "  " + text,
-               nullptr, inner, idWidth + 2);
+    addWrapped(&body,
+               padRight(ellipsize(shown(name, style), nameWidth, style), nameWidth) + "  " + text,
+               nullptr, inner, nameWidth + 2);
   }
   body.push_back({});
-
-  // Who won the races the exact schedule could not decide, the verdicts, and the spread of the
-  // deviations and run lengths.
-  std::size_t raced = 0;
-  std::map<std::string, std::size_t> pairs;
-  std::size_t held = 0, incomplete = 0;
-  std::vector<double> deviations, lengths;
-  for (const RunDigest& run : runs) {
-    raced += run.verdict.races.empty() ? 0 : 1;
-    for (const Race& race : run.verdict.races) {
-      ++pairs[clean(race.decided, style) + "/" + clean(race.other, style)];
-    }
-    held += run.verdict.holds() ? 1 : 0;
-    incomplete += run.verdict.complete ? 0 : 1;
-    for (const Deviation& d : run.analysis.deviations) {
-      deviations.push_back(std::fabs(d.measuredMs - d.exactMs));
-    }
-    if (run.analysis.lengthMs) lengths.push_back(*run.analysis.lengthMs);
+  std::string races =
+      "customers who arrived together were served out of roster order in " + ofRuns(raced_, runs_);
+  std::string sep = ": ";
+  for (const auto& [pair, n] : races_) {
+    races += sep + shown(pair.first, style) + " before " + shown(pair.second, style) + " " +
+             std::to_string(n) + g.times;
+    sep = ", ";
   }
-  std::vector<std::pair<std::string, std::size_t>> ranked(pairs.begin(), pairs.end());
-  std::stable_sort(ranked.begin(), ranked.end(),
-                   [](const auto& x, const auto& y) { return x.second > y.second; });
-  std::string races = "a race decided an outcome in " + std::to_string(raced) + " of " +
-                      std::to_string(runs.size()) + " runs";
-  for (std::size_t i = 0; i < ranked.size(); ++i) {
-    races += (i == 0 ? ": " : ", ") + count(ranked[i].first, ranked[i].second);
-  }
-  addWrapped(&body, races, ranked.empty() ? nullptr : kYellow, inner);
-
-  std::size_t broke = runs.size() - held;
-  std::string verdicts =
-      "every rule held in " + std::to_string(held) + " of " + std::to_string(runs.size()) + " runs";
-  if (broke > 0) verdicts += "; broke in " + std::to_string(broke);
-  if (incomplete > 0) verdicts += " (" + std::to_string(incomplete) + " of them incomplete)";
+  addWrapped(&body, races, races_.empty() ? nullptr : kYellow, inner);
+  const std::size_t broke = runs_ - held_;
+  std::string verdicts = "every rule held in " + ofRuns(held_, runs_);
+  for (const auto& [rule, n] : broken_) verdicts += "; " + rule + " broke in " + ofRuns(n, runs_);
+  if (!stuck_.empty())
+    verdicts += "; stuck in " + ofRuns(stuck_.size(), runs_) + ": " + runList(stuck_);
+  if (!unfinished_.empty()) verdicts += "; unfinished: " + runList(unfinished_);
   addWrapped(&body, verdicts, broke > 0 ? kRed : kGreen, inner);
-
-  std::sort(deviations.begin(), deviations.end());
-  if (deviations.empty()) {
-    body.push_back({Seg{"no moment of the exact schedule was measured", kDim}});
-  } else {
-    addPhrases(&body,
-               {"deviation from exact over " + std::to_string(deviations.size()) +
-                    " moments: median " + fixed(percentile(deviations, 0.5), 2) + " ms",
-                "p90 " + fixed(percentile(deviations, 0.9), 2) + " ms",
-                "p99 " + fixed(percentile(deviations, 0.99), 2) + " ms",
-                "max " + fixed(deviations.back(), 2) + " ms"},
-               nullptr, inner, g.dot);
-  }
-  std::sort(lengths.begin(), lengths.end());
-  if (lengths.empty()) {
-    body.push_back({Seg{"no run reached its closing line", kRed}});
-  } else {
-    addPhrases(
-        &body,
-        {"run length over " + std::to_string(lengths.size()) + " closed runs: median " +
-             fixed(percentile(lengths, 0.5), 1) + " ms",
-         "min " + fixed(lengths.front(), 1) + " ms", "max " + fixed(lengths.back(), 1) + " ms"},
-        nullptr, inner, g.dot);
-  }
-  std::string title = "barbershop-trace" + std::string(g.dot) + std::to_string(runs.size()) +
-                      (runs.size() == 1 ? " run" : " runs");
+  addSpread(&body, deviations_, lengths_, inner, g.dot);
+  const std::string title = "barbershop-trace" + std::string(g.dot) + std::to_string(runs_) +
+                            (runs_ == 1 ? " run" : " runs");
   return framed(title, body, style);
 }

@@ -1,4 +1,5 @@
-// The framed summary of one run: the customer table, the totals, the timeline and the verdict.
+// The framed summary of one run: the customer table, the totals, the timeline and the verdict;
+// or, when the terminal is too short for it and the menu after it, the same condensed.
 
 #include <algorithm>
 #include <array>
@@ -7,198 +8,221 @@
 #include <utility>
 #include <vector>
 
+#include "trace/common/utf8.h"
+#include "trace/common/words.h"
 #include "trace/showing/text.h"
-#include "trace/showing/view.h"
+#include "trace/showing/timeline.h"
 
 namespace {
 
-std::string signedMs(double value) {
-  std::string text = fixed(value, 1);
-  return (text[0] == '-' ? text : "+" + text) + " ms";
-}
+// Rows the program's menu takes after the summary, with the barber's bed line.
+constexpr std::size_t kMenuRows = 11;
 
-std::string orDash(const std::optional<double>& ms) { return ms ? fixed(*ms, 1) : "-"; }
+enum { kName, kDelay, kArrived, kOutcome, kStart, kFinish, kLate, kColumns };
+using Row = std::array<std::string, kColumns>;
+constexpr std::size_t kGap[kColumns] = {0, 2, 1, 1, 2, 1, 2};
 
-// The outcome column; `brief` for a frame too narrow for the whole words.
+std::string orDash(const std::optional<double>& value) { return value ? fixed(*value, 1) : "-"; }
+
 std::string outcomeCell(const CustomerStory& s, bool brief) {
   if (s.outcome == Outcome::kWaited && s.satMs && s.cutStartMs) {
     return "waited " + fixed(*s.cutStartMs - *s.satMs, 0) + " ms" + (brief ? "" : " in the queue");
   }
-  if (!brief) return outcomeText(s.outcome);
-  switch (s.outcome) {
-    case Outcome::kWoke:
-      return "woke barber";
-    case Outcome::kWaited:
-      return "waited";
-    case Outcome::kAwayQueueFull:
-      return "away: full";
-    case Outcome::kAwayNoChair:
-      return "away: no chair";
-    case Outcome::kStillThere:
-      break;
-  }
-  return "still there";
+  return brief ? wordsOf(s.outcome).brief : wordsOf(s.outcome).words;
 }
 
 // The customer's cut against the exact schedule's: how late it started, or how they differ.
 std::string lateCell(const CustomerStory& s) {
-  bool cut = s.cutStartMs.has_value(), planned = s.planned.outcome != Planned::kSentAway;
+  const bool cut = s.cutStartMs.has_value(), planned = s.planned.outcome != Planned::kSentAway;
   if (!cut) return planned ? "plan: cut" : "-";
   if (!planned) return "plan: away";
   std::string text = s.startLateMs ? signedMs(*s.startLateMs) : "-";
-  if (s.outcome == Outcome::kWoke && s.planned.outcome == Planned::kWaits) {
-    text += ", plan: waits";
-  } else if (s.outcome == Outcome::kWaited && s.planned.outcome == Planned::kWakes) {
-    text += ", plan: wakes";
+  if (!fulfils(s.outcome, s.planned.outcome) && s.leftMs) {
+    text += std::string(", plan: ") + wordsOf(s.planned.outcome).brief;
   }
   return text;
 }
 
-void addTable(std::vector<Line>* body, const Analysis& a, std::size_t inner,
-              const ViewStyle& style) {
-  enum { kId, kDelay, kArrived, kOutcome, kStart, kFinish, kLate, kColumns };
-  using Row = std::array<std::string, kColumns>;
-  constexpr std::size_t kGap[kColumns] = {0, 2, 1, 1, 2, 1, 2};
-  constexpr std::size_t kLateRoom = 10;  // "+123.4 ms", "plan: away"; more may be cut
-  auto build = [&](bool brief) {
-    std::vector<Row> rows = {
-        Row{"ID", "delay", "arrived", "outcome", "start", "finish", "vs exact"}};
-    for (const CustomerStory& s : a.customers) {
-      rows.push_back(Row{clean(s.id, style), std::to_string(s.delayMs), orDash(s.arrivalMs),
-                         outcomeCell(s, brief), orDash(s.cutStartMs), orDash(s.cutFinishMs),
-                         lateCell(s)});
-    }
-    return rows;
-  };
-  bool narrow = false;  // one space between columns
-  auto gap = [&](std::size_t c) { return narrow ? std::min<std::size_t>(kGap[c], 1) : kGap[c]; };
-  auto measure = [&](const std::vector<Row>& rows, std::array<std::size_t, kColumns>* widths) {
-    widths->fill(0);
-    for (const Row& row : rows) {
-      for (std::size_t c = 0; c < kColumns; ++c) {
-        (*widths)[c] = std::max((*widths)[c], columns(row[c]));
-      }
-    }
-    (*widths)[kId] = std::min<std::size_t>((*widths)[kId], 12);
-    (*widths)[kLate] = std::min((*widths)[kLate], kLateRoom);
-    std::size_t total = 0;
-    for (std::size_t c = 0; c < kColumns; ++c) total += gap(c) + (*widths)[c];
-    return total;
-  };
-  std::vector<Row> rows = build(false);
-  std::array<std::size_t, kColumns> widths;
-  std::size_t total = measure(rows, &widths);
-  // Too wide for the frame: a shorter ID column, then shorter words, then a shorter outcome
-  // and ID still; what remains too long is cut at the frame.
-  auto shrink = [&](std::size_t c, std::size_t least) {
-    while (total > inner && widths[c] > least) --widths[c], --total;
-  };
-  shrink(kId, 8);
-  if (total > inner) {
-    narrow = true;
-    rows = build(true);
-    total = measure(rows, &widths);
-    shrink(kId, 8);
+std::vector<Row> tableRows(const FinishedRun& run, const ViewStyle& style, bool brief) {
+  std::vector<Row> rows = {
+      Row{"customer", "delay", "arrived", "outcome", "start", "finish", "vs plan"}};
+  for (const CustomerStory& s : run.analysis.customers) {
+    rows.push_back(Row{shown(customerName(run.record.roster, s.who), style),
+                       std::to_string(s.delayMs), orDash(s.arrivalMs), outcomeCell(s, brief),
+                       orDash(s.cutStartMs), orDash(s.cutFinishMs), lateCell(s)});
   }
-  shrink(kOutcome, 11);
-  shrink(kId, 6);
+  return rows;
+}
+
+// Column widths for `rows` that fit `inner`: shorter names first, then shorter outcomes.
+std::array<std::size_t, kColumns> widthsFor(const std::vector<Row>& rows, std::size_t inner) {
+  std::array<std::size_t, kColumns> widths{};
+  for (const Row& row : rows) {
+    for (std::size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], columns(row[c]));
+  }
+  widths[kName] = std::min<std::size_t>(widths[kName], 12);
+  widths[kLate] = std::min<std::size_t>(widths[kLate], 10);  // more may be cut at the frame
+  std::size_t total = 0;
+  for (std::size_t c = 0; c < kColumns; ++c) total += kGap[c] + widths[c];
+  for (auto [c, least] : {std::pair<int, std::size_t>{kName, 6}, {kOutcome, 11}}) {
+    while (total > inner && widths[c] > least) --widths[c], --total;
+  }
+  return widths;
+}
+
+const char* outcomeColour(Outcome o) {
+  if (o == Outcome::kStillThere) return kRed;
+  return wentAway(o) ? kYellow : nullptr;
+}
+
+void addTable(std::vector<Line>* body, const FinishedRun& run, std::size_t inner,
+              const ViewStyle& style, bool brief) {
+  const std::vector<Row> rows = tableRows(run, style, brief);
+  const std::array<std::size_t, kColumns> widths = widthsFor(rows, inner);
   for (std::size_t r = 0; r < rows.size(); ++r) {
     Line line;
     std::size_t used = 0;
-    for (std::size_t c = 0; c < kColumns && used + gap(c) < inner; ++c) {
-      used += gap(c);
-      std::size_t room = c == kLate ? inner - used : widths[c];
+    for (std::size_t c = 0; c < kColumns && used + kGap[c] < inner; ++c) {
+      used += kGap[c];
+      const std::size_t room = c == kLate ? inner - used : widths[c];
       std::string text = ellipsize(rows[r][c], room, style);
-      bool number = c == kDelay || c == kArrived || c == kStart || c == kFinish;
+      const bool number = c == kDelay || c == kArrived || c == kStart || c == kFinish;
       if (c != kLate) text = number ? padLeft(text, room) : padRight(text, room);
       used += columns(text);
       const char* sgr = r == 0 ? kDim : nullptr;
-      if (r > 0 && c == kOutcome) {
-        Outcome o = a.customers[r - 1].outcome;
-        sgr = o == Outcome::kStillThere                                      ? kRed
-              : (o == Outcome::kAwayQueueFull || o == Outcome::kAwayNoChair) ? kYellow
-                                                                             : nullptr;
-      }
-      line.push_back(Seg{std::string(gap(c), ' '), nullptr});
+      if (r > 0 && c == kOutcome) sgr = outcomeColour(run.analysis.customers[r - 1].outcome);
+      line.push_back(Seg{std::string(kGap[c], ' '), nullptr});
       line.push_back(Seg{text, sgr});
     }
     body->push_back(line);
   }
 }
 
-std::string oneLine(const std::string& text, const ViewStyle& style) {
-  std::size_t from = text.find_first_not_of('\n'), to = text.find_last_not_of('\n');
-  if (from == std::string::npos) return "";
+std::vector<std::string> totals(const Analysis& a) {
+  const std::string length = a.lengthMs ? "run length " + ms(*a.lengthMs) : "no closing line";
+  return {"cut " + std::to_string(a.cut),
+          "sent away " + std::to_string(a.sentAway),
+          "barber busy " + fixed(a.busyShare * 100, 0) + " %",
+          "longest queue " + std::to_string(a.longestQueue),
+          length + " (exact schedule " + fixed(a.exactLengthMs, 0) + " ms)",
+          "furthest from the exact schedule " + ms(a.worstDeviationMs)};
+}
+
+std::string quoted(const Event& event, const ViewStyle& style) {
   std::string out;
-  for (char c : text.substr(from, to - from + 1)) {
-    if (c == '\n') {
-      out += glyphs(style).newline;
-    } else {
-      out += c;
+  for (char c : narration(event))
+    out += c == '\n' ? std::string(glyphs(style).newline) : std::string(1, c);
+  return shown(out, style);
+}
+
+void addVerdict(std::vector<Line>* body, const FinishedRun& run, std::size_t inner,
+                const ViewStyle& style, bool withLines) {
+  const Glyphs& g = glyphs(style);
+  const Verdict& verdict = run.verdict;
+  if (verdict.holds()) addWrapped(body, std::string(g.ok) + " every rule holds", kGreen, inner);
+  for (const Finding& finding : verdict.broken) {
+    addWrapped(body, std::string(g.bad) + " " + finding.rule + ": " + shown(finding.what, style),
+               kRed, inner);
+    for (std::size_t index : finding.events) {
+      if (!withLines || index >= run.record.events.size()) continue;
+      const Event& event = run.record.events[index];
+      addWrapped(body, "    at " + ms(event.us / 1000.0) + ": " + quoted(event, style), nullptr,
+                 inner, 6);
     }
   }
-  return clean(out, style);
+  if (!verdict.complete) {
+    std::string text = std::string(g.bad) + " " + (verdict.stuck ? "stuck" : "not finished") +
+                       ": " + endWords(run.record.end);
+    if (!verdict.stuckStory.empty()) text += "; " + shown(verdict.stuckStory, style);
+    addWrapped(body, text, kRed, inner);
+  }
+}
+
+// Races and notes: what happened that breaks no rule.
+void addNotes(std::vector<Line>* body, const FinishedRun& run, std::size_t inner,
+              const ViewStyle& style) {
+  for (const Race& race : run.analysis.races) {
+    addWrapped(body,
+               "race: " + shown(customerName(run.record.roster, race.winner), style) + " and " +
+                   shown(customerName(run.record.roster, race.loser), style) +
+                   " arrived together and " +
+                   shown(customerName(run.record.roster, race.winner), style) +
+                   " was served first, though listed later",
+               kYellow, inner);
+  }
+  for (const std::string& note : run.verdict.notes) {
+    addWrapped(body, "note: " + shown(note, style), kYellow, inner);
+  }
+}
+
+std::string title(const FinishedRun& run, const ViewStyle& style) {
+  const Glyphs& g = glyphs(style);
+  const std::size_t n = run.record.roster.size();
+  return "barbershop-trace" + std::string(g.dot) + "run " + std::to_string(run.record.number) +
+         g.dot + std::to_string(n) + (n == 1 ? " customer" : " customers");
+}
+
+std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const ViewStyle& style) {
+  std::vector<Line> body;
+  if (run.record.end != RunEnd::kClosed) {
+    addWrapped(&body, std::string("INCOMPLETE RUN: ") + endWords(run.record.end), kRed, inner);
+    body.push_back({});
+  }
+  addWrapped(&body,
+             "times in ms from the Run choice; vs plan: the cut's start against the exact "
+             "schedule",
+             kDim, inner);
+  addTable(&body, run, inner, style, false);
+  body.push_back({});
+  addPhrases(&body, totals(run.analysis), nullptr, inner, glyphs(style).dot);
+  body.push_back({});
+  for (Line& line : timelineLines(run, inner, style, true)) body.push_back(std::move(line));
+  for (Line& line : legendLines(inner, style)) body.push_back(std::move(line));
+  body.push_back({});
+  addVerdict(&body, run, inner, style, true);
+  addNotes(&body, run, inner, style);
+  return body;
+}
+
+// Verdict and totals first, then as much of the table and the lanes as the rows allow.
+std::vector<Line> compactBody(const FinishedRun& run, std::size_t inner, const ViewStyle& style,
+                              std::size_t rows) {
+  std::vector<Line> body;
+  addVerdict(&body, run, inner, style, false);
+  addPhrases(&body, totals(run.analysis), nullptr, inner, glyphs(style).dot);
+  const Line hint = {Seg{"the whole summary: --summary full, or the page with --report DIR", kDim}};
+  std::vector<Line> table;
+  addTable(&table, run, inner, style, true);
+  std::vector<Line> lanes = timelineLines(run, inner, style, true);
+  if (body.size() + table.size() + lanes.size() + 1 > rows) {
+    lanes = timelineLines(run, inner, style, false);
+  }
+  for (const std::vector<Line>* part : {&table, &lanes}) {
+    if (body.size() + part->size() + 1 > rows) continue;
+    body.insert(body.end(), part->begin(), part->end());
+  }
+  body.push_back(hint);
+  return body;
 }
 
 }  // namespace
 
-std::string renderSummary(const RunRecord& run, const Analysis& a, const Verdict& verdict,
-                          const ViewStyle& style) {
-  const Glyphs& g = glyphs(style);
-  std::size_t inner = frameWidth(style) - 4;
-  std::vector<Line> body;
-  if (run.end != RunEnd::kClosed) {
-    addWrapped(&body, std::string("INCOMPLETE RUN: ") + endWords(run.end), kRed, inner);
-    body.push_back({});
-  }
-  body.push_back({Seg{"times in ms from the Run choice", kDim}});
-  addTable(&body, a, inner, style);
-  body.push_back({});
+std::string renderSummary(const FinishedRun& run, const ViewStyle& style) {
+  const std::size_t inner = frameWidth(style) - 4;
+  std::vector<Line> body = fullBody(run, inner, style);
+  const std::size_t room = style.height > kMenuRows + 2 ? style.height - kMenuRows - 2 : 0;
+  const bool compact = style.form == SummaryForm::kCompact ||
+                       (style.form == SummaryForm::kAuto && style.height > 0 && body.size() > room);
+  if (compact) body = compactBody(run, inner, style, std::max<std::size_t>(room, 6));
+  return framed(title(run, style), body, style);
+}
 
-  std::string length =
-      a.lengthMs ? "run length " + fixed(*a.lengthMs, 1) + " ms" : std::string("no closing line");
-  addPhrases(&body,
-             {"cut " + std::to_string(a.cut), "sent away " + std::to_string(a.sentAway),
-              "barber busy " + fixed(a.busyShare * 100, 0) + " %",
-              "longest queue " + std::to_string(a.longestQueue),
-              length + " against exact " + fixed(a.exactLengthMs, 0) + " ms",
-              "worst deviation " + fixed(a.worstDeviationMs, 1) + " ms"},
-             nullptr, inner, g.dot);
-  body.push_back({});
-  for (Line& line : timelineLines(a, inner, style)) body.push_back(std::move(line));
-  body.push_back({});
-
-  if (verdict.holds()) addWrapped(&body, std::string(g.ok) + " every rule holds", kGreen, inner);
-  for (const Finding& finding : verdict.broken) {
-    addWrapped(
-        &body,
-        std::string(g.bad) + " " + clean(finding.rule, style) + ": " + clean(finding.what, style),
-        kRed, inner);
-    for (std::size_t index : finding.events) {
-      if (index >= run.events.size()) continue;
-      const Event& event = run.events[index];
-      addWrapped(&body,
-                 "    at " + fixed(static_cast<double>(event.us) / 1000.0, 1) +
-                     " ms: " + oneLine(event.text, style),
-                 nullptr, inner, 6);
-    }
-  }
-  for (const Race& race : verdict.races) {
-    addWrapped(&body,
-               "race: " + clean(race.decided, style) + " and " + clean(race.other, style) + " " +
-                   fixed(race.apartMs, 1) + " ms apart: " + clean(race.what, style),
-               kYellow, inner);
-  }
-  if (!verdict.complete) {
-    std::string text = std::string("INCOMPLETE: ") +
-                       (run.end == RunEnd::kClosed ? "no closing line" : endWords(run.end));
-    if (!verdict.stuck.empty()) text += "; " + clean(verdict.stuck, style);
-    addWrapped(&body, text, kRed, inner);
-  }
-
-  std::size_t n = run.roster.size();
-  std::string title = "barbershop-trace" + std::string(g.dot) + "run " +
-                      std::to_string(run.number) + g.dot + std::to_string(n) +
-                      (n == 1 ? " customer" : " customers");
-  return framed(title, body, style);
+std::string renderDigest(const FinishedRun& run, int runs, const ViewStyle& style) {
+  const Analysis& a = run.analysis;
+  std::string text = "run " + std::to_string(run.record.number) + "/" + std::to_string(runs) +
+                     ": every rule holds, " + ms(a.lengthMs.value_or(0)) + " (exact " +
+                     fixed(a.exactLengthMs, 0) + " ms), furthest from the schedule " +
+                     fixed(a.worstDeviationMs, 2) + " ms";
+  if (!a.races.empty()) text += ", a race decided who went first";
+  return wrapped(text, frameWidth(style), 4);
 }

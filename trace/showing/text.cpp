@@ -1,59 +1,26 @@
-// Drawing text for the views: widths of UTF-8, cutting and padding, colour and the frame.
+// Drawing text for the views: widths, cutting and padding, wrapping, colour and the frame.
 
 #include "trace/showing/text.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <string>
-#include <string_view>
-#include <vector>
+
+#include "trace/common/utf8.h"
 
 namespace {
 
-constexpr std::size_t kMinWidth = 60;  // the frame needs this much for the table to make sense
+constexpr std::size_t kMinWidth = 40;  // narrower than this nothing reads
 
 constexpr Glyphs kUnicode = {"╭", "╮",   "╰", "╯", "─", "│", " · ", "✔", "✘", "×",
-                             "…", " ⏎ ", "·", "█", "░", "█", "▏",   "─", "┴"};
-constexpr Glyphs kAscii = {"+", "+",   "+", "+", "-", "|", " - ", "OK", "FAIL", "x",
-                           "~", " / ", ".", "#", "-", "#", "|",   "-",  "+"};
-
-bool continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+                             "…", " ⏎ ", "→", "·", "█", "░", "▓",   "▏", "─", "┴"};
+constexpr Glyphs kAscii = {"+", "+",   "+",  "+", "-", "|", " - ", "OK", "FAIL", "x",
+                           "~", " / ", "->", ".", "#", "-", "=",   "|",  "-",    "+"};
 
 }  // namespace
 
 const Glyphs& glyphs(const ViewStyle& style) { return style.unicode ? kUnicode : kAscii; }
 
-std::size_t columns(std::string_view text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return !continuation(c); }));
-}
-
-std::string_view headColumns(std::string_view text, std::size_t n) {
-  std::size_t seen = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (continuation(text[i])) continue;
-    if (seen++ == n) return text.substr(0, i);
-  }
-  return text;
-}
-
-std::string clean(std::string_view text, const ViewStyle& style) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-    bool whole = length > 0 && i + length <= text.size() &&
-                 std::all_of(text.begin() + i + 1, text.begin() + i + length, continuation);
-    if (!whole || c < 0x20 || c == 0x7F || (length > 1 && !style.unicode)) {
-      out += '?';
-      i += whole ? length : 1;
-    } else {
-      out.append(text, i, length);
-      i += length;
-    }
-  }
-  return out;
+std::string shown(std::string_view text, const ViewStyle& style) {
+  return visible(text, !style.unicode);
 }
 
 std::string ellipsize(std::string_view text, std::size_t n, const ViewStyle& style) {
@@ -63,28 +30,21 @@ std::string ellipsize(std::string_view text, std::size_t n, const ViewStyle& sty
 }
 
 std::string padRight(std::string text, std::size_t n) {
-  std::size_t have = columns(text);
+  const std::size_t have = columns(text);
   if (have < n) text.append(n - have, ' ');
   return text;
 }
 
 std::string padLeft(const std::string& text, std::size_t n) {
-  std::size_t have = columns(text);
+  const std::size_t have = columns(text);
   return have < n ? std::string(n - have, ' ') + text : text;
-}
-
-std::string fixed(double value, int decimals) {
-  if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;  // never "-0.0"
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
 }
 
 std::string emit(const Line& line, std::size_t width, const ViewStyle& style) {
   std::string out;
   std::size_t left = width;
   for (const Seg& seg : line) {
-    std::string_view text = headColumns(seg.text, left);
+    const std::string_view text = headColumns(seg.text, left);
     left -= columns(text);
     if (text.empty()) continue;
     if (style.colour && seg.sgr) {
@@ -108,15 +68,17 @@ void addWrapped(std::vector<Line>* out, const std::string& text, const char* sgr
     bare = true;
   };
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t wordAt = std::min(text.find_first_not_of(' ', at), text.size());
-    std::size_t wordEnd = std::min(text.find(' ', wordAt), text.size());
-    std::string gap = text.substr(at, wordAt - at), word = text.substr(wordAt, wordEnd - wordAt);
+    const std::size_t wordAt = std::min(text.find_first_not_of(' ', at), text.size());
+    const std::size_t wordEnd = std::min(text.find(' ', wordAt), text.size());
+    const std::string gap = text.substr(at, wordAt - at);
+    std::string word = text.substr(wordAt, wordEnd - wordAt);
     at = wordEnd;
     if (word.empty()) break;
     if (!bare && columns(line) + gap.size() + columns(word) > width) flush();
     if (!bare || first) line += gap;
     while (columns(line) + columns(word) > width) {
-      std::string_view head = headColumns(word, width - std::min(width, columns(line)));
+      const std::string_view head = headColumns(word, width - std::min(width, columns(line)));
+      if (head.empty() && bare) break;  // a character wider than the line: let emit cut it
       line += head;
       word.erase(0, head.size());
       flush();
@@ -125,6 +87,18 @@ void addWrapped(std::vector<Line>* out, const std::string& text, const char* sgr
     bare = false;
   }
   if (!bare || first) flush();
+}
+
+std::string wrapped(const std::string& text, std::size_t width, std::size_t indent) {
+  std::vector<Line> lines;
+  addWrapped(&lines, text, nullptr, width, indent);
+  std::string out;
+  for (const Line& line : lines) {
+    std::string each = line.front().text;
+    each.erase(each.find_last_not_of(' ') + 1);
+    out += each + "\n";
+  }
+  return out;
 }
 
 void addPhrases(std::vector<Line>* out, const std::vector<std::string>& phrases, const char* sgr,
@@ -146,15 +120,15 @@ std::size_t frameWidth(const ViewStyle& style) { return std::max(style.width, kM
 std::string framed(const std::string& title, const std::vector<Line>& body,
                    const ViewStyle& style) {
   const Glyphs& g = glyphs(style);
-  std::size_t width = frameWidth(style), inner = width - 4;
+  const std::size_t width = frameWidth(style), inner = width - 4;
   auto rule = [&](std::size_t n) {
     std::string out;
     for (std::size_t i = 0; i < n; ++i) out += g.across;
     return out;
   };
-  std::string name = ellipsize(title, width - 6, style);
-  Line top = {Seg{std::string(g.topLeft) + g.across + " ", kDim}, Seg{name, kBold},
-              Seg{" " + rule(width - 5 - columns(name)) + g.topRight, kDim}};
+  const std::string name = ellipsize(title, width - 6, style);
+  const Line top = {Seg{std::string(g.topLeft) + g.across + " ", kDim}, Seg{name, kBold},
+                    Seg{" " + rule(width - 5 - columns(name)) + g.topRight, kDim}};
   std::string out = emit(top, width, style) + "\n";
   for (const Line& line : body) {
     out += emit({Seg{std::string(g.down) + " ", kDim}}, 2, style) + emit(line, inner, style) +

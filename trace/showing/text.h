@@ -2,7 +2,8 @@
 #define BARBERSHOP_TRACE_SHOWING_TEXT_H_
 // What the summary, the timeline and the aggregate are drawn with: lines built from segments
 // that each carry at most one colour, so that widths are counted without escape codes and colour
-// can be left out entirely; UTF-8 counted, cut and padded by display column; the frame. Pure.
+// can be left out entirely; text from the program shown, not obeyed; lines cut, padded and
+// wrapped by terminal column; the frame. Pure.
 
 #include <cstddef>
 #include <string>
@@ -10,8 +11,6 @@
 #include <vector>
 
 #include "trace/showing/view.h"
-
-struct Analysis;
 
 // SGR parameters.
 inline constexpr char kDim[] = "2";
@@ -23,7 +22,7 @@ inline constexpr char kCyan[] = "36";
 
 struct Glyphs {
   const char *topLeft, *topRight, *bottomLeft, *bottomRight, *across, *down;
-  const char *dot, *ok, *bad, *times, *more, *newline;
+  const char *dot, *ok, *bad, *times, *more, *newline, *arrow;
   const char *asleep, *cutting, *waiting, *inChair, *arrives, *axis, *tick;
 };
 const Glyphs& glyphs(const ViewStyle& style);
@@ -35,20 +34,14 @@ struct Seg {
 };
 using Line = std::vector<Seg>;
 
-// Display columns: one per code point, which holds for every character these views draw.
-std::size_t columns(std::string_view text);
-// The first `n` columns of `text`.
-std::string_view headColumns(std::string_view text, std::size_t n);
-
-// Text from the program (IDs, raw lines) made safe to draw: control bytes (an escape among them)
-// and broken UTF-8 become '?', and so does every non-ASCII character in the ASCII style.
-std::string clean(std::string_view text, const ViewStyle& style);
+// Text from the program (IDs, raw lines) made safe to draw: control characters and bytes that
+// are not UTF-8 shown as escapes, and every non-ASCII character as '?' in the ASCII style.
+std::string shown(std::string_view text, const ViewStyle& style);
 
 // At most `n` columns, ending in an ellipsis where it was cut.
 std::string ellipsize(std::string_view text, std::size_t n, const ViewStyle& style);
 std::string padRight(std::string text, std::size_t n);
 std::string padLeft(const std::string& text, std::size_t n);
-std::string fixed(double value, int decimals);  // never "-0.0"
 
 // Exactly `width` columns: cut where it runs over, padded where it falls short.
 std::string emit(const Line& line, std::size_t width, const ViewStyle& style);
@@ -57,6 +50,8 @@ std::string emit(const Line& line, std::size_t width, const ViewStyle& style);
 // indented by `indent`. A word longer than a line is cut.
 void addWrapped(std::vector<Line>* out, const std::string& text, const char* sgr, std::size_t width,
                 std::size_t indent = 2);
+// The same as plain text, each line ending in a newline: for output outside a frame.
+std::string wrapped(const std::string& text, std::size_t width, std::size_t indent = 2);
 
 // Phrases joined by `dot`, broken between phrases where the line is full.
 void addPhrases(std::vector<Line>* out, const std::vector<std::string>& phrases, const char* sgr,
@@ -66,9 +61,5 @@ void addPhrases(std::vector<Line>* out, const std::vector<std::string>& phrases,
 std::size_t frameWidth(const ViewStyle& style);
 // The frame that sets barbershop-trace's own text apart from the program's.
 std::string framed(const std::string& title, const std::vector<Line>& body, const ViewStyle& style);
-
-// The timeline's lines, `width` columns wide: drawn alone by renderTimeline and inside the
-// summary's frame.
-std::vector<Line> timelineLines(const Analysis& a, std::size_t width, const ViewStyle& style);
 
 #endif  // BARBERSHOP_TRACE_SHOWING_TEXT_H_
