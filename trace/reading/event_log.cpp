@@ -110,6 +110,10 @@ void readHeader(const Json& header, RunRecord* run) {
   run->number = static_cast<int>(whole(header, "run", 1, 1000000));
   run->startedUnixMs = whole(header, "started_unix_ms", 0, kMaxInt64 / 2);
   run->slow = static_cast<int>(whole(header, "slow", 1, 1000));
+  if (header.contains("variant")) {
+    run->variant = plainText(header, "variant");
+    run->variantChange = textOf(header, "variant_change");
+  }
   const Json& roster = field(header, "roster");
   if (!roster.is_array()) throw Fault{"\"roster\" must be a list of customers"};
   for (const Json& entry : roster) {
@@ -261,6 +265,10 @@ std::string logText(const RunRecord& run) {
   header["started_unix_ms"] = run.startedUnixMs;
   header["started"] = isoTime(run.startedUnixMs);
   header["slow"] = run.slow;
+  if (!run.variant.empty()) {
+    header["variant"] = run.variant;
+    putText(header, "variant_change", run.variantChange);
+  }
   header["roster"] = std::move(roster);
   std::string out = oneLine(header) + "\n";
   for (const Event& event : run.events) out += oneLine(eventJson(event)) + "\n";

@@ -29,6 +29,8 @@ struct RunRecord {
   std::string program;             // the barbershop that ran it
   std::string writtenBy;           // the barbershop-trace that recorded it
   std::string incomplete;          // for a log cut short: what is missing, in a sentence
+  std::string variant;             // the broken variant of the shop that ran, if one did
+  std::string variantChange;       // its change to the shop, as the lines of a patch
 };
 
 const char* runEndName(RunEnd end);
