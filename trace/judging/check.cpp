@@ -121,6 +121,11 @@ Verdict checkRun(const RunRecord& run, const Analysis& analysis, const Attributi
   }
   verdict.complete = run.end == RunEnd::kClosed;
   verdict.stuck = run.end == RunEnd::kStuck;
-  if (!verdict.complete) verdict.stuckStory = stuckStory(run, facts, analysis);
+  if (verdict.complete) return verdict;
+  verdict.stuckStory = stuckStory(run, facts, analysis);
+  for (int who = 0; who < static_cast<int>(facts.visits.size()); ++who) {
+    const VisitFacts& visit = facts.visits[static_cast<std::size_t>(who)];
+    if (!visit.lines.empty() && visit.step != Step::kOut) verdict.unfinished.push_back(who);
+  }
   return verdict;
 }

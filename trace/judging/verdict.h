@@ -22,6 +22,7 @@ struct Verdict {
   bool complete = true;            // the run ended with its closing line
   bool stuck = false;              // it got stuck: every thread waited and nothing moved
   std::string stuckStory;          // for a run that never ended: who waited for what
+  std::vector<int> unfinished;     // the roster positions still in the shop when it ended
   bool holds() const { return broken.empty() && complete; }
 };
 
