@@ -129,16 +129,67 @@ bool isHeader(const std::vector<std::string>& fields) {
 
 }  // namespace
 
+namespace {
+
+// One line of a roster file, read on from the lines before it; the problem when it is wrong.
+class RosterLines {
+ public:
+  std::string line(const std::string& text) {
+    std::vector<std::string> fields;
+    std::string problem;
+    if (!csv_.split(text, &fields, &problem)) return problem;
+    if (!sawHeader_) {
+      if (!isHeader(fields))
+        return std::string("expected the header ") + kHeaderText + ", not " + shown(text);
+      sawHeader_ = true;
+      return "";
+    }
+    if (parsed_.size() == MAX_CUSTOMERS) {
+      return "more than " + std::to_string(MAX_CUSTOMERS) + " customers; the shop takes at most " +
+             std::to_string(MAX_CUSTOMERS);
+    }
+    if (fields.size() != 3) {
+      return std::string("expected 3 fields (") + kHeaderText + "), found " +
+             std::to_string(fields.size());
+    }
+    RosterEntry entry;
+    entry.id = fields[0];
+    problem = idProblem(entry.id);
+    if (!problem.empty()) return problem;
+    if (!parseMs(fields[1], &entry.delayMs)) return badMs("delay_ms", fields[1]);
+    if (!parseMs(fields[2], &entry.cuttingMs)) return badMs("cut_ms", fields[2]);
+    parsed_.push_back(std::move(entry));
+    return "";
+  }
+
+  // What is wrong with the file as a whole: no customers.
+  std::string end() const {
+    if (!parsed_.empty()) return "";
+    if (!sawHeader_) {
+      return std::string("no customers: start with the header ") + kHeaderText +
+             " and add 1 to 10 rows after it";
+    }
+    return "no customers: add 1 to 10 rows after the header";
+  }
+
+  Roster& roster() { return parsed_; }
+
+ private:
+  CsvLineParser csv_;
+  Roster parsed_;
+  bool sawHeader_ = false;
+};
+
+}  // namespace
+
 bool parseRoster(const std::string& text, const std::string& name, Roster* roster,
                  std::string* error) {
   auto fail = [&](int line, const std::string& what) {
     *error = name + ":" + std::to_string(line) + ": " + what;
     return false;
   };
-  Roster parsed;
-  bool sawHeader = false;
+  RosterLines lines;
   int lineNo = 0;
-  CsvLineParser csv;
   // Spreadsheets often save CSV with a byte order mark in front; it is not part of the header.
   std::size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (pos < text.size()) {
@@ -148,46 +199,14 @@ bool parseRoster(const std::string& text, const std::string& name, Roster* roste
     pos = end + 1;
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t first = line.find_first_not_of(kBlanks);
+    const std::size_t first = line.find_first_not_of(kBlanks);
     if (first == std::string::npos || line[first] == '#') continue;
-
-    std::vector<std::string> fields;
-    std::string problem;
-    if (!csv.split(line, &fields, &problem)) return fail(lineNo, problem);
-    if (!sawHeader) {
-      if (!isHeader(fields)) {
-        return fail(lineNo,
-                    std::string("expected the header ") + kHeaderText + ", not " + shown(line));
-      }
-      sawHeader = true;
-      continue;
-    }
-    if (parsed.size() == MAX_CUSTOMERS) {
-      return fail(lineNo, "more than " + std::to_string(MAX_CUSTOMERS) +
-                              " customers; the shop takes at most " +
-                              std::to_string(MAX_CUSTOMERS));
-    }
-    if (fields.size() != 3) {
-      return fail(lineNo, std::string("expected 3 fields (") + kHeaderText + "), found " +
-                              std::to_string(fields.size()));
-    }
-    RosterEntry entry;
-    entry.id = fields[0];
-    problem = idProblem(entry.id);
+    const std::string problem = lines.line(line);
     if (!problem.empty()) return fail(lineNo, problem);
-    if (!parseMs(fields[1], &entry.delayMs)) return fail(lineNo, badMs("delay_ms", fields[1]));
-    if (!parseMs(fields[2], &entry.cuttingMs)) return fail(lineNo, badMs("cut_ms", fields[2]));
-    parsed.push_back(std::move(entry));
   }
-  if (parsed.empty()) {
-    int last = lineNo == 0 ? 1 : lineNo;
-    if (!sawHeader) {
-      return fail(last, std::string("no customers: start with the header ") + kHeaderText +
-                            " and add 1 to 10 rows after it");
-    }
-    return fail(last, "no customers: add 1 to 10 rows after the header");
-  }
-  *roster = std::move(parsed);
+  const std::string problem = lines.end();
+  if (!problem.empty()) return fail(lineNo == 0 ? 1 : lineNo, problem);
+  *roster = std::move(lines.roster());
   return true;
 }
 
