@@ -90,13 +90,24 @@ void addWrapped(std::vector<Line>* out, const std::string& text, const char* sgr
 }
 
 std::string wrapped(const std::string& text, std::size_t width, std::size_t indent) {
-  std::vector<Line> lines;
-  addWrapped(&lines, text, nullptr, width, indent);
+  // Line by line: a line's own indent carries over to the lines it wraps into.
   std::string out;
-  for (const Line& line : lines) {
-    std::string each = line.front().text;
-    each.erase(each.find_last_not_of(' ') + 1);
-    out += each + "\n";
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string source = text.substr(at, end - at);
+    at = end + 1;
+    if (source.empty()) {
+      if (end < text.size()) out += "\n";
+      continue;
+    }
+    std::vector<Line> lines;
+    const std::size_t own = std::min(source.find_first_not_of(' '), source.size());
+    addWrapped(&lines, source, nullptr, width, own + indent);
+    for (const Line& line : lines) {
+      std::string each = line.front().text;
+      each.erase(each.find_last_not_of(' ') + 1);
+      out += each + "\n";
+    }
   }
   return out;
 }

@@ -50,7 +50,8 @@ std::string emit(const Line& line, std::size_t width, const ViewStyle& style);
 // indented by `indent`. A word longer than a line is cut.
 void addWrapped(std::vector<Line>* out, const std::string& text, const char* sgr, std::size_t width,
                 std::size_t indent = 2);
-// The same as plain text, each line ending in a newline: for output outside a frame.
+// The same as plain text, each line ending in a newline, line breaks and each line's own indent
+// kept: for output outside a frame.
 std::string wrapped(const std::string& text, std::size_t width, std::size_t indent = 2);
 
 // Phrases joined by `dot`, broken between phrases where the line is full.
