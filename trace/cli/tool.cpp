@@ -4,6 +4,7 @@
 #include "trace/cli/tool.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -131,6 +132,7 @@ bool openOutputs(const TraceOptions& options, Outputs* outputs) {
 }
 
 void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs) {
+  const auto began = std::chrono::steady_clock::now();
   const int runs = options.session.runs;
   fflush(stdout);
   if (runs > 1 && run.verdict.holds()) {
@@ -141,11 +143,13 @@ void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs
     say(renderSummary(run, options.style));
   }
   fflush(stdout);
+  const double shownMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
   if (!options.reportDir.empty() && !report(options.reportDir, run, runs <= 1)) {
     outputs->reported = false;
   }
   outputs->aggregate.add(run);
-  if (outputs->exported.isOpen()) outputs->exported.add(run);
+  if (outputs->exported.isOpen()) outputs->exported.add(run, run.judgedMs + shownMs);
 }
 
 int runSession(const TraceOptions& options) {

@@ -135,8 +135,10 @@ bool ExportFile::open(const std::string& path, const std::string& program,
   return file_.append(text + ",\n \"runs\": [");
 }
 
-void ExportFile::add(const FinishedRun& run) {
-  (void)file_.append(std::string(first_ ? "\n" : ",\n") + oneLine(runJson(run)));
+void ExportFile::add(const FinishedRun& run, double summaryMs) {
+  Json one = runJson(run);
+  one["summary_ms"] = summaryMs;
+  (void)file_.append(std::string(first_ ? "\n" : ",\n") + oneLine(one));
   first_ = false;
 }
 

@@ -21,7 +21,8 @@ class ExportFile {
   bool open(const std::string& path, const std::string& program, const std::string& rosterSource,
             std::string* error);
   bool isOpen() const { return file_.isOpen(); }
-  void add(const FinishedRun& run);
+  // `summaryMs`: how long the companion took to judge the run and show its summary.
+  void add(const FinishedRun& run, double summaryMs);
   bool finish(int exitStatus, std::string* error);
 
  private:

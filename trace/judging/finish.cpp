@@ -2,18 +2,22 @@
 
 #include "trace/judging/finish.h"
 
+#include <chrono>
 #include <set>
 #include <utility>
 
 #include "trace/judging/check.h"
 
 FinishedRun finish(RunRecord record) {
+  const auto began = std::chrono::steady_clock::now();
   FinishedRun run;
   run.record = std::move(record);
   run.attribution =
       attribute(run.record.roster, run.record.end == RunEnd::kClosed, &run.record.events);
   run.analysis = analyse(run.record);
   run.verdict = checkRun(run.record, run.analysis, run.attribution);
+  run.judgedMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
   return run;
 }
 

@@ -16,6 +16,7 @@ struct FinishedRun {
   Attribution attribution;
   Analysis analysis;
   Verdict verdict;
+  double judgedMs = 0;  // how long this step took, for the companion's own cost
 };
 
 FinishedRun finish(RunRecord record);
