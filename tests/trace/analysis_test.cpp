@@ -1,7 +1,7 @@
 // What analyse() makes of a hand-written run: Ann wakes the barber, Bob sits and waits, Cat
 // finds the queue full.
 
-#include "trace/analysis.h"
+#include "trace/judging/analysis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The verdict: a run that keeps the rules holds, and each rule, broken on purpose, is named.
 
-#include "trace/check.h"
+#include "trace/judging/check.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "core/narration.h"
-#include "trace/analysis.h"
-#include "trace/events.h"
-#include "trace/schedule.h"
+#include "trace/judging/analysis.h"
+#include "trace/reading/events.h"
+#include "trace/judging/schedule.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Answering the console: prompts, how much input one answer is, the customer list read back.
 
-#include "trace/dialogue.h"
+#include "trace/relay/dialogue.h"
 
 #include <gtest/gtest.h>
 

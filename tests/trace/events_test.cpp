@@ -1,6 +1,6 @@
 // Reading the program's run output back: every narration form, state blocks, torn text.
 
-#include "trace/events.h"
+#include "trace/reading/events.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The report files of one small scripted run, read as their readers read them: the page's lanes,
 // marks and verdict, the trace's threads and events, the log read back, and logs that are not.
 
-#include "trace/report.h"
+#include "trace/files/report.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "core/narration.h"
-#include "trace/report_html.h"
-#include "trace/report_log.h"
-#include "trace/report_trace.h"
+#include "trace/files/page.h"
+#include "trace/reading/event_log.h"
+#include "trace/files/chrome_trace.h"
 
 namespace {
 

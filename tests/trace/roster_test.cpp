@@ -1,6 +1,6 @@
 // Roster files, the built-in scenarios and the seeded draw.
 
-#include "trace/roster.h"
+#include "trace/reading/roster.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "trace/schedule.h"
+#include "trace/judging/schedule.h"
 
 namespace {
 

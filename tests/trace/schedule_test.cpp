@@ -1,6 +1,6 @@
 // The exact schedule of known rosters, worked out by hand.
 
-#include "trace/schedule.h"
+#include "trace/judging/schedule.h"
 
 #include <gtest/gtest.h>
 

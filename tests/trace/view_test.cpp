@@ -1,7 +1,7 @@
 // The summary, timeline and aggregate, read back as a user sees them: widths, colour, the
 // ASCII fallback and what a verdict shows.
 
-#include "trace/view.h"
+#include "trace/showing/view.h"
 
 #include <gtest/gtest.h>
 
