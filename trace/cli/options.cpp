@@ -211,12 +211,12 @@ TraceOptions parseOptions(int argc, char** argv) {
   session.typeRoster = haveRoster;
   session.runs = once ? 1 : runs;
   session.slow = slow;
-  session.style.width =
+  options.style.width =
       width > 0 ? static_cast<std::size_t>(width) : std::max<std::size_t>(40, terminalWidth());
   const char* noColour = getenv("NO_COLOR");
-  session.style.colour = colour == "always" || (colour == "auto" && isatty(STDOUT_FILENO) &&
+  options.style.colour = colour == "always" || (colour == "auto" && isatty(STDOUT_FILENO) &&
                                                 (noColour == nullptr || noColour[0] == '\0'));
   setlocale(LC_CTYPE, "");
-  session.style.unicode = std::string(nl_langinfo(CODESET)) == "UTF-8";
+  options.style.unicode = std::string(nl_langinfo(CODESET)) == "UTF-8";
   return options;
 }

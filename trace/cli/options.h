@@ -8,6 +8,7 @@
 
 #include "trace/reading/roster.h"
 #include "trace/relay/session.h"
+#include "trace/showing/view.h"
 
 enum class Command { kSession, kListScenarios, kSchedule, kRender, kExit };
 
@@ -15,6 +16,7 @@ struct TraceOptions {
   Command command = Command::kSession;
   int exitStatus = 0;  // for kExit: --help, --version or a usage error already printed
   SessionOptions session;
+  ViewStyle style;         // how the summaries are drawn
   std::string rosterName;  // how the roster was given, for titles ("scenario full-house")
   std::string exportJson;  // --export-json FILE
   std::string reportDir;   // --report DIR

@@ -5,24 +5,39 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "trace/cli/version.h"
 #include "trace/files/export.h"
 #include "trace/files/report.h"
 #include "trace/judging/schedule.h"
-#include "trace/cli/version.h"
+#include "trace/relay/output.h"
 #include "trace/showing/view.h"
 
 namespace {
 
-void say(const std::string& text) { (void)fwrite(text.data(), 1, text.size(), stdout); }
+// Standard output has one writer, which tells a failed write once; runTool turns it into the
+// exit status.
+void say(const std::string& text) { (void)writeOutput(text); }
+
+__attribute__((format(printf, 1, 2))) void sayf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char* text = nullptr;
+  const int length = vasprintf(&text, format, args);
+  va_end(args);
+  if (length < 0) return;  // out of memory: the line is lost, as a failed printf loses it
+  say(std::string(text, static_cast<std::size_t>(length)));
+  free(text);
+}
 
 int listScenarios() {
   std::size_t width = 0;
   for (const Scenario& scenario : scenarios()) width = std::max(width, scenario.name.size());
   for (const Scenario& scenario : scenarios()) {
-    printf("%-*s  %s\n", static_cast<int>(width), scenario.name.c_str(), scenario.lesson.c_str());
+    sayf("%-*s  %s\n", static_cast<int>(width), scenario.name.c_str(), scenario.lesson.c_str());
   }
   return kExitOk;
 }
@@ -33,22 +48,22 @@ int printSchedule(const TraceOptions& options) {
     say(scheduleJson(schedule).dump(1) + "\n");
     return kExitOk;
   }
-  printf("%-34s %8s  %-10s %9s %9s\n", "id", "arrival", "outcome", "start", "finish");
+  sayf("%-34s %8s  %-10s %9s %9s\n", "id", "arrival", "outcome", "start", "finish");
   for (const PlannedVisit& visit : schedule.visits) {
     const char* outcome = visit.outcome == Planned::kWakes   ? "wakes"
                           : visit.outcome == Planned::kWaits ? "waits"
                                                              : "sent away";
     if (visit.outcome == Planned::kSentAway) {
-      printf("%-34s %8lld  %-10s %9s %9s\n", visit.id.c_str(),
-             static_cast<long long>(visit.arrivalMs), outcome, "-", "-");
+      sayf("%-34s %8lld  %-10s %9s %9s\n", visit.id.c_str(),
+           static_cast<long long>(visit.arrivalMs), outcome, "-", "-");
     } else {
-      printf("%-34s %8lld  %-10s %9lld %9lld\n", visit.id.c_str(),
-             static_cast<long long>(visit.arrivalMs), outcome,
-             static_cast<long long>(visit.startMs), static_cast<long long>(visit.finishMs));
+      sayf("%-34s %8lld  %-10s %9lld %9lld\n", visit.id.c_str(),
+           static_cast<long long>(visit.arrivalMs), outcome, static_cast<long long>(visit.startMs),
+           static_cast<long long>(visit.finishMs));
     }
   }
-  printf("closing line at %lld ms; at most %zu waiting\n",
-         static_cast<long long>(schedule.closingMs), schedule.longestQueue);
+  sayf("closing line at %lld ms; at most %zu waiting\n", static_cast<long long>(schedule.closingMs),
+       schedule.longestQueue);
   return kExitOk;
 }
 
@@ -121,54 +136,51 @@ int runSession(const TraceOptions& options) {
   Session session(options.session);
   const int runs = options.session.runs;
   bool reported = true;
+  // All that is kept of the runs once they are summed up: what the aggregate and the export
+  // read at the end.
+  std::vector<RunDigest> digests;
+  nlohmann::json runsJson = nlohmann::json::array();
   session.onRun([&](const FinishedRun& run) {
-    fflush(stdout);
     if (runs > 1 && run.verdict.holds()) {
       say(digestLine(run, runs));
     } else {
       // A run cut short may have left the program, or a ^C, mid-line.
       if (run.record.end != RunEnd::kClosed) say("\n");
-      say(renderSummary(run.record, run.analysis, run.verdict, options.session.style));
+      say(renderSummary(run.record, run.analysis, run.verdict, options.style));
     }
-    fflush(stdout);
     if (!reportDir.empty()) {
       const LoggedRun logged{run.record, kTraceVersion, options.session.program, ""};
       if (!report(reportDir, logged, runs <= 1)) reported = false;
     }
+    if (runs > 1) digests.push_back({run.verdict, run.analysis});
+    if (!options.exportJson.empty()) runsJson.push_back(runJson(run));
   });
   int status = session.run();
-  if (runs > 1 && !reportDir.empty() && !session.runs().empty()) {
+  // Standard output failed: the session has ended at once, and so does everything after it.
+  if (outputState() != OutputState::kOk) return status;
+  if (runs > 1 && !reportDir.empty() && !digests.empty()) {
     fprintf(stderr,
             "barbershop-trace: %zu runs drawn in %s: run-N.html, run-N.trace.json, "
             "run-N.jsonl\n",
-            session.runs().size(), reportDir.c_str());
+            digests.size(), reportDir.c_str());
   }
   if (!reported && status == kExitOk) status = kExitUsage;
-  if (runs > 1 && !session.runs().empty()) {
-    std::vector<RunDigest> digests;
-    for (const FinishedRun& run : session.runs()) digests.push_back({run.verdict, run.analysis});
-    say(renderAggregate(digests, options.session.style));
-  }
+  if (!digests.empty()) say(renderAggregate(digests, options.style));
   if (!options.exportJson.empty()) {
-    nlohmann::json runsJson = nlohmann::json::array();
-    for (const FinishedRun& run : session.runs()) runsJson.push_back(runJson(run));
     nlohmann::json all = {{"program", options.session.program},
                           {"roster_source", options.rosterName},
                           {"exit_status", status},
-                          {"runs", runsJson}};
+                          {"runs", std::move(runsJson)}};
     std::string error;
     if (!writeWhole(options.exportJson, all.dump(1) + "\n", &error)) {
       fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
       if (status == kExitOk) status = kExitUsage;
     }
   }
-  fflush(stdout);
   return status;
 }
 
-}  // namespace
-
-int runTool(const TraceOptions& options) {
+int runCommand(const TraceOptions& options) {
   switch (options.command) {
     case Command::kExit:
       return options.exitStatus;
@@ -183,3 +195,7 @@ int runTool(const TraceOptions& options) {
   }
   return kExitUsage;
 }
+
+}  // namespace
+
+int runTool(const TraceOptions& options) { return statusAfterOutput(runCommand(options)); }
