@@ -140,10 +140,10 @@ class Companion:
         while self.out.count(text.encode()) < times:
             left = deadline - time.monotonic()
             if left <= 0 or not select.select([self.process.stdout], [], [], left)[0]:
-                raise AssertionError(f"{text!r} did not come: {self.out[-2000:]!r}")
+                raise AssertionError(f"{text!r} did not come: {self.out[-300:]!r}")
             chunk = os.read(self.process.stdout.fileno(), 65536)
             if not chunk:
-                raise AssertionError(f"output ended before {text!r}: {self.out[-2000:]!r}")
+                raise AssertionError(f"output ended before {text!r}: {self.out[-300:]!r}")
             self.out += chunk
 
     def children(self):
@@ -165,7 +165,13 @@ class Companion:
         """Waits for the end; returns the status, the output, the errors and the exported runs."""
         if self.process.stdout and self.process.stdout.closed:
             self.process.stdout = None
-        out, err = self.process.communicate(timeout=seconds)
+        try:
+            out, err = self.process.communicate(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            for pid in [self.process.pid] + (self.children() if os.path.exists(self.pids) else []):
+                if alive(pid):
+                    os.kill(pid, signal.SIGKILL)
+            raise
         runs = []
         if os.path.exists(self.export):
             with open(self.export) as f:
