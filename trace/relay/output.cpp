@@ -33,6 +33,7 @@ bool writeOutput(std::string_view bytes) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // Someone else made the shared terminal or pipe non-blocking: wait until it takes more.
+      // Should poll fail, the write is simply tried again.
       pollfd out{STDOUT_FILENO, POLLOUT, 0};
       (void)poll(&out, 1, -1);
       continue;

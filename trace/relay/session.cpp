@@ -211,7 +211,8 @@ class Loop {
     if (!Child::read(child_->errors(), &chunk)) return child_->closeOutput(child_->errors());
     // The program writes here only when a threading call fails and it ends.
     wroteErrors_ = true;
-    (void)write(STDERR_FILENO, chunk.data(), chunk.size());  // as the program's own would
+    // Passed on as it came; a failed write to standard error has nowhere to be told.
+    (void)write(STDERR_FILENO, chunk.data(), chunk.size());
   }
 
   void readUser() {
