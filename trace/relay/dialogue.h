@@ -53,6 +53,8 @@ class Dialogue {
 
   // The program's text since the last answer now ends with `prompt` (kNone: with none).
   void prompted(Prompt prompt) { prompt_ = prompt; }
+  // More answers to type, after the script's last.
+  void addScript(std::string_view answers) { script_.append(answers); }
   void typed(std::string_view bytes) { input_.append(bytes); }
   void inputEnded() { ended_ = true; }
 

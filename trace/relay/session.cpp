@@ -156,15 +156,9 @@ class Loop {
       tell(error);
       return false;
     }
-    std::string script;
-    if (options_.typeRoster) {
-      for (int i = 0; i < std::max(runs, 1); ++i) {
-        for (const std::string& answer : rosterAnswers(options_.roster)) script += answer;
-        if (options_.runs > 0) script += std::to_string(kChoiceRun) + "\n";
-      }
-      if (options_.runs > 0) script += std::to_string(kChoiceExit) + "\n";
-    }
-    dialogue_ = Dialogue(script, options_.runs == 0);
+    roundsLeft_ = options_.typeRoster ? std::max(runs, 1) : 0;
+    dialogue_ = Dialogue("", options_.runs == 0);
+    refillScript();
     phase_ = Phase::kConsole;
     console_.clear();
     hidden_.clear();
@@ -174,6 +168,18 @@ class Loop {
     sample_ = ThreadSample{};
     await_ = Await{0, "its start", "the menu"};
     return true;
+  }
+
+  // The answers of one more round of the roster, added as the script runs out, so that a
+  // session of many runs holds no more of them than one run needs.
+  void refillScript() {
+    if (!dialogue_.scriptDone() || roundsLeft_ == 0) return;
+    --roundsLeft_;
+    std::string round;
+    for (const std::string& answer : rosterAnswers(options_.roster)) round += answer;
+    if (options_.runs > 0) round += std::to_string(kChoiceRun) + "\n";
+    if (options_.runs > 0 && roundsLeft_ == 0) round += std::to_string(kChoiceExit) + "\n";
+    dialogue_.addScript(round);
   }
 
   // While the program owes something, the loop wakes once a tick to count its time.
@@ -284,7 +290,9 @@ class Loop {
 
   // Carries out the dialogue's next handover, when the program is at its console.
   void handOver() {
-    if (phase_ == Phase::kConsole) apply(dialogue_.next());
+    if (phase_ != Phase::kConsole) return;
+    refillScript();
+    apply(dialogue_.next());
   }
 
   void apply(const Handover& handover) {
@@ -314,6 +322,7 @@ class Loop {
     watch_.emplace(clock_.nowUs(), stuckMarginUs(record_.roster));
     record_.startedUnixMs = unixMs();
     runStartedUs_ = monotonicUs();
+    refillScript();  // before the Run answer goes, lest the input seem all handed over
     apply(dialogue_.releaseRun());
     await_.reset();  // during a run the watch decides
   }
@@ -393,7 +402,7 @@ class Loop {
     std::string why;
     if (wroteErrors_) why = "wrote to standard error";
     if (died_) why = "ended during a run";
-    if (why.empty() && (status != 0 || !dialogue_.scriptDone())) {
+    if (why.empty() && (status != 0 || !dialogue_.scriptDone() || roundsLeft_ > 0)) {
       why = "ended before the roster was run (status " + std::to_string(status) + ")";
     }
     if (!why.empty()) {
@@ -408,6 +417,7 @@ class Loop {
   int signals_ = -1;              // the signalfd of SIGINT, SIGTERM and SIGHUP
   std::unique_ptr<Child> child_;  // the program now; a fresh one after a stuck run
   Dialogue dialogue_{"", false};
+  int roundsLeft_ = 0;  // rounds of the roster not yet added to the dialogue's script
   Phase phase_ = Phase::kConsole;
   std::string console_;     // the console's text since the last answer
   std::string hidden_;      // the customer list being read off the screen
