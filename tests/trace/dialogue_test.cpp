@@ -46,6 +46,97 @@ INSTANTIATE_TEST_SUITE_P(
                                std::nullopt},
                     AnswerCase{Prompt::kIndex, "", true, 0, true, std::nullopt}));
 
+// A dialogue as a list of steps: what arrives ("?choice", "?id" ... a prompt; "?" none;
+// "+text" typed; "." end of input; "!" the list has come, release the Run answer), and what is
+// handed over after it: the bytes, "list " before a list request, " close" when the input ends.
+struct DialogueCase {
+  const char* name;
+  std::string script;
+  bool userTypes;
+  std::vector<std::pair<std::string, std::string>> steps;
+};
+
+std::string shown(const Handover& h) {
+  return (h.listFirst ? "list " : "") + h.bytes + (h.closeInput ? " close" : "");
+}
+
+class Dialogues : public testing::TestWithParam<DialogueCase> {};
+
+TEST_P(Dialogues, HandOverWhatTheProgramAsksFor) {
+  const DialogueCase& c = GetParam();
+  Dialogue dialogue(c.script, c.userTypes);
+  const std::pair<const char*, Prompt> prompts[] = {
+      {"?", Prompt::kNone}, {"?choice", Prompt::kChoice}, {"?id", Prompt::kId}};
+  for (const auto& [event, expected] : c.steps) {
+    Handover handover;
+    if (event == "!") {
+      handover = dialogue.releaseRun();
+    } else {
+      if (event[0] == '+') dialogue.typed(event.substr(1));
+      if (event == ".") dialogue.inputEnded();
+      for (const auto& [name, prompt] : prompts) {
+        if (event == name) dialogue.prompted(prompt);
+      }
+      handover = dialogue.next();
+    }
+    EXPECT_EQ(shown(handover), expected) << c.name << " after " << event;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, Dialogues,
+    testing::Values(
+        DialogueCase{"AnswersOnlyAtAPrompt",
+                     "",
+                     true,
+                     {{"+4\n7\n", ""}, {"?choice", "4\n"}, {"?", ""}, {"?choice", "7\n"}}},
+        DialogueCase{"RunAsksForTheListFirst",
+                     "",
+                     true,
+                     {{"?choice", ""}, {"+6\n", "list 5\n"}, {"?choice", ""}, {"!", "6\n"}}},
+        // Piped answers whose last line has no newline: the program's input ends after them.
+        DialogueCase{"EndAfterTheLastAnswer",
+                     "",
+                     true,
+                     {{"?choice", ""},
+                      {"+4\n6", "4\n"},
+                      {"?choice", ""},
+                      {".", "list 5\n"},
+                      {"!", "6 close"},
+                      {"?choice", ""}}},
+        DialogueCase{"EndWithNothingLeft", "", true, {{"?id", ""}, {".", " close"}}},
+        DialogueCase{"EndMidIdLine", "", true, {{"?id", ""}, {"+Ann", ""}, {".", "Ann close"}}},
+        DialogueCase{"EndWhileRunning", "", true, {{"?", ""}, {".", " close"}}},
+        DialogueCase{"BlankLinesWaitForTheNumber",
+                     "",
+                     true,
+                     {{"?choice", ""}, {"+\n  \n", ""}, {"+3\n", "\n  \n3\n"}}},
+        // The script goes first; what the user typed waits behind it.
+        DialogueCase{"ScriptThenUser",
+                     "1\nA\n",
+                     true,
+                     {{"+7\n", ""}, {"?choice", "1\n"}, {"?id", "A\n"}, {"?choice", "7\n"}}},
+        DialogueCase{"ScriptAloneEndsWithIt",
+                     "6\n7\n",
+                     false,
+                     {{"?choice", "list 5\n"}, {"!", "6\n"}, {"?choice", "7\n close"}}}),
+    [](const testing::TestParamInfo<DialogueCase>& each) { return std::string(each.param.name); });
+
+TEST(Dialogue, WantsTheUserOnlyWhenTheProgramAsksAndTheScriptIsDone) {
+  Dialogue dialogue("7\n", true);
+  EXPECT_FALSE(dialogue.wantsUser());
+  dialogue.prompted(Prompt::kChoice);
+  EXPECT_FALSE(dialogue.wantsUser());
+  EXPECT_EQ(dialogue.next().echo, "7\n");
+  EXPECT_FALSE(dialogue.wantsUser());
+  dialogue.prompted(Prompt::kChoice);
+  EXPECT_TRUE(dialogue.wantsUser());
+  dialogue.typed("1");  // not an answer until its line ends
+  EXPECT_TRUE(dialogue.wantsUser());
+  dialogue.typed("\n");
+  EXPECT_FALSE(dialogue.wantsUser());
+}
+
 TEST(CustomerList, IsReadBackFromShow) {
   std::optional<Roster> roster = parseCustomerList(
       "Customer list:\n------------------------------------\nCustomer 0:\nID: Ann\n"

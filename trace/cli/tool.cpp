@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -13,12 +14,26 @@
 #include "trace/files/write_whole.h"
 #include "trace/judging/schedule.h"
 #include "trace/reading/event_log.h"
+#include "trace/relay/output.h"
 #include "trace/showing/text.h"
 #include "trace/showing/view.h"
 
 namespace {
 
-void say(const std::string& text) { (void)fwrite(text.data(), 1, text.size(), stdout); }
+// Standard output has one writer, which tells a failed write once; runTool turns it into the
+// exit status.
+void say(const std::string& text) { (void)writeOutput(text); }
+
+__attribute__((format(printf, 1, 2))) void sayf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char* text = nullptr;
+  const int length = vasprintf(&text, format, args);
+  va_end(args);
+  if (length < 0) return;  // out of memory: the line is lost, as a failed printf loses it
+  say(std::string(text, static_cast<std::size_t>(length)));
+  free(text);
+}
 
 std::string rosterWords(const Roster& roster, const ViewStyle& style) {
   std::string text;
@@ -46,18 +61,18 @@ int printSchedule(const TraceOptions& options) {
     say(scheduleJson(roster, schedule).dump(1, ' ', false, Json::error_handler_t::replace) + "\n");
     return kExitOk;
   }
-  printf("%-20s %8s  %-10s %9s %9s\n", "customer", "arrival", "outcome", "start", "finish");
+  sayf("%-20s %8s  %-10s %9s %9s\n", "customer", "arrival", "outcome", "start", "finish");
   for (std::size_t i = 0; i < schedule.visits.size(); ++i) {
     const PlannedVisit& visit = schedule.visits[i];
     const std::string name = shown(customerName(roster, static_cast<int>(i)), options.style);
     const bool away = visit.outcome == Planned::kSentAway;
-    printf("%s %8lld  %-10s %9s %9s\n", padRight(name, 20).c_str(),
-           static_cast<long long>(visit.arrivalMs), wordsOf(visit.outcome).brief,
-           away ? "-" : std::to_string(visit.startMs).c_str(),
-           away ? "-" : std::to_string(visit.finishMs).c_str());
+    sayf("%s %8lld  %-10s %9s %9s\n", padRight(name, 20).c_str(),
+         static_cast<long long>(visit.arrivalMs), wordsOf(visit.outcome).brief,
+         away ? "-" : std::to_string(visit.startMs).c_str(),
+         away ? "-" : std::to_string(visit.finishMs).c_str());
   }
-  printf("the last customer leaves at %lld ms; at most %zu waiting\n",
-         static_cast<long long>(schedule.closingMs), schedule.longestQueue);
+  sayf("the last customer leaves at %lld ms; at most %zu waiting\n",
+       static_cast<long long>(schedule.closingMs), schedule.longestQueue);
   return kExitOk;
 }
 
@@ -134,7 +149,6 @@ bool openOutputs(const TraceOptions& options, Outputs* outputs) {
 void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs) {
   const auto began = std::chrono::steady_clock::now();
   const int runs = options.session.runs;
-  fflush(stdout);
   if (runs > 1 && run.verdict.holds()) {
     say(renderDigest(run, runs, options.style));
   } else {
@@ -142,7 +156,6 @@ void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs
     if (run.record.end != RunEnd::kClosed) say("\n");
     say(renderSummary(run, options.style));
   }
-  fflush(stdout);
   const double shownMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
   if (!options.reportDir.empty() && !report(options.reportDir, run, runs <= 1)) {
@@ -173,13 +186,10 @@ int runSession(const TraceOptions& options) {
       if (status == kExitOk) status = kExitUsage;
     }
   }
-  fflush(stdout);
   return status;
 }
 
-}  // namespace
-
-int runTool(const TraceOptions& options) {
+int runCommand(const TraceOptions& options) {
   switch (options.command) {
     case Command::kExit:
       return options.exitStatus;
@@ -194,3 +204,7 @@ int runTool(const TraceOptions& options) {
   }
   return kExitUsage;
 }
+
+}  // namespace
+
+int runTool(const TraceOptions& options) { return statusAfterOutput(runCommand(options)); }

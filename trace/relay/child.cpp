@@ -1,7 +1,8 @@
-// Starting and reaping the program, with its standard streams on pipes.
+// Starting, feeding, looking at and reaping the program, with its standard streams on pipes.
 
 #include "trace/relay/child.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 extern char** environ;
 
@@ -23,8 +25,61 @@ bool executable(const std::string& path) {
 }
 
 void closeFd(int* fd) {
+  // A close that fails still frees the descriptor on Linux; there is nothing to retry.
   if (*fd >= 0) (void)close(*fd);
   *fd = -1;
+}
+
+void closePipe(int ends[2]) {
+  closeFd(&ends[0]);
+  closeFd(&ends[1]);
+}
+
+// The set-up of posix_spawn: the pipes as the program's standard streams, every signal at its
+// default and none blocked. The companion ignores SIGPIPE and blocks the signals it waits for;
+// the program gets every signal as if started from the shell, so a closed pipe, Ctrl-C or Ctrl-Z
+// does to it what it always did. 0, or the error of the call that failed.
+int spawn(const std::string& path, const int in[2], const int out[2], const int err[2],
+          pid_t* pid) {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  int rc = posix_spawn_file_actions_init(&actions);
+  if (rc != 0) return rc;
+  rc = posix_spawnattr_init(&attributes);
+  if (rc != 0) {
+    (void)posix_spawn_file_actions_destroy(&actions);
+    return rc;
+  }
+  sigset_t all, none;
+  (void)sigfillset(&all);  // cannot fail for a valid set
+  (void)sigemptyset(&none);
+  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  if (rc == 0) rc = posix_spawnattr_setsigdefault(&attributes, &all);
+  if (rc == 0) rc = posix_spawnattr_setsigmask(&attributes, &none);
+  if (rc == 0) {
+    rc = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  }
+  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+  if (rc == 0) rc = posix_spawn(pid, path.c_str(), &actions, &attributes, argv, environ);
+  // Destroying set-up objects that were made cannot fail.
+  (void)posix_spawn_file_actions_destroy(&actions);
+  (void)posix_spawnattr_destroy(&attributes);
+  return rc;
+}
+
+// The state letter of a /proc/PID/task/TID/stat line: the field after the command's ")".
+char stateOf(const std::string& stat) {
+  std::size_t close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+std::string firstLine(const std::string& path) {
+  std::ifstream file(path);
+  std::string line;
+  std::getline(file, line);
+  return line;
 }
 
 }  // namespace
@@ -53,39 +108,27 @@ std::string findProgram(const std::string& explicit_path) {
 }
 
 Child::~Child() {
+  kill();
+  (void)wait();
   closeFd(&in_);
   closeFd(&out_);
   closeFd(&err_);
 }
 
 bool Child::start(const std::string& path, std::string* error) {
-  int in[2], out[2], err[2];
-  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
+      fcntl(in[1], F_SETFL, O_NONBLOCK) != 0) {
     *error = std::string("cannot make pipes: ") + strerror(errno);
+    closePipe(in);
+    closePipe(out);
+    closePipe(err);
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  // The companion ignores SIGPIPE and blocks the signals it waits for; the program gets every
-  // signal as if started from the shell, so a closed pipe or Ctrl-C does to it what it always did.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t all, none;
-  sigfillset(&all);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-  int rc = posix_spawn(&pid_, path.c_str(), &actions, &attributes, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  (void)close(in[0]);
-  (void)close(out[1]);
-  (void)close(err[1]);
+  const int rc = spawn(path, in, out, err, &pid_);
+  closeFd(&in[0]);
+  closeFd(&out[1]);
+  closeFd(&err[1]);
   in_ = in[1];
   out_ = out[0];
   err_ = err[0];
@@ -97,18 +140,33 @@ bool Child::start(const std::string& path, std::string* error) {
   return true;
 }
 
-bool Child::write(const std::string& bytes) {
-  std::size_t done = 0;
-  while (in_ >= 0 && done < bytes.size()) {
-    ssize_t n = ::write(in_, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return in_ >= 0;
+void Child::send(std::string_view bytes) {
+  pending_.append(bytes);
+  flush();
 }
 
-void Child::closeInput() { closeFd(&in_); }
+void Child::endInput() {
+  endInput_ = true;
+  flush();
+}
+
+void Child::flush() {
+  std::size_t done = 0;
+  while (in_ >= 0 && done < pending_.size()) {
+    ssize_t n = ::write(in_, pending_.data() + done, pending_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;  // the rest when it reads
+    if (n <= 0) {
+      // EPIPE: the program closed its input or ended; what it will never read is dropped.
+      closeFd(&in_);
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  pending_.erase(0, done);
+  if (in_ < 0) pending_.clear();
+  if (endInput_ && pending_.empty()) closeFd(&in_);
+}
 
 bool Child::read(int fd, std::string* chunk) {
   char buffer[65536];
@@ -126,7 +184,24 @@ void Child::closeOutput(int fd) {
   if (fd == err_) closeFd(&err_);
 }
 
+ThreadSample Child::look() const {
+  std::vector<ThreadState> threads;
+  const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+  DIR* dir = pid_ > 0 ? opendir(tasks.c_str()) : nullptr;
+  if (dir == nullptr) return ThreadSample{};
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    const std::string task = tasks + "/" + entry->d_name;
+    const std::string stat = firstLine(task + "/stat");
+    // A thread that ended between readdir and here is simply not counted.
+    if (!stat.empty()) threads.push_back({stateOf(stat), firstLine(task + "/wchan")});
+  }
+  (void)closedir(dir);  // a directory stream that was opened closes
+  return classify(threads);
+}
+
 void Child::kill() {
+  // ESRCH (it has already ended) is the only failure for our own child.
   if (pid_ > 0) (void)::kill(pid_, SIGKILL);
 }
 

@@ -1,12 +1,17 @@
 #ifndef BARBERSHOP_TRACE_RELAY_CHILD_H_
 #define BARBERSHOP_TRACE_RELAY_CHILD_H_
-// The program as barbershop-trace's child process: started on three pipes, written to and read
-// from without blocking the companion's one thread, and waited for. The only place here that
-// starts, signals or reaps a process.
+// The program as barbershop-trace's child process: started on three pipes, waited for, and
+// looked at through /proc. Its input is written without blocking (what the pipe does not take
+// waits here until poll says it will); its output and errors are read once poll says there is
+// something. The only place here that starts, signals or reaps a process. Single-threaded.
 
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "trace/relay/watch.h"
 
 // Where the program is: `explicit_path` when given, else the `barbershop` beside this
 // executable, else the first one on PATH. Empty when none is found.
@@ -17,6 +22,7 @@ class Child {
   Child() = default;
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
+  // Closes the pipes; a program still running is killed and reaped first.
   ~Child();
 
   // Starts `path` with no arguments and the environment as it is, with every signal at its
@@ -24,18 +30,29 @@ class Child {
   bool start(const std::string& path, std::string* error);
 
   int input() const { return in_; }    // the program's standard input; -1 once closed
-  int output() const { return out_; }  // its standard output
-  int errors() const { return err_; }  // its standard error
+  int output() const { return out_; }  // its standard output; -1 once it ended
+  int errors() const { return err_; }  // its standard error; -1 once it ended
 
-  // Writes all of `bytes` to the program's input; false when it no longer reads (it ended).
-  bool write(const std::string& bytes);
-  // End of input for the program.
-  void closeInput();
-  // Reads what is there from `fd` (output() or errors()); false at end of file.
-  bool read(int fd, std::string* chunk);
+  // Queues `bytes` for the program's input and writes what the pipe takes now.
+  void send(std::string_view bytes);
+  // Ends the program's input once everything queued has been written.
+  void endInput();
+  // True while queued bytes wait for room in the pipe: poll input() for POLLOUT, then flush().
+  bool sending() const { return in_ >= 0 && !pending_.empty(); }
+  // Writes what the pipe takes now; never blocks. A program that no longer reads (it ended)
+  // gets nothing more.
+  void flush();
+
+  // Reads what is there from `fd` (output(), errors() or the user's input); false at end of
+  // file, or when the read fails.
+  static bool read(int fd, std::string* chunk);
   void closeOutput(int fd);
 
-  // Ends the program at once (it is stuck, or the user gave up).
+  // What the program's threads are doing now, from /proc/PID/task; `read` false when it cannot
+  // be seen.
+  ThreadSample look() const;
+
+  // Ends the program at once (it is stuck, or the companion is ending).
   void kill();
   // Waits for the program to end; its exit status, or 128 + the signal that ended it.
   int wait();
@@ -43,6 +60,8 @@ class Child {
  private:
   pid_t pid_ = -1;
   int in_ = -1, out_ = -1, err_ = -1;
+  std::string pending_;  // bytes of input the pipe has not taken yet
+  bool endInput_ = false;
 };
 
 #endif  // BARBERSHOP_TRACE_RELAY_CHILD_H_

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "console/input.h"
 #include "console/texts.h"
@@ -80,6 +81,51 @@ Answer answerFor(Prompt prompt, std::string_view input, bool ended) {
   answer.length = consumed < 0 ? copy.size() : static_cast<std::size_t>(consumed);
   fclose(in);
   return answer;
+}
+
+Dialogue::Dialogue(std::string script, bool userTypes)
+    : script_(std::move(script)), ended_(!userTypes) {}
+
+bool Dialogue::wantsUser() const {
+  return !ended_ && prompt_ != Prompt::kNone && script_.empty() && heldRun_.empty() &&
+         !answerFor(prompt_, input_, false).complete;
+}
+
+bool Dialogue::allHandedOver() const {
+  return script_.empty() && ended_ && input_.empty() && heldRun_.empty();
+}
+
+Handover Dialogue::next() {
+  Handover handover;
+  if (closed_ || !heldRun_.empty()) return handover;
+  if (prompt_ != Prompt::kNone) {
+    const bool scripted = !script_.empty();
+    std::string& source = scripted ? script_ : input_;
+    const Answer answer = answerFor(prompt_, source, scripted ? false : ended_);
+    if (!answer.complete) return handover;
+    handover.bytes = source.substr(0, answer.length);
+    source.erase(0, answer.length);
+    if (scripted) handover.echo = handover.bytes;
+    handover.choice = answer.choice;
+    if (!handover.bytes.empty()) prompt_ = Prompt::kNone;
+    if (answer.choice == kChoiceRun) {
+      // The list first, off the screen, so that the run's roster is known exactly.
+      heldRun_ = std::move(handover.bytes);
+      handover.bytes = std::to_string(kChoiceShow) + "\n";
+      handover.listFirst = true;
+    }
+  }
+  if (allHandedOver()) handover.closeInput = closed_ = true;
+  return handover;
+}
+
+Handover Dialogue::releaseRun() {
+  Handover handover;
+  handover.bytes = std::move(heldRun_);
+  heldRun_.clear();
+  handover.choice = kChoiceRun;
+  if (!closed_ && allHandedOver()) handover.closeInput = closed_ = true;
+  return handover;
 }
 
 std::optional<Roster> parseCustomerList(std::string_view text) {

@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <utility>
 
 #include "console/texts.h"
 #include "core/narration.h"
@@ -19,12 +21,14 @@
 #include "trace/reading/events.h"
 #include "trace/relay/child.h"
 #include "trace/relay/dialogue.h"
+#include "trace/relay/output.h"
+#include "trace/relay/watch.h"
 
 namespace {
 
 std::int64_t monotonicUs() {
   timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
+  (void)clock_gettime(CLOCK_MONOTONIC, &now);  // cannot fail for this clock
   return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
@@ -33,27 +37,37 @@ std::int64_t unixMs() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// Set once standard output has no reader left (`| head`): the session then ends as a program
-// killed by SIGPIPE would, instead of running on unseen.
-bool gReaderGone = false;
-
-// Writes all of `bytes` to `fd`.
-void emit(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (fd == STDOUT_FILENO && errno == EPIPE) gReaderGone = true;
-      return;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
+// A message on standard error; if that fails there is nowhere left to say so.
+void tell(const std::string& text) {
+  const std::string line = "barbershop-trace: " + text + "\n";
+  (void)write(STDERR_FILENO, line.data(), line.size());
 }
 
-// A run not over this long after its exact schedule has ended is stuck.
-std::int64_t stuckAfterUs(const Schedule& schedule) {
-  const std::int64_t margin = std::max<std::int64_t>(2000, schedule.closingMs / 2);
-  return (schedule.closingMs + margin) * 1000;
+// The one call into judging when a run has ended.
+
+// How much of the program's time a run may take before it can be called stuck: its exact
+// schedule's closing time, and half of that again, at least 2 seconds.
+std::int64_t stuckMarginUs(const Roster& roster) {
+  const std::int64_t closingMs = exactSchedule(roster).closingMs;
+  return (closingMs + std::max<std::int64_t>(2000, closingMs / 2)) * 1000;
+}
+
+// An answer as a message quotes it: without its newline, other control bytes escaped.
+std::string quoted(std::string_view answer) {
+  if (!answer.empty() && answer.back() == '\n') answer.remove_suffix(1);
+  std::string text = "\"";
+  for (unsigned char c : answer) {
+    if (c == '\n') {
+      text += "\\n";
+    } else if (c < 0x20 || c == '"' || c == '\\') {
+      char escaped[8];
+      snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      text += escaped;
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text + "\"";
 }
 
 // How long to wait, before starting a run, for the barber's bed line of the run before.
@@ -61,296 +75,362 @@ constexpr std::int64_t kBedWaitUs = 2000000;
 
 enum class Phase { kConsole, kShowing, kWaitingForBed, kRunning };
 
+// What the program owes outside a run: since when (program time), after what, and what.
+struct Await {
+  std::int64_t sinceUs = 0;
+  std::string after;  // "its start", "the answer \"5\"", "the end of run 2"
+  std::string what;   // "the menu", "the customer list", "the next prompt", "its end"
+};
+
 class Loop {
  public:
-  Loop(const SessionOptions& options, std::vector<FinishedRun>* runs,
-       const std::function<void(const FinishedRun&)>& on_run)
-      : options_(options), runs_(runs), on_run_(on_run) {
-    if (options.typeRoster) {
-      const int times = options.runs > 0 ? options.runs : 1;
-      for (int i = 0; i < times; ++i) {
-        for (const std::string& answer : rosterAnswers(options.roster)) script_ += answer;
-        if (options.runs > 0) script_ += std::to_string(kChoiceRun) + "\n";
-      }
-      if (options.runs > 0) script_ += std::to_string(kChoiceExit) + "\n";
-    }
+  Loop(const SessionOptions& options, const std::function<void(const FinishedRun&)>& on_run)
+      : options_(options), on_run_(on_run) {}
+  Loop(const Loop&) = delete;
+  Loop& operator=(const Loop&) = delete;
+  ~Loop() {
+    if (signals_ >= 0) (void)close(signals_);
   }
 
   int run() {
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stops, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    const int signals = signalfd(-1, &stops, SFD_CLOEXEC);
-
-    std::string error;
-    if (!child_.start(options_.program, &error)) {
-      emit(STDERR_FILENO, "barbershop-trace: " + error + "\n");
-      return kExitProgramFailed;
-    }
-    int stopped_by = 0;
-    while (child_.output() >= 0 || child_.errors() >= 0) {
-      pollfd fds[4] = {{child_.output(), POLLIN, 0},
-                       {child_.errors(), POLLIN, 0},
-                       {wantInput() ? STDIN_FILENO : -1, POLLIN, 0},
-                       {signals, POLLIN, 0}};
-      int rc = poll(fds, 4, timeoutMs());
-      if (rc < 0 && errno != EINTR) break;
-      const std::int64_t now = monotonicUs();
+    if (!watchSignals() || !startProgram(options_.runs)) return kExitProgramFailed;
+    for (;;) {
+      if (child_->output() < 0 && child_->errors() < 0) return ended();
+      pollfd fds[5] = {{child_->output(), POLLIN, 0},
+                       {child_->errors(), POLLIN, 0},
+                       {dialogue_.wantsUser() ? STDIN_FILENO : -1, POLLIN, 0},
+                       {signals_, POLLIN, 0},
+                       {child_->sending() ? child_->input() : -1, POLLOUT, 0}};
+      if (poll(fds, 5, timeoutMs()) < 0 && errno != EINTR) {
+        tell(std::string("cannot wait for the program: ") + strerror(errno));
+        return endNow(kExitProgramFailed);
+      }
+      tick(monotonicUs());
       if (fds[3].revents & POLLIN) {
         signalfd_siginfo info{};
-        if (read(signals, &info, sizeof info) == sizeof info) {
-          stopped_by = static_cast<int>(info.ssi_signo);
-          break;
+        if (read(signals_, &info, sizeof info) == sizeof info) {
+          return interrupted(static_cast<int>(info.ssi_signo));
         }
       }
-      std::string chunk;
-      if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-        if (child_.read(child_.output(), &chunk)) {
-          output(chunk, now);
-        } else {
-          child_.closeOutput(child_.output());
-          if (phase_ == Phase::kRunning) finishRun(RunEnd::kDied, now);
-          // It ended while listing its customers: what it printed is still its own.
-          if (phase_ == Phase::kShowing) show(hidden_);
-        }
-      }
-      if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-        if (child_.read(child_.errors(), &chunk)) {
-          // The program writes here only when a threading call fails and it ends.
-          wrote_errors_ = true;
-          emit(STDERR_FILENO, chunk);
-        } else {
-          child_.closeOutput(child_.errors());
-        }
-      }
-      if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) userInput();
-      deadlines(monotonicUs());
-      answer(monotonicUs());
-      if (gReaderGone) {
-        stopped_by = SIGPIPE;
-        break;
-      }
+      const short ready = POLLIN | POLLHUP | POLLERR;
+      if (fds[0].revents & ready) relayOutput();
+      if (fds[1].revents & ready) relayErrors();
+      if (fds[2].revents & ready) readUser();
+      if (fds[4].revents & (POLLOUT | POLLERR | POLLHUP)) child_->flush();
+      handOver();
+      if (std::optional<int> status = checkTimes()) return *status;
+      if (outputState() != OutputState::kOk) return endNow(statusAfterOutput(kExitOk));
     }
-    if (stopped_by != 0) {
-      if (phase_ == Phase::kRunning) finishRun(RunEnd::kInterrupted, monotonicUs());
-      child_.kill();
-      (void)child_.wait();
-      return 128 + stopped_by;
-    }
-    const int status = child_.wait();
-    if (phase_ == Phase::kRunning) finishRun(RunEnd::kDied, monotonicUs());
-    return exitStatus(status);
   }
 
  private:
-  int exitStatus(int status) const {
-    if (killed_stuck_) return kExitBroken;
-    if (options_.runs > 0) {
-      // Without a person: the program must end through the Exit the script typed.
-      std::string why;
-      if (wrote_errors_) why = "wrote to standard error";
-      if (died_) why = "ended during a run";
-      if (why.empty() && (status != 0 || !script_.empty())) {
-        why = "ended before the roster was run (status " + std::to_string(status) + ")";
-      }
-      if (!why.empty()) {
-        emit(STDERR_FILENO, "barbershop-trace: " + options_.program + " failed: it " + why + "\n");
-        return kExitProgramFailed;
-      }
-      return broken_ ? kExitBroken : kExitOk;
+  // The signals that end a session arrive on a descriptor, so the loop sees them between
+  // reads, never in the middle of one.
+  bool watchSignals() {
+    sigset_t stops;
+    (void)sigemptyset(&stops);  // cannot fail for these valid signals
+    for (int signo : {SIGINT, SIGTERM, SIGHUP}) (void)sigaddset(&stops, signo);
+    // A reader that goes away shows as EPIPE from write(), which ends the session in order.
+    if (sigprocmask(SIG_BLOCK, &stops, nullptr) != 0 || signal(SIGPIPE, SIG_IGN) == SIG_ERR ||
+        (signals_ = signalfd(-1, &stops, SFD_CLOEXEC)) < 0) {
+      tell(std::string("cannot watch for signals: ") + strerror(errno));
+      return false;
     }
-    if (status != 0) return status;
-    return broken_ || died_ ? kExitBroken : kExitOk;
+    return true;
   }
 
-  bool scripted() const { return !script_.empty(); }
-
-  // The user's input is read only when the program asks and the script has nothing left, so
-  // keys typed during a run wait in the terminal, as they do without the companion.
-  bool wantInput() const {
-    return options_.runs == 0 && !input_ended_ && phase_ == Phase::kConsole &&
-           prompt_ != Prompt::kNone && !scripted() && !answerFor(prompt_, input_, false).complete;
+  // Starts a fresh program and the answers it is to be given: the roster `runs` times with a
+  // Run after each, then Exit (or the roster once, then the user's input, without --runs).
+  bool startProgram(int runs) {
+    child_.reset();  // a program before this one was ended; its pipes close here
+    child_ = std::make_unique<Child>();
+    std::string error;
+    if (!child_->start(options_.program, &error)) {
+      tell(error);
+      return false;
+    }
+    roundsLeft_ = options_.typeRoster ? std::max(runs, 1) : 0;
+    dialogue_ = Dialogue("", options_.runs == 0);
+    refillScript();
+    phase_ = Phase::kConsole;
+    console_.clear();
+    hidden_.clear();
+    bedPending_ = true;
+    clock_ = ProgramClock(monotonicUs());
+    lastLookUs_ = 0;
+    sample_ = ThreadSample{};
+    await_ = Await{0, "its start", "the menu"};
+    return true;
   }
 
+  // The answers of one more round of the roster, added as the script runs out, so that a
+  // session of many runs holds no more of them than one run needs.
+  void refillScript() {
+    if (!dialogue_.scriptDone() || roundsLeft_ == 0) return;
+    --roundsLeft_;
+    std::string round;
+    for (const std::string& answer : rosterAnswers(options_.roster)) round += answer;
+    if (options_.runs > 0) round += std::to_string(kChoiceRun) + "\n";
+    if (options_.runs > 0 && roundsLeft_ == 0) round += std::to_string(kChoiceExit) + "\n";
+    dialogue_.addScript(round);
+  }
+
+  // While the program owes something, the loop wakes once a tick to count its time.
   int timeoutMs() const {
-    std::int64_t deadline = 0;
-    if (phase_ == Phase::kRunning) deadline = run_started_ + stuck_after_;
-    if (phase_ == Phase::kWaitingForBed) deadline = bed_wait_until_;
-    if (deadline == 0) return -1;  // at the menu: block until something happens
-    const std::int64_t left = deadline - monotonicUs();
-    return left <= 0 ? 0 : static_cast<int>(left / 1000 + 1);
+    const bool watching = phase_ != Phase::kConsole || await_.has_value();
+    return watching ? static_cast<int>(ProgramClock::kTickUs / 1000) : -1;
   }
 
-  void deadlines(std::int64_t now) {
-    if (phase_ == Phase::kRunning && now - run_started_ >= stuck_after_) {
-      finishRun(RunEnd::kStuck, now);
-      killed_stuck_ = true;
-      child_.kill();
-    } else if (phase_ == Phase::kWaitingForBed && now >= bed_wait_until_) {
-      startRun();
+  // Counts the program's time since the last wake-up, looking at its threads once a tick.
+  void tick(std::int64_t now) {
+    looked_ = now - lastLookUs_ >= ProgramClock::kTickUs;
+    if (looked_) {
+      sample_ = child_->look();
+      lastLookUs_ = now;
     }
-  }
-
-  void userInput() {
-    std::string chunk;
-    if (child_.read(STDIN_FILENO, &chunk)) {
-      input_ += chunk;
-    } else {
-      input_ended_ = true;
-    }
+    clock_.advance(now, sample_.stopped);
   }
 
   void show(std::string_view bytes) {
-    if (!options_.quiet) emit(STDOUT_FILENO, bytes);
+    if (!options_.quiet) (void)writeOutput(bytes);
+  }
+
+  void relayOutput() {
+    std::string chunk;
+    if (Child::read(child_->output(), &chunk)) return output(chunk, monotonicUs());
+    child_->closeOutput(child_->output());
+    if (phase_ == Phase::kRunning) finishRun(RunEnd::kDied);
+    // It ended while listing its customers: what it printed is still its own.
+    if (phase_ == Phase::kShowing) show(hidden_);
+    hidden_.clear();
+  }
+
+  void relayErrors() {
+    std::string chunk;
+    if (!Child::read(child_->errors(), &chunk)) return child_->closeOutput(child_->errors());
+    // The program writes here only when a threading call fails and it ends.
+    wroteErrors_ = true;
+    // Passed on as it came; a failed write to standard error has nowhere to be told.
+    (void)write(STDERR_FILENO, chunk.data(), chunk.size());
+  }
+
+  void readUser() {
+    std::string chunk;
+    if (Child::read(STDIN_FILENO, &chunk)) {
+      dialogue_.typed(chunk);
+    } else {
+      dialogue_.inputEnded();
+    }
   }
 
   void output(std::string_view chunk, std::int64_t now) {
     switch (phase_) {
-      case Phase::kRunning: {
-        std::vector<Event> events = parser_->feed(chunk, now - run_started_);
-        for (Event& event : events) record_.events.push_back(std::move(event));
-        if (!parser_->closed()) {
-          show(chunk);
-          return;
-        }
-        const std::string rest = parser_->takeRest();
-        show(chunk.substr(0, chunk.size() - rest.size()));
-        finishRun(RunEnd::kClosed, now);
-        if (!rest.empty()) output(rest, now);
-        return;
-      }
-      case Phase::kShowing: {
-        hidden_ += chunk;
-        int beds = 0;
-        std::string list = withoutBedLines(hidden_, &beds);
-        if (promptAtEnd(list) != Prompt::kChoice) return;
-        // The exchange stays off the screen, but the barber's lines in it are his own.
-        for (int i = 0; i < beds; ++i) show(kBarberToBed);
-        if (beds > 0) bed_pending_ = false;
-        std::optional<Roster> roster = parseCustomerList(list);
-        if (!roster) {
-          emit(STDERR_FILENO,
-               "barbershop-trace: could not read the customer list; this run is not checked "
-               "against its roster\n");
-        }
-        record_ = RunRecord{};
-        record_.roster = roster.value_or(Roster{});
-        hidden_.clear();
-        if (bed_pending_) {
-          phase_ = Phase::kWaitingForBed;
-          bed_wait_until_ = now + kBedWaitUs;
-        } else {
-          startRun();
-        }
-        return;
-      }
+      case Phase::kRunning:
+        return runOutput(chunk, now);
+      case Phase::kShowing:
+        return listOutput(chunk);
       case Phase::kWaitingForBed:
       case Phase::kConsole: {
         show(chunk);
         console_ += chunk;
         int beds = 0;
-        std::string text = withoutBedLines(console_, &beds);
-        if (beds > 0) bed_pending_ = false;
+        const std::string text = withoutBedLines(console_, &beds);
+        if (beds > 0) bedPending_ = false;
         if (phase_ == Phase::kWaitingForBed) {
-          if (!bed_pending_) startRun();
+          if (!bedPending_) startRun();
           return;
         }
-        prompt_ = promptAtEnd(text);
+        const Prompt prompt = promptAtEnd(text);
+        dialogue_.prompted(prompt);
+        if (prompt != Prompt::kNone) await_.reset();  // it asks: now it waits for an answer
         return;
       }
     }
   }
 
-  // Hands the next answer over when the program has asked for one and all of it is there.
-  void answer(std::int64_t now) {
-    if (phase_ != Phase::kConsole || prompt_ == Prompt::kNone || child_.input() < 0) return;
-    const bool from_script = scripted();
-    if (!from_script && options_.runs > 0) return;
-    std::string& source = from_script ? script_ : input_;
-    const bool ended = from_script ? false : input_ended_;
-    Answer next = answerFor(prompt_, source, ended);
-    if (!next.complete) return;
-    if (next.length == 0) {  // the user's input has ended: so does the program's
-      child_.closeInput();
-      return;
+  void runOutput(std::string_view chunk, std::int64_t now) {
+    watch_->output();
+    for (Event& event : parser_->feed(chunk, now - runStartedUs_)) {
+      record_.events.push_back(std::move(event));
     }
-    std::string bytes = source.substr(0, next.length);
-    source.erase(0, next.length);
-    prompt_ = Prompt::kNone;
-    console_.clear();
-    if (from_script && !options_.quiet) emit(STDOUT_FILENO, bytes);  // as a terminal echoes
-    if (next.choice == kChoiceRun) {
-      // Ask for the list first, off the screen, so the run's roster is known exactly.
-      run_answer_ = bytes;
-      phase_ = Phase::kShowing;
-      (void)child_.write(std::to_string(kChoiceShow) + "\n");
-      (void)now;
-      return;
+    if (!parser_->closed()) return show(chunk);
+    const std::string rest = parser_->takeRest();
+    show(chunk.substr(0, chunk.size() - rest.size()));
+    finishRun(RunEnd::kClosed);
+    if (!rest.empty()) output(rest, now);
+  }
+
+  // The customer list asked for before a run, read off the screen.
+  void listOutput(std::string_view chunk) {
+    hidden_ += chunk;
+    int beds = 0;
+    const std::string list = withoutBedLines(hidden_, &beds);
+    if (promptAtEnd(list) != Prompt::kChoice) return;
+    await_.reset();
+    // The exchange stays off the screen, but the barber's lines in it are his own.
+    for (int i = 0; i < beds; ++i) show(kBarberToBed);
+    if (beds > 0) bedPending_ = false;
+    std::optional<Roster> roster = parseCustomerList(list);
+    if (!roster)
+      tell("could not read the customer list; this run is not checked against its roster");
+    record_ = RunRecord{};
+    record_.roster = roster.value_or(Roster{});
+    hidden_.clear();
+    if (!bedPending_) return startRun();
+    phase_ = Phase::kWaitingForBed;
+    bedWaitUntilUs_ = clock_.nowUs() + kBedWaitUs;
+  }
+
+  // Carries out the dialogue's next handover, when the program is at its console.
+  void handOver() {
+    if (phase_ != Phase::kConsole) return;
+    refillScript();
+    apply(dialogue_.next());
+  }
+
+  void apply(const Handover& handover) {
+    if (!handover.echo.empty()) show(handover.echo);  // as a terminal echoes what is typed
+    if (!handover.bytes.empty()) {
+      console_.clear();
+      child_->send(handover.bytes);
+      const bool ends = handover.closeInput || handover.choice == kChoiceExit;
+      await_ = Await{clock_.nowUs(), "the answer " + quoted(handover.bytes),
+                     handover.listFirst ? "the customer list"
+                     : ends             ? "its end"
+                                        : "the next prompt"};
+    } else if (handover.closeInput) {
+      await_ = Await{clock_.nowUs(), "the end of its input", "its end"};
     }
-    (void)child_.write(bytes);
+    if (handover.listFirst) phase_ = Phase::kShowing;
+    if (handover.closeInput) child_->endInput();
   }
 
   void startRun() {
     phase_ = Phase::kRunning;
-    record_.number = static_cast<int>(runs_->size()) + 1;
+    record_.number = ++runsStarted_;
     record_.slow = options_.slow;
     record_.program = options_.program;
     record_.writtenBy = options_.writtenBy;
     parser_.emplace(record_.roster);
-    schedule_ = exactSchedule(record_.roster);
-    stuck_after_ = stuckAfterUs(schedule_);
+    watch_.emplace(clock_.nowUs(), stuckMarginUs(record_.roster));
     record_.startedUnixMs = unixMs();
-    run_started_ = monotonicUs();
-    (void)child_.write(run_answer_);
+    runStartedUs_ = monotonicUs();
+    refillScript();  // before the Run answer goes, lest the input seem all handed over
+    apply(dialogue_.releaseRun());
+    await_.reset();  // during a run the watch decides
   }
 
-  void finishRun(RunEnd end, std::int64_t now) {
+  void finishRun(RunEnd end) {
     record_.end = end;
-    record_.endUs = now - run_started_;
+    record_.endUs = monotonicUs() - runStartedUs_;
     if (end != RunEnd::kClosed) {
       for (Event& event : parser_->finish(record_.endUs)) record_.events.push_back(event);
-      if (end == RunEnd::kDied) died_ = true;
     }
+    if (end == RunEnd::kDied) died_ = true;
+    if (end == RunEnd::kStuck) stuck_ = true;
     phase_ = Phase::kConsole;
     console_.clear();
     // The barber says he goes to bed after his last cut, which may come after the closing line.
-    bed_pending_ = true;
+    bedPending_ = true;
     for (const Event& event : record_.events) {
-      if (event.actor() == Actor::kBarber) bed_pending_ = event.kind != Kind::kBarberToBed;
+      if (event.actor() == Actor::kBarber) bedPending_ = event.kind != Kind::kBarberToBed;
     }
-    FinishedRun finished = finish(std::move(record_));
+    parser_.reset();
+    watch_.reset();
+    const int number = record_.number;
+    const FinishedRun finished = finish(std::exchange(record_, RunRecord{}));
     if (!finished.verdict.holds()) broken_ = true;
-    runs_->push_back(std::move(finished));
-    if (on_run_) on_run_(runs_->back());
+    if (on_run_) on_run_(finished);
+    if (end == RunEnd::kClosed) {
+      await_ = Await{clock_.nowUs(), "the end of run " + std::to_string(number), "the menu"};
+    }
+  }
+
+  // The deadlines: a stuck run, a program that asks for nothing, the barber's bed line.
+  std::optional<int> checkTimes() {
+    const std::int64_t now = clock_.nowUs();
+    if (phase_ == Phase::kRunning && looked_ && watch_->look(now, sample_)) return stuckRun();
+    if (phase_ == Phase::kWaitingForBed && now >= bedWaitUntilUs_) startRun();
+    if (await_ && now - await_->sinceUs >= kAskDeadlineUs) {
+      tell(options_.program + " asked for nothing within " +
+           std::to_string(kAskDeadlineUs / 1000000) + " s of " + await_->after + " (" +
+           await_->what + " was awaited)");
+      return endNow(kExitProgramFailed);
+    }
+    return std::nullopt;
+  }
+
+  // A stuck run is summed up and its program ended; with --runs a fresh program runs the rest.
+  std::optional<int> stuckRun() {
+    child_->kill();
+    (void)child_->wait();
+    finishRun(RunEnd::kStuck);
+    const int left = options_.runs - runsStarted_;
+    if (left <= 0 || outputState() != OutputState::kOk) return kExitBroken;
+    if (!startProgram(left)) return kExitProgramFailed;
+    return std::nullopt;
+  }
+
+  int interrupted(int signo) {
+    if (phase_ == Phase::kRunning) finishRun(RunEnd::kInterrupted);
+    return endNow(128 + signo);
+  }
+
+  int endNow(int status) {
+    child_->kill();
+    (void)child_->wait();
+    return status;
+  }
+
+  // The program has closed its output: it ended.
+  int ended() {
+    const int status = child_->wait();
+    if (phase_ == Phase::kRunning) finishRun(RunEnd::kDied);
+    if (outputState() != OutputState::kOk) return statusAfterOutput(kExitOk);
+    if (options_.runs == 0) {
+      if (status != 0) return status;
+      return broken_ || died_ ? kExitBroken : kExitOk;
+    }
+    // Without a person: the program must end through the Exit the script typed.
+    std::string why;
+    if (wroteErrors_) why = "wrote to standard error";
+    if (died_) why = "ended during a run";
+    if (why.empty() && (status != 0 || !dialogue_.scriptDone() || roundsLeft_ > 0)) {
+      why = "ended before the roster was run (status " + std::to_string(status) + ")";
+    }
+    if (!why.empty()) {
+      tell(options_.program + " failed: it " + why);
+      return kExitProgramFailed;
+    }
+    return broken_ || stuck_ ? kExitBroken : kExitOk;
   }
 
   const SessionOptions& options_;
-  std::vector<FinishedRun>* runs_;
   const std::function<void(const FinishedRun&)>& on_run_;
-  Child child_;
+  int signals_ = -1;              // the signalfd of SIGINT, SIGTERM and SIGHUP
+  std::unique_ptr<Child> child_;  // the program now; a fresh one after a stuck run
+  Dialogue dialogue_{"", false};
+  int roundsLeft_ = 0;  // rounds of the roster not yet added to the dialogue's script
   Phase phase_ = Phase::kConsole;
-  Prompt prompt_ = Prompt::kNone;
-  std::string console_;  // the console's text since the last answer
-  std::string hidden_;   // the customer list being read off the screen
-  std::string script_;   // answers still to type
-  std::string input_;    // the user's input not yet handed over
-  bool input_ended_ = false;
-  std::string run_answer_;
-  bool bed_pending_ = true;  // the barber has not yet said he is in bed
-  std::int64_t bed_wait_until_ = 0;
+  std::string console_;     // the console's text since the last answer
+  std::string hidden_;      // the customer list being read off the screen
+  bool bedPending_ = true;  // the barber has not yet said he is in bed
+  std::int64_t bedWaitUntilUs_ = 0;
+  ProgramClock clock_;
+  ThreadSample sample_;  // the last look at the program's threads
+  std::int64_t lastLookUs_ = 0;
+  bool looked_ = false;         // this wake-up looked again
+  std::optional<Await> await_;  // what the program owes outside a run
   std::optional<RunParser> parser_;
+  std::optional<StuckWatch> watch_;
   RunRecord record_;
-  Schedule schedule_;
-  std::int64_t run_started_ = 0, stuck_after_ = 0;
-  bool wrote_errors_ = false, died_ = false, broken_ = false, killed_stuck_ = false;
+  std::int64_t runStartedUs_ = 0;
+  int runsStarted_ = 0;
+  bool wroteErrors_ = false, died_ = false, broken_ = false, stuck_ = false;
 };
 
 }  // namespace
 
 Session::Session(SessionOptions options) : options_(std::move(options)) {}
 
-int Session::run() { return Loop(options_, &runs_, on_run_).run(); }
+int Session::run() { return Loop(options_, on_run_).run(); }

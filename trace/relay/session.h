@@ -2,12 +2,12 @@
 #define BARBERSHOP_TRACE_RELAY_SESSION_H_
 // One barbershop-trace session: the program started as a child, its output relayed byte for byte,
 // answers handed over one prompt at a time (typed from a roster, then the user's), each run read
-// into events, checked and summed up, and the program's end passed on. Single-threaded: one poll
-// loop over the program's output, its errors, the user's input and the signals that end a session.
+// into events, judged and handed on, and the program's end passed on. Single-threaded: one poll
+// loop over the program's streams, the user's input and the signals that end a session.
 
+#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "trace/judging/finish.h"
 #include "trace/reading/roster.h"
@@ -28,19 +28,22 @@ constexpr int kExitBroken = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitProgramFailed = 3;
 
+// Outside a run the program must ask for something (print a prompt, or end) within this much of
+// its own time after it starts and after each answer; else it is ended as failed.
+constexpr std::int64_t kAskDeadlineUs = 10000000;
+
 class Session {
  public:
   explicit Session(SessionOptions options);
-  // Called after every run, once its summary is out.
+  // Called after every run; the run is dropped when it returns, so a session of many runs keeps
+  // none of them.
   void onRun(std::function<void(const FinishedRun&)> callback) { on_run_ = std::move(callback); }
   // Runs the session to its end; returns the exit status.
   int run();
-  const std::vector<FinishedRun>& runs() const { return runs_; }
 
  private:
   SessionOptions options_;
   std::function<void(const FinishedRun&)> on_run_;
-  std::vector<FinishedRun> runs_;
 };
 
 #endif  // BARBERSHOP_TRACE_RELAY_SESSION_H_

@@ -1,0 +1,85 @@
+// Watching the program: what its threads tell, its own time, and when a run is stuck.
+
+#include "trace/relay/watch.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SampleCase {
+  const char* name;
+  std::vector<ThreadState> threads;
+  bool stopped, waitNamed, allBlocked;
+};
+
+class Samples : public testing::TestWithParam<SampleCase> {};
+
+TEST_P(Samples, TellWhetherAnyoneCanMove) {
+  const SampleCase& c = GetParam();
+  const ThreadSample sample = classify(c.threads);
+  EXPECT_EQ(sample.read, !c.threads.empty());
+  EXPECT_EQ(sample.stopped, c.stopped);
+  EXPECT_EQ(sample.waitNamed, c.waitNamed);
+  EXPECT_EQ(sample.allBlocked, c.allBlocked);
+}
+
+const ThreadState kLock{'S', "futex_do_wait"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Threads, Samples,
+    testing::Values(
+        SampleCase{"AllInFutexWaits", {kLock, kLock, {'Z', "0"}}, false, true, true},
+        SampleCase{"OneAsleepInATimer", {kLock, {'S', "hrtimer_nanosleep"}}, false, true, false},
+        SampleCase{"OneRunning", {kLock, {'R', "0"}}, false, true, false},
+        // Ctrl-Z or SIGSTOP: stopped threads are no evidence, and their time does not run.
+        SampleCase{
+            "Stopped", {{'T', "do_signal_stop"}, {'T', "do_signal_stop"}}, true, false, false},
+        // A kernel that names no wait: nothing can be told from it.
+        SampleCase{"WaitsUnnamed", {{'S', "0"}, {'S', ""}}, false, false, false},
+        SampleCase{"Gone", {}, false, false, false}),
+    [](const testing::TestParamInfo<SampleCase>& each) { return std::string(each.param.name); });
+
+TEST(ProgramClock, CountsCappedStepsAndNothingWhileStopped) {
+  ProgramClock clock(1000000);
+  clock.advance(1200000, false);  // a tick
+  EXPECT_EQ(clock.nowUs(), 200000);
+  clock.advance(11200000, false);  // the companion was away ten seconds: one capped step
+  EXPECT_EQ(clock.nowUs(), 200000 + ProgramClock::kCapUs);
+  clock.advance(11400000, true);  // the program is stopped
+  EXPECT_EQ(clock.nowUs(), 200000 + ProgramClock::kCapUs);
+  clock.advance(11300000, false);  // a clock that went back counts nothing
+  EXPECT_EQ(clock.nowUs(), 200000 + ProgramClock::kCapUs);
+}
+
+const ThreadSample kBlocked{true, false, true, true};
+const ThreadSample kSleeping{true, false, true, false};
+const ThreadSample kUnnamed{true, false, false, false};
+
+TEST(StuckWatch, NeedsTheMarginAndTwoBlockedLooksWithNothingPrinted) {
+  StuckWatch watch(1000, 2000);
+  EXPECT_FALSE(watch.look(1500, kBlocked));
+  EXPECT_FALSE(watch.look(2900, kBlocked));  // blocked, but within the margin
+  EXPECT_TRUE(watch.look(3000, kBlocked));
+
+  StuckWatch printing(0, 100);
+  EXPECT_FALSE(printing.look(200, kBlocked));
+  printing.output();
+  EXPECT_FALSE(printing.look(400, kBlocked));  // it printed since: the evidence starts again
+  EXPECT_TRUE(printing.look(600, kBlocked));
+
+  StuckWatch sleeping(0, 100);
+  for (int us = 200; us < 2000; us += 200) EXPECT_FALSE(sleeping.look(us, kSleeping));
+  EXPECT_FALSE(sleeping.look(2000, kBlocked));
+}
+
+TEST(StuckWatch, FallsBackToTheMarginWhenNoWaitIsEverNamed) {
+  StuckWatch watch(0, 1000);
+  EXPECT_FALSE(watch.look(999, kUnnamed));
+  EXPECT_TRUE(watch.look(1000, kUnnamed));
+
+  StuckWatch named(0, 1000);
+  EXPECT_FALSE(named.look(500, kSleeping));  // this machine names waits: evidence is needed
+  EXPECT_FALSE(named.look(1000, kUnnamed));
+}
+
+}  // namespace
