@@ -203,7 +203,7 @@ TEST(View, ACompactSummaryAndTheMenuFitAClassTerminal) {
 
 TEST(View, TimelineLanesTellApartWhatTheLegendDoes) {
   const std::vector<std::string> timeline =
-      renderTimeline(shop(), ViewStyle{80, 0, false, false, SummaryForm::kFull});
+      lines(renderSummary(shop(), ViewStyle{80, 0, false, false, SummaryForm::kFull}));
   struct Lane {
     const char* label;
     const char* has;
@@ -217,7 +217,8 @@ TEST(View, TimelineLanesTellApartWhatTheLegendDoes) {
   };
   for (const Lane& lane : kLanes) {
     auto found = std::find_if(timeline.begin(), timeline.end(), [&](const std::string& text) {
-      return text.rfind(lane.label, 0) == 0 && text.find(lane.has) != std::string::npos;
+      return text.rfind(std::string("| ") + lane.label, 0) == 0 &&
+             text.find(lane.has) != std::string::npos;
     });
     EXPECT_NE(found, timeline.end()) << lane.label << lane.has;
   }

@@ -84,8 +84,8 @@ std::string firstLine(const std::string& path) {
 
 }  // namespace
 
-std::string findProgram(const std::string& explicit_path) {
-  if (!explicit_path.empty()) return explicit_path;
+std::string findProgram(const std::string& explicitPath) {
+  if (!explicitPath.empty()) return explicitPath;
   // Beside this executable: build/ in a checkout, /usr/bin once installed.
   char self[4096];
   ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);

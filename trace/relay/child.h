@@ -13,9 +13,9 @@
 
 #include "trace/relay/watch.h"
 
-// Where the program is: `explicit_path` when given, else the `barbershop` beside this
+// Where the program is: `explicitPath` when given, else the `barbershop` beside this
 // executable, else the first one on PATH. Empty when none is found.
-std::string findProgram(const std::string& explicit_path);
+std::string findProgram(const std::string& explicitPath);
 
 class Child {
  public:

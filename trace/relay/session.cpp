@@ -84,8 +84,8 @@ struct Await {
 
 class Loop {
  public:
-  Loop(const SessionOptions& options, const std::function<void(const FinishedRun&)>& on_run)
-      : options_(options), on_run_(on_run) {}
+  Loop(const SessionOptions& options, const std::function<void(const FinishedRun&)>& onRun)
+      : options_(options), onRun_(onRun) {}
   Loop(const Loop&) = delete;
   Loop& operator=(const Loop&) = delete;
   ~Loop() {
@@ -340,7 +340,7 @@ class Loop {
     const int number = record_.number;
     const FinishedRun finished = finish(std::exchange(record_, RunRecord{}));
     if (!finished.verdict.holds()) broken_ = true;
-    if (on_run_) on_run_(finished);
+    if (onRun_) onRun_(finished);
     if (end == RunEnd::kClosed) {
       await_ = Await{clock_.nowUs(), "the end of run " + std::to_string(number), "the menu"};
     }
@@ -406,7 +406,7 @@ class Loop {
   }
 
   const SessionOptions& options_;
-  const std::function<void(const FinishedRun&)>& on_run_;
+  const std::function<void(const FinishedRun&)>& onRun_;
   int signals_ = -1;              // the signalfd of SIGINT, SIGTERM and SIGHUP
   std::unique_ptr<Child> child_;  // the program now; a fresh one after a stuck run
   Dialogue dialogue_{"", false};
@@ -433,4 +433,4 @@ class Loop {
 
 Session::Session(SessionOptions options) : options_(std::move(options)) {}
 
-int Session::run() { return Loop(options_, on_run_).run(); }
+int Session::run() { return Loop(options_, onRun_).run(); }

@@ -37,13 +37,13 @@ class Session {
   explicit Session(SessionOptions options);
   // Called after every run; the run is dropped when it returns, so a session of many runs keeps
   // none of them.
-  void onRun(std::function<void(const FinishedRun&)> callback) { on_run_ = std::move(callback); }
+  void onRun(std::function<void(const FinishedRun&)> callback) { onRun_ = std::move(callback); }
   // Runs the session to its end; returns the exit status.
   int run();
 
  private:
   SessionOptions options_;
-  std::function<void(const FinishedRun&)> on_run_;
+  std::function<void(const FinishedRun&)> onRun_;
 };
 
 #endif  // BARBERSHOP_TRACE_RELAY_SESSION_H_

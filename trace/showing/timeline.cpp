@@ -206,11 +206,3 @@ std::vector<Line> legendLines(std::size_t width, const ViewStyle& style) {
   }
   return lines;
 }
-
-std::vector<std::string> renderTimeline(const FinishedRun& run, const ViewStyle& style) {
-  std::vector<std::string> out;
-  std::vector<Line> lines = timelineLines(run, style.width, style, true);
-  for (Line& line : legendLines(style.width, style)) lines.push_back(std::move(line));
-  for (const Line& line : lines) out.push_back(emit(line, style.width, style));
-  return out;
-}

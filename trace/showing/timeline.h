@@ -1,6 +1,6 @@
 #ifndef BARBERSHOP_TRACE_SHOWING_TIMELINE_H_
 #define BARBERSHOP_TRACE_SHOWING_TIMELINE_H_
-// The terminal timeline's lines, drawn inside the summary's frame and alone by renderTimeline:
+// The terminal timeline's lines, drawn inside the summary's frame:
 // a lane for the barber, one per customer (when `customers`), the queue, the time axis. Pure.
 
 #include <cstddef>

@@ -3,7 +3,7 @@
 // What barbershop-trace prints of its own, set apart in a frame so it is never mistaken for the
 // program's output: the summary after every run (a row per customer, the totals, a timeline as
 // wide as the terminal and the verdict; compact when the terminal is too short for it), the
-// timeline alone, the line per run of --runs and the aggregate after them. Text only; pure.
+// line per run of --runs and the aggregate after them. Text only; pure.
 
 #include <array>
 #include <cstddef>
@@ -27,10 +27,6 @@ struct ViewStyle {
 
 // The framed summary of one run, ending with a newline.
 std::string renderSummary(const FinishedRun& run, const ViewStyle& style);
-
-// The timeline alone (lanes for the barber, each customer and the queue, a time axis and the
-// legend), `style.width` columns wide at most.
-std::vector<std::string> renderTimeline(const FinishedRun& run, const ViewStyle& style);
 
 // The line --runs prints for a run that kept every rule, wrapped to the width.
 std::string renderDigest(const FinishedRun& run, int runs, const ViewStyle& style);
