@@ -138,6 +138,35 @@ void addVerdict(std::vector<Line>* body, const FinishedRun& run, std::size_t inn
   }
 }
 
+// The lines a variant's patch changes, without the patch's own headers.
+std::vector<std::string> changedLines(const std::string& patch) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < patch.size();) {
+    const std::size_t end = std::min(patch.find('\n', at), patch.size());
+    const std::string line = patch.substr(at, end - at);
+    at = end + 1;
+    const bool header = line.rfind("+++", 0) == 0 || line.rfind("---", 0) == 0;
+    if (!header && !line.empty() && (line[0] == '+' || line[0] == '-')) out.push_back(line);
+  }
+  return out;
+}
+
+// A broken variant of the shop ran: which, and what its change is, beside the verdict.
+void addVariant(std::vector<Line>* body, const RunRecord& record, std::size_t inner,
+                const ViewStyle& style, std::size_t most) {
+  if (record.variant.empty()) return;
+  addWrapped(body, "variant " + record.variant + ": the shop with this change to its protocol",
+             kBold, inner);
+  const std::vector<std::string> lines = changedLines(record.variantChange);
+  for (std::size_t i = 0; i < lines.size() && i < most; ++i) {
+    body->push_back({Seg{"  " + shown(lines[i], style), lines[i][0] == '+' ? kGreen : kRed}});
+  }
+  if (lines.size() > most) {
+    body->push_back(
+        {Seg{"  (" + std::to_string(lines.size() - most) + " more changed lines)", kDim}});
+  }
+}
+
 // Races and notes: what happened that breaks no rule.
 void addNotes(std::vector<Line>* body, const FinishedRun& run, std::size_t inner,
               const ViewStyle& style) {
@@ -159,7 +188,8 @@ std::string title(const FinishedRun& run, const ViewStyle& style) {
   const Glyphs& g = glyphs(style);
   const std::size_t n = run.record.roster.size();
   return "barbershop-trace" + std::string(g.dot) + "run " + std::to_string(run.record.number) +
-         g.dot + std::to_string(n) + (n == 1 ? " customer" : " customers");
+         g.dot + std::to_string(n) + (n == 1 ? " customer" : " customers") +
+         (run.record.variant.empty() ? "" : g.dot + ("variant " + run.record.variant));
 }
 
 std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const ViewStyle& style) {
@@ -180,6 +210,7 @@ std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const View
   for (Line& line : legendLines(inner, style)) body.push_back(std::move(line));
   body.push_back({});
   addVerdict(&body, run, inner, style, true);
+  addVariant(&body, run.record, inner, style, 40);
   addNotes(&body, run, inner, style);
   return body;
 }
@@ -189,6 +220,7 @@ std::vector<Line> compactBody(const FinishedRun& run, std::size_t inner, const V
                               std::size_t rows) {
   std::vector<Line> body;
   addVerdict(&body, run, inner, style, false);
+  addVariant(&body, run.record, inner, style, 4);
   addPhrases(&body, totals(run.analysis), nullptr, inner, glyphs(style).dot);
   const Line hint = {Seg{"the whole summary: --summary full, or the page with --report DIR", kDim}};
   std::vector<Line> table;
