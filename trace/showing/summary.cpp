@@ -115,16 +115,23 @@ std::string quoted(const Event& event, const ViewStyle& style) {
   return shown(out, style);
 }
 
+// `compact`: no lines under a finding, and at most three findings.
 void addVerdict(std::vector<Line>* body, const FinishedRun& run, std::size_t inner,
-                const ViewStyle& style, bool withLines) {
+                const ViewStyle& style, bool compact) {
+  constexpr std::size_t kCompactFindings = 3;
   const Glyphs& g = glyphs(style);
   const Verdict& verdict = run.verdict;
   if (verdict.holds()) addWrapped(body, std::string(g.ok) + " every rule holds", kGreen, inner);
-  for (const Finding& finding : verdict.broken) {
+  for (std::size_t i = 0; i < verdict.broken.size(); ++i) {
+    const Finding& finding = verdict.broken[i];
+    if (compact && i == kCompactFindings) {
+      addWrapped(body, "and " + std::to_string(verdict.broken.size() - i) + " more", kRed, inner);
+      break;
+    }
     addWrapped(body, std::string(g.bad) + " " + finding.rule + ": " + shown(finding.what, style),
                kRed, inner);
     for (std::size_t index : finding.events) {
-      if (!withLines || index >= run.record.events.size()) continue;
+      if (compact || index >= run.record.events.size()) continue;
       const Event& event = run.record.events[index];
       addWrapped(body, "    at " + ms(event.us / 1000.0) + ": " + quoted(event, style), nullptr,
                  inner, 6);
@@ -209,7 +216,7 @@ std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const View
   for (Line& line : timelineLines(run, inner, style, true)) body.push_back(std::move(line));
   for (Line& line : legendLines(inner, style)) body.push_back(std::move(line));
   body.push_back({});
-  addVerdict(&body, run, inner, style, true);
+  addVerdict(&body, run, inner, style, false);
   addVariant(&body, run.record, inner, style, 40);
   addNotes(&body, run, inner, style);
   return body;
@@ -219,7 +226,7 @@ std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const View
 std::vector<Line> compactBody(const FinishedRun& run, std::size_t inner, const ViewStyle& style,
                               std::size_t rows) {
   std::vector<Line> body;
-  addVerdict(&body, run, inner, style, false);
+  addVerdict(&body, run, inner, style, true);
   addVariant(&body, run.record, inner, style, 4);
   addPhrases(&body, totals(run.analysis), nullptr, inner, glyphs(style).dot);
   const Line hint = {Seg{"the whole summary: --summary full, or the page with --report DIR", kDim}};
