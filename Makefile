@@ -1,10 +1,10 @@
 # Convenience front end over CMake. `make run` builds the program alone and starts it; `make
-# test` builds everything (the program, barbershop-trace and the tests) and runs every test.
-# Builds are quiet: the compiler's output is shown only when a build fails. WERROR=ON turns
-# compiler warnings into errors. `make package` builds the Debian package in PACKAGE_BUILD, with
-# Debian's hardening flags, and both programs. `make bench` builds both programs in BUILD and
-# measures the program's timing fidelity, overhead and footprint, alone and through
-# barbershop-trace (bench/).
+# test` builds everything (the program, barbershop-trace, the variants and the tests) and runs
+# every test. Builds are quiet: the compiler's output is shown only when a build fails. WERROR=ON
+# turns compiler warnings into errors. `make package` builds the Debian package in PACKAGE_BUILD,
+# with Debian's hardening flags, both programs and the variants. `make bench` builds both
+# programs in BUILD and measures the program's timing fidelity, overhead and footprint, alone and
+# through barbershop-trace (bench/).
 
 BUILD ?= build
 PACKAGE_BUILD ?= build-package

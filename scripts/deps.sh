@@ -3,7 +3,7 @@
 # packages when run as root, and otherwise says which ones to install.
 # Usage: scripts/deps.sh [--run] [PACKAGE...]
 #   --run      only what building and starting the program needs: g++, CMake and make;
-#              without it, also what the tests and barbershop-trace need
+#              without it, also what the tests, barbershop-trace and the variants need
 #   PACKAGE    further Debian packages a caller needs (a CI pass, the package build)
 set -euo pipefail
 
@@ -24,6 +24,8 @@ if ! $program_only; then
   [ -f /usr/share/cmake/CLI11/CLI11Config.cmake ] || missing+=(libcli11-dev)
   [ -d /usr/include/nlohmann ] || missing+=(nlohmann-json3-dev)
   [ -f /usr/include/csv.h ] || missing+=(libcsv-dev)
+  # The variants: each applies its change to a copy of the sources.
+  command -v patch >/dev/null 2>&1 || missing+=(patch)
 fi
 for extra in "$@"; do
   dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")

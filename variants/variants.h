@@ -1,0 +1,25 @@
+#ifndef BARBERSHOP_VARIANTS_VARIANTS_H_
+#define BARBERSHOP_VARIANTS_VARIANTS_H_
+// The shop's variants: each is the program with one change to its protocol that lets a classic
+// concurrency fault happen, built from variants/NAME.patch as its own executable. This table
+// holds what each patch's header says and the change itself, for tools that show them. It is
+// made at build time and never changes: readable from any thread.
+
+#include <string>
+
+struct VariantInfo {
+  const char* name;      // the executable's name, e.g. "lost-wakeup"
+  const char* fault;     // one sentence on what goes wrong
+  const char* lesson;    // why the correct shop has the step this variant changes
+  const char* scenario;  // the companion's scenario that shows the fault
+  const char* rule;      // the check's rule that catches it, or "stuck"
+  const char* change;    // the unified diff against the program's sources, as in the patch
+};
+
+// Every variant, in the order of their names; an empty range when none are built.
+const VariantInfo* variantsBegin();
+const VariantInfo* variantsEnd();
+// The variant called `name`, or null.
+const VariantInfo* findVariant(const std::string& name);
+
+#endif  // BARBERSHOP_VARIANTS_VARIANTS_H_
