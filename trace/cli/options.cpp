@@ -17,6 +17,7 @@
 #include "trace/cli/version.h"
 #include "trace/relay/child.h"
 #include "trace/showing/text.h"
+#include "variants/variants.h"
 
 namespace {
 
@@ -44,12 +45,16 @@ constexpr char kExamples[] = R"(Examples:
       also write out/run-1.html, .trace.json and .jsonl
   barbershop-trace render out/run-1.jsonl --report again/
       draw a saved event log's files again
+  barbershop-trace --variant list
+      the shop broken on purpose: each classic fault, its change and the scenario that shows it
+  barbershop-trace --variant lost-wakeup --runs 30 --quiet
+      watch the lost wake-up happen, and the verdict catch it
 
 A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 130 interrupted; 141 the output's reader went away. See barbershop-trace(1).)";
 
 // What the command line said, before it is made sense of.
 struct Given {
-  std::string program, rosterFile, scenario, colour = "auto", summary = "auto";
+  std::string program, variant, rosterFile, scenario, colour = "auto", summary = "auto";
   std::optional<int> random;
   std::optional<std::uint32_t> seed;
   int slow = 1, runs = 0, width = 0;
@@ -92,7 +97,11 @@ void rosterOptions(CLI::App* where, Given* given) {
 }
 
 void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
-  app->add_option("--program", given->program, "The barbershop to run")->type_name("PATH");
+  auto* program =
+      app->add_option("--program", given->program, "The barbershop to run")->type_name("PATH");
+  app->add_option("--variant", given->variant, "Run a broken variant of the shop; 'list'")
+      ->type_name("NAME")
+      ->excludes(program);
   app->add_flag("--run", given->once, "Run the roster once, summarise, end");
   app->add_option("--runs", given->runs, "Run the roster N times, then an aggregate")
       ->type_name("N")
@@ -158,6 +167,13 @@ std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
     roster = randomRoster(*given->random, *given->seed);
     options->rosterName =
         "random " + std::to_string(*given->random) + ", seed " + std::to_string(*given->seed);
+  } else if (!given->variant.empty()) {
+    // A variant without a roster runs the scenario that shows its fault.
+    const VariantInfo* variant = findVariant(given->variant);
+    const Scenario* found = findScenario(variant->scenario);
+    if (found == nullptr) return std::nullopt;
+    roster = found->roster;
+    options->rosterName = std::string("scenario ") + variant->scenario;
   } else {
     if (given->seed) *failed = usage("--seed goes with --random");
     return std::nullopt;
@@ -190,6 +206,19 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   if (given.once && given.runs > 0) return usage("--run and --runs go alone: --run is --runs 1");
   SessionOptions& session = options.session;
   session.program = findProgram(given.program);
+  if (!given.variant.empty()) {
+    const VariantInfo* variant = findVariant(given.variant);
+    session.variant = variant->name;
+    session.variantChange = variant->change;
+    session.program = findVariantProgram(variant->name);
+    if (session.program.empty()) {
+      fprintf(stderr,
+              "barbershop-trace: the variant %s is not built beside this program (variants/%s) "
+              "nor installed (../lib/barbershop/variants/%s)\n",
+              variant->name, variant->name, variant->name);
+      return exitWith(kExitProgramFailed);
+    }
+  }
   if (session.program.empty()) {
     fprintf(stderr,
             "barbershop-trace: cannot find barbershop beside this program or on PATH; "
@@ -236,9 +265,16 @@ TraceOptions parseOptions(int argc, char** argv) {
     options.command = Command::kRender;
     return options;
   }
-  if (given.scenario == "list") {
-    options.command = Command::kListScenarios;
+  if (given.scenario == "list" || given.variant == "list") {
+    options.command = given.scenario == "list" ? Command::kListScenarios : Command::kListVariants;
     return options;
+  }
+  if (!given.variant.empty() && findVariant(given.variant) == nullptr) {
+    std::string known;
+    for (const VariantInfo* each = variantsBegin(); each != variantsEnd(); ++each) {
+      known += (known.empty() ? "" : ", ") + std::string(each->name);
+    }
+    return usage("no variant '" + given.variant + "'; the variants are: " + known);
   }
   std::optional<TraceOptions> failed;
   std::optional<Roster> roster = chooseRoster(&given, &options, &failed);

@@ -10,7 +10,7 @@
 #include "trace/relay/session.h"
 #include "trace/showing/view.h"
 
-enum class Command { kSession, kListScenarios, kSchedule, kRender, kExit };
+enum class Command { kSession, kListScenarios, kListVariants, kSchedule, kRender, kExit };
 
 struct TraceOptions {
   Command command = Command::kSession;

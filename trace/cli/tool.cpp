@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "trace/common/utf8.h"
 #include "trace/files/export.h"
 #include "trace/files/report.h"
 #include "trace/files/write_whole.h"
@@ -17,6 +18,7 @@
 #include "trace/relay/output.h"
 #include "trace/showing/text.h"
 #include "trace/showing/view.h"
+#include "variants/variants.h"
 
 namespace {
 
@@ -50,6 +52,19 @@ int listScenarios(const ViewStyle& style) {
     say(wrapped(scenario.name + ": " + scenario.lesson, style.width, 4));
     say(wrapped("  customers (delay+cut, ms): " + rosterWords(scenario.roster, style), style.width,
                 4));
+  }
+  return kExitOk;
+}
+
+int listVariants(const ViewStyle& style) {
+  for (const VariantInfo* variant = variantsBegin(); variant != variantsEnd(); ++variant) {
+    say(wrapped(std::string(variant->name) + ": " + variant->fault, style.width, 4));
+    say(wrapped(std::string("  shown by --scenario ") + variant->scenario + ", caught as " +
+                    variant->rule + "; its change:",
+                style.width, 4));
+    for (const std::string& line : changedLines(variant->change)) {
+      say(wrapped("    " + shown(line, style), style.width, 4));
+    }
   }
   return kExitOk;
 }
@@ -195,6 +210,8 @@ int runCommand(const TraceOptions& options) {
       return options.exitStatus;
     case Command::kListScenarios:
       return listScenarios(options.style);
+    case Command::kListVariants:
+      return listVariants(options.style);
     case Command::kSchedule:
       return printSchedule(options);
     case Command::kRender:

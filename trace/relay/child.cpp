@@ -82,18 +82,31 @@ std::string firstLine(const std::string& path) {
   return line;
 }
 
+// The directory this executable is in, with its slash; empty when it cannot be read.
+std::string ownDirectory() {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return std::string();
+  std::string dir(self, static_cast<std::size_t>(length));
+  return dir.erase(dir.rfind('/') + 1);
+}
+
 }  // namespace
+
+std::string findVariantProgram(const std::string& name) {
+  const std::string dir = ownDirectory();
+  if (dir.empty()) return std::string();
+  for (const std::string& where : {dir + "variants/", dir + "../lib/barbershop/variants/"}) {
+    if (executable(where + name)) return where + name;
+  }
+  return std::string();
+}
 
 std::string findProgram(const std::string& explicitPath) {
   if (!explicitPath.empty()) return explicitPath;
   // Beside this executable: build/ in a checkout, /usr/bin once installed.
-  char self[4096];
-  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length > 0) {
-    std::string dir(self, static_cast<std::size_t>(length));
-    dir.erase(dir.rfind('/') + 1);
-    if (executable(dir + "barbershop")) return dir + "barbershop";
-  }
+  const std::string own = ownDirectory();
+  if (!own.empty() && executable(own + "barbershop")) return own + "barbershop";
   const char* path = getenv("PATH");
   std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
   for (std::size_t at = 0; at <= dirs.size();) {

@@ -16,6 +16,9 @@
 // Where the program is: `explicitPath` when given, else the `barbershop` beside this
 // executable, else the first one on PATH. Empty when none is found.
 std::string findProgram(const std::string& explicitPath);
+// Where the broken variant `name` of the shop is: variants/NAME beside this executable in a build
+// tree, ../lib/barbershop/variants/NAME once installed. Empty when it is not there.
+std::string findVariantProgram(const std::string& name);
 
 class Child {
  public:

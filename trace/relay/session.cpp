@@ -311,6 +311,8 @@ class Loop {
     record_.slow = options_.slow;
     record_.program = options_.program;
     record_.writtenBy = options_.writtenBy;
+    record_.variant = options_.variant;
+    record_.variantChange = options_.variantChange;
     parser_.emplace(record_.roster);
     watch_.emplace(clock_.nowUs(), stuckMarginUs(record_.roster));
     record_.startedUnixMs = unixMs();

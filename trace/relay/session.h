@@ -16,10 +16,12 @@ struct SessionOptions {
   std::string program;  // the barbershop to run
   Roster roster;        // typed before anything else, when `typeRoster`
   bool typeRoster = false;
-  int runs = 0;           // 0: hand the terminal over; N: run the roster N times, then Exit
-  int slow = 1;           // the factor the roster was slowed by, for the record
-  bool quiet = false;     // keep the program's own output off the screen
-  std::string writtenBy;  // this barbershop-trace, for the record of each run
+  int runs = 0;               // 0: hand the terminal over; N: run the roster N times, then Exit
+  int slow = 1;               // the factor the roster was slowed by, for the record
+  bool quiet = false;         // keep the program's own output off the screen
+  std::string writtenBy;      // this barbershop-trace, for the record of each run
+  std::string variant;        // the broken variant of the shop that `program` is, if it is one
+  std::string variantChange;  // that variant's change, for the record of each run
 };
 
 // Exit statuses, as the manual page lists them.

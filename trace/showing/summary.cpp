@@ -145,19 +145,6 @@ void addVerdict(std::vector<Line>* body, const FinishedRun& run, std::size_t inn
   }
 }
 
-// The lines a variant's patch changes, without the patch's own headers.
-std::vector<std::string> changedLines(const std::string& patch) {
-  std::vector<std::string> out;
-  for (std::size_t at = 0; at < patch.size();) {
-    const std::size_t end = std::min(patch.find('\n', at), patch.size());
-    const std::string line = patch.substr(at, end - at);
-    at = end + 1;
-    const bool header = line.rfind("+++", 0) == 0 || line.rfind("---", 0) == 0;
-    if (!header && !line.empty() && (line[0] == '+' || line[0] == '-')) out.push_back(line);
-  }
-  return out;
-}
-
 // A broken variant of the shop ran: which, and what its change is, beside the verdict.
 void addVariant(std::vector<Line>* body, const RunRecord& record, std::size_t inner,
                 const ViewStyle& style, std::size_t most) {

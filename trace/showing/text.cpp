@@ -148,3 +148,15 @@ std::string framed(const std::string& title, const std::vector<Line>& body,
   out += emit({Seg{g.bottomLeft + rule(width - 2) + g.bottomRight, kDim}}, width, style) + "\n";
   return out;
 }
+
+std::vector<std::string> changedLines(const std::string& patch) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < patch.size();) {
+    const std::size_t end = std::min(patch.find('\n', at), patch.size());
+    const std::string line = patch.substr(at, end - at);
+    at = end + 1;
+    const bool header = line.rfind("+++", 0) == 0 || line.rfind("---", 0) == 0;
+    if (!header && !line.empty() && (line[0] == '+' || line[0] == '-')) out.push_back(line);
+  }
+  return out;
+}

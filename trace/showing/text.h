@@ -63,4 +63,7 @@ std::size_t frameWidth(const ViewStyle& style);
 // The frame that sets barbershop-trace's own text apart from the program's.
 std::string framed(const std::string& title, const std::vector<Line>& body, const ViewStyle& style);
 
+// The lines a variant's patch adds and takes away ("+..." and "-..."), without its headers.
+std::vector<std::string> changedLines(const std::string& patch);
+
 #endif  // BARBERSHOP_TRACE_SHOWING_TEXT_H_
