@@ -67,7 +67,7 @@ void addSpread(std::vector<Line>* body, const Histogram& deviations, const Histo
   }
   addPhrases(body,
              {"run length over " + std::to_string(lengths.count()) +
-                  " finished runs: half within " + fixed(lengths.at(0.5), 1) + " ms",
+                  " finished runs: half took at most " + fixed(lengths.at(0.5), 1) + " ms",
               "the longest " + fixed(lengths.most(), 1) + " ms"},
              nullptr, inner, dot);
 }
