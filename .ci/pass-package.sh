@@ -56,7 +56,7 @@ for patch in variants/*.patch; do
   [ -x "$root/usr/lib/barbershop/variants/$name" ] ||
     fail "no executable usr/lib/barbershop/variants/$name in the package"
 done
-on_path=$(ls "$root/usr/bin" | tr '\n' ' ')
+on_path=$(cd "$root/usr/bin" && printf '%s ' *)
 [ "$on_path" = "barbershop barbershop-trace " ] ||
   fail "usr/bin holds more than the two programs: $on_path"
 
@@ -66,7 +66,7 @@ on_path=$(ls "$root/usr/bin" | tr '\n' ' ')
 # whole linked file, that directory included, so these two differ between any two build trees.
 # What is left is every byte that runs or is loaded (code, data, their layout and the headers),
 # and it must be the same byte for byte.
-plain=build-package-plain
+plain="build-package-plain"
 (export DEB_BUILD_MAINT_OPTIONS=hardening=+all &&
   cmake -S . -B "$plain" -DBARBERSHOP_TESTS=OFF -DBARBERSHOP_TRACE=ON -DBARBERSHOP_VARIANTS=OFF \
     -DBARBERSHOP_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -107,6 +107,7 @@ done < <(sed -n '/^Menu:$/,$p' "$root/out" |
   sed -E 's/Ann|Bob/id/g; s/(\[id\])+/[id]/g; s/ +$//')
 [ "$checked" -ge 30 ] || fail "only $checked lines of the program's output were checked"
 
+variants=$(find "$root/usr/lib/barbershop/variants" -type f | wc -l)
 echo "pass-package: $(basename "$deb") (Depends: $depends) unpacks, renders and runs;" \
-  "$checked output lines found in the manual page; $(ls "$root/usr/lib/barbershop/variants" | wc -l)" \
-  "variants off PATH; the program the same without them"
+  "$checked output lines found in the manual page; $variants variants off PATH; the program" \
+  "the same without them"
