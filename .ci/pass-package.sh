@@ -2,7 +2,8 @@
 # Packaging: builds the Debian package with the README's command, unpacks it into a scratch
 # root and checks what a lab machine would get: the program and its manual page in place,
 # dependencies computed from the binary, a manual page that renders without a warning and
-# still quotes the texts the program prints, and a program that runs and exits cleanly.
+# still quotes the texts the program prints, and a program that runs and exits cleanly; the
+# variants off PATH, and a program that is the same whether the variants are built or not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,7 +12,7 @@ fail() {
   exit 1
 }
 
-scripts/deps.sh dpkg-dev file man-db groff-base
+scripts/deps.sh dpkg-dev file man-db groff-base binutils
 rm -f build-package/barbershop_*.deb
 WERROR=ON make package
 debs=(build-package/barbershop_*.deb)
@@ -48,6 +49,37 @@ lexgrog "$companion_page" >/dev/null || fail "lexgrog finds no whatis line in ba
 timeout 60 "$companion" --scenario lone --run --quiet >"$root/trace.out" 2>&1 ||
   fail "the packaged barbershop-trace could not run a scenario: $(cat "$root/trace.out")"
 
+# The variants: every variants/NAME.patch as an executable in usr/lib/barbershop/variants, and
+# nothing on PATH but the program and its companion.
+for patch in variants/*.patch; do
+  name=$(basename "$patch" .patch)
+  [ -x "$root/usr/lib/barbershop/variants/$name" ] ||
+    fail "no executable usr/lib/barbershop/variants/$name in the package"
+done
+on_path=$(cd "$root/usr/bin" && printf '%s ' *)
+[ "$on_path" = "barbershop barbershop-trace " ] ||
+  fail "usr/bin holds more than the two programs: $on_path"
+
+# The program built without the variants, configured as `make package` configures it, must be
+# the packaged program. Both are compared after `objcopy --strip-all` and without the build-id
+# note: the debug information names the build directory, and the build-id is a hash over the
+# whole linked file, that directory included, so these two differ between any two build trees.
+# What is left is every byte that runs or is loaded (code, data, their layout and the headers),
+# and it must be the same byte for byte.
+plain="build-package-plain"
+(export DEB_BUILD_MAINT_OPTIONS=hardening=+all &&
+  cmake -S . -B "$plain" -DBARBERSHOP_TESTS=OFF -DBARBERSHOP_TRACE=ON -DBARBERSHOP_VARIANTS=OFF \
+    -DBARBERSHOP_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null &&
+  cmake --build "$plain" -j "$(nproc)" --target barbershop >"$plain/build.log" 2>&1) ||
+  fail "the program alone did not build; see $plain/build.log"
+for build in build-package "$plain"; do
+  objcopy --strip-all --remove-section=.note.gnu.build-id "$build/barbershop" "$root/$build.cmp"
+done
+cmp -s "$root/build-package.cmp" "$root/$plain.cmp" ||
+  fail "barbershop built with the variants differs from barbershop built without them"
+
 # Rendering: a warning of any kind from groff fails the pass, and so does a bad NAME line.
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l "$page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the manual page renders with warnings:"$'\n'"$warnings"
@@ -75,5 +107,7 @@ done < <(sed -n '/^Menu:$/,$p' "$root/out" |
   sed -E 's/Ann|Bob/id/g; s/(\[id\])+/[id]/g; s/ +$//')
 [ "$checked" -ge 30 ] || fail "only $checked lines of the program's output were checked"
 
+variants=$(find "$root/usr/lib/barbershop/variants" -type f | wc -l)
 echo "pass-package: $(basename "$deb") (Depends: $depends) unpacks, renders and runs;" \
-  "$checked output lines found in the manual page"
+  "$checked output lines found in the manual page; $variants variants off PATH; the program" \
+  "the same without them"

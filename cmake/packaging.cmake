@@ -1,5 +1,6 @@
-# Installation: the program in bin/, its manual page in share/man/man1 and the package's
-# copyright and changelog in share/doc/barbershop, compressed as Debian ships them.
+# Installation: the program in bin/, its manual page in share/man/man1, the variants in
+# lib/barbershop/variants and the package's copyright and changelog in share/doc/barbershop,
+# compressed as Debian ships them.
 # `cmake --install` and the Debian package both use these rules.
 include(GNUInstallDirs)
 set(BARBERSHOP_VERSION ${PROJECT_VERSION})
@@ -45,6 +46,12 @@ if(TARGET barbershop-trace)
   install(FILES ${CMAKE_BINARY_DIR}/doc/barbershop-trace.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+# The variants are programs for the companion to run, not commands for a user to type: off PATH,
+# in lib/barbershop/variants whatever the system's library directory (the companion looks there,
+# from its own directory, as ../lib/barbershop/variants).
+if(BARBERSHOP_VARIANT_TARGETS)
+  install(TARGETS ${BARBERSHOP_VARIANT_TARGETS} RUNTIME DESTINATION lib/barbershop/variants)
+endif()
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -66,7 +73,11 @@ barbershop(1) explains everything the program prints.
 Its companion, barbershop-trace(1), runs the program and adds times,
 a timeline and a verdict on the shop's rules after every run, rosters
 typed from files and teaching scenarios, repeated runs with an
-aggregate, and reports that open in a browser and in Perfetto.]=])
+aggregate, and reports that open in a browser and in Perfetto.
+.
+Beside them, in /usr/lib/barbershop/variants, the shop with one classic
+concurrency fault each (a lost wake-up, check-then-act, ...), built
+from the same sources, for showing what goes wrong and why.]=])
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

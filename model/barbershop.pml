@@ -7,14 +7,22 @@
  * Narration lines are left out: each holds only the console lock and takes nothing inside it,
  * so a line can only delay its thread, which the model already allows at every step.
  *
- * Sizes and switches (spin -D...):
- *   N            customers in a run (default 3)
- *   CAP          waiting chairs (default 6, WAIT_CHAIRS)
- *   RUNS         runs one after the other, the barber carried over between them (default 1)
- *   WINDOW_OPEN  broken: both of the following, the lost wake-up window left open
- *   MARKS_LATE      the barber marks himself asleep after releasing the queue lock
- *   NO_SECOND_LOOK  a customer does not look at the flag again before sitting down
- *   LATE_CLEAR   broken: the barber clears the chair slot after marking himself asleep
+ * Sizes (spin -D...):
+ *   N     customers in a run (default 3)
+ *   CAP   waiting chairs (default 6, WAIT_CHAIRS)
+ *   RUNS  runs one after the other, the barber carried over between them (default 1)
+ * Variants, each the change of the program's variant of the same name (variants/NAME.patch),
+ * without the sleep that widens its window there, since every interleaving is tried anyway:
+ *   VARIANT_LOST_WAKEUP     a customer does not look at the asleep mark again before sitting
+ *   VARIANT_CHECK_THEN_ACT  a customer sits down on the count of its first look, not recounting
+ *   VARIANT_EARLY_RELEASE   the barber posts the customer's semaphore as the cut starts
+ *   VARIANT_DOUBLE_WAKE     a customer does not look at the asleep mark again under the
+ *                           wake-up lock
+ *   VARIANT_LATE_CLEAR      the barber clears the chair slot after marking himself asleep and
+ *                           releasing the queue lock
+ *   VARIANT_MARKS_LATE      the model's own: the barber marks himself asleep after releasing
+ *                           the queue lock, the other half of the lost wake-up's window
+ * The program's unlocked-print has no counterpart: the model leaves the narration out.
  *
  * Checked by check.sh: the assertions below and the end states (nobody blocked for ever but
  * the barber in bed), then the claim allLeave under weak fairness. The printf lines only show
@@ -29,10 +37,6 @@
 #endif
 #ifndef RUNS
 #define RUNS 1
-#endif
-#ifdef WINDOW_OPEN
-#define MARKS_LATE
-#define NO_SECOND_LOOK
 #endif
 #define NOBODY 255
 
@@ -86,13 +90,18 @@ inline cutCustomer(c) {
     fi;
     printf("barber: cuts customer %d\n", c)
   }
+#ifdef VARIANT_EARLY_RELEASE
+  d_step { handle[c]++; printf("barber: lets customer %d go as the cut starts\n", c) }
+#endif
   lock(finishedLock);
   finished[c] = true;
   unlock(finishedLock);
+#ifndef VARIANT_EARLY_RELEASE
   d_step {
     assert(finished[c]);  /* the semaphore is posted only after the ID is on the list */
     handle[c]++
   }
+#endif
   d_step { setSlot(NOBODY); c = NOBODY; printf("barber: empties the chair\n") }
 }
 
@@ -141,14 +150,14 @@ active proctype Barber() {
         fi
      od;
      /* The queue is empty and he holds its lock. */
-#if defined(MARKS_LATE)
+#if defined(VARIANT_MARKS_LATE)
      atomic { release(queueLock); printf("barber: finds the queue empty, releases its lock\n") }
      d_step { setSlot(NOBODY) }
      d_step { sleeping = true; printf("barber: marks himself asleep\n") }
-#elif defined(LATE_CLEAR)
+#elif defined(VARIANT_LATE_CLEAR)
      atomic { sleeping = true; printf("barber: finds the queue empty, marks himself asleep\n") }
-     d_step { setSlot(NOBODY); printf("barber: empties the chair\n") }
      unlock(queueLock);
+     d_step { setSlot(NOBODY); printf("barber: empties the chair\n") }
 #else
      atomic { setSlot(NOBODY); printf("barber: finds the queue empty\n") }
      d_step { sleeping = true; printf("barber: marks himself asleep\n") }
@@ -167,7 +176,11 @@ visit:
   :: sleeping ->
      lock(wakeUpTurn);
      if
+#ifdef VARIANT_DOUBLE_WAKE
+     :: true ->  /* he was asleep at the look before the lock */
+#else
      :: sleeping ->
+#endif
         d_step { setSlot(self); waker = self; printf("customer %d: sits in the chair\n", self) }
         d_step { sleeping = false; printf("customer %d: wakes the barber\n", self) }
         d_step { assert(bed == 0); bed++ }  /* one post per night */
@@ -186,7 +199,7 @@ visit:
   fi;
   showState();
   lock(queueLock);
-#ifndef NO_SECOND_LOOK
+#ifndef VARIANT_LOST_WAKEUP
   if
   :: sleeping ->
      /* He went to bed since the first look: go back and wake him. */
@@ -196,7 +209,11 @@ visit:
   fi;
 #endif
   if
+#ifdef VARIANT_CHECK_THEN_ACT
+  :: true ->  /* the first look found a chair free */
+#else
   :: waiting < CAP ->
+#endif
      d_step {
        queue[waiting] = self;
        waiting++;

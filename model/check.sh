@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Model-checks the shop's protocol (barbershop.pml) with SPIN: the protocol as the program
-# implements it must pass every check, and each broken variant must be rejected with a
-# counterexample, which is replayed as a few lines of narration.
+# implements it must pass every check, and each variant (variants/*.patch, and the model's own
+# marks-late) must be rejected with a counterexample, which is replayed as a few lines of
+# narration. A variant whose fault leaves customers waiting for ever (the run the companion calls
+# stuck) is also rejected by the liveness check.
 #
 # Usage: model/check.sh [--deep]     Needs spin and a C compiler; exits 1 on any other verdict.
 #   --deep  also the checks that take minutes and gigabytes (see model/README.md)
@@ -21,12 +23,15 @@ checks=(
   "3 customers, 1 chair|pass|liveness|23|-DN=3 -DCAP=1"
   "3 customers, 1 chair, 2 runs|pass|safety|23|-DN=3 -DCAP=1 -DRUNS=2"
   "3 customers, 1 chair, 2 runs|pass|liveness|23|-DN=3 -DCAP=1 -DRUNS=2"
-  "window left open|reject|safety|20|-DN=3 -DCAP=6 -DWINDOW_OPEN"
-  "window left open|reject|liveness|20|-DN=3 -DCAP=6 -DWINDOW_OPEN"
-  "window: the barber marks himself asleep late|reject|safety|20|-DN=3 -DCAP=6 -DMARKS_LATE"
-  "window: the customer takes no second look|reject|safety|20|-DN=3 -DCAP=6 -DNO_SECOND_LOOK"
-  "chair cleared late|reject|safety|20|-DN=3 -DCAP=6 -DLATE_CLEAR"
-  "chair cleared late|reject|liveness|20|-DN=3 -DCAP=6 -DLATE_CLEAR"
+  "variant lost-wakeup|reject|safety|20|-DN=3 -DCAP=6 -DVARIANT_LOST_WAKEUP"
+  "variant lost-wakeup|reject|liveness|20|-DN=3 -DCAP=6 -DVARIANT_LOST_WAKEUP"
+  "variant marks-late (the model's own)|reject|safety|20|-DN=3 -DCAP=6 -DVARIANT_MARKS_LATE"
+  "variant check-then-act|reject|safety|20|-DN=3 -DCAP=1 -DVARIANT_CHECK_THEN_ACT"
+  "variant early-release|reject|safety|20|-DN=3 -DCAP=6 -DVARIANT_EARLY_RELEASE"
+  "variant double-wake|reject|safety|20|-DN=3 -DCAP=6 -DVARIANT_DOUBLE_WAKE"
+  "variant double-wake|reject|liveness|20|-DN=3 -DCAP=6 -DVARIANT_DOUBLE_WAKE"
+  "variant late-clear|reject|safety|20|-DN=3 -DCAP=6 -DVARIANT_LATE_CLEAR"
+  "variant late-clear|reject|liveness|20|-DN=3 -DCAP=6 -DVARIANT_LATE_CLEAR"
 )
 if [ "${1:-}" = --deep ]; then
   checks+=(
@@ -34,6 +39,20 @@ if [ "${1:-}" = --deep ]; then
     "4 customers, 6 chairs|pass|safety|26|-DN=4 -DCAP=6"
   )
 fi
+
+# Every variant of the program is checked here, or is one the model cannot express:
+# unlocked-print changes only how the narration is written, and the model leaves narration out.
+unmodelled=" unlocked-print "
+checked="$(printf '%s\n' "${checks[@]}" | cut -d'|' -f1)"
+for patch in "$(dirname "$model")"/../variants/*.patch; do
+  [ -e "$patch" ] || continue
+  name="$(basename "$patch" .patch)"
+  [[ $unmodelled == *" $name "* ]] && continue
+  if ! grep -qx "variant $name" <<<"$checked"; then
+    echo "FAIL variant $name: variants/$name.patch has no check in model/check.sh" >&2
+    exit 1
+  fi
+done
 
 # Runs check number $1 in its own folder; leaves its verdict line in result and, for a
 # rejection, the replayed counterexample in story.
