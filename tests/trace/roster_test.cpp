@@ -114,8 +114,9 @@ TEST(RandomRoster, DrawsAsTheProgramDoes) {
 TEST(Scenarios, AreValidRostersThatShowTheirLesson) {
   // Each scenario's name and its outcomes: wakes the barber / waits / sent away.
   const std::vector<std::pair<std::string, std::vector<int>>> shapes = {
-      {"lone", {1, 0, 0}},    {"wake-up-race", {1, 1, 0}}, {"full-house", {1, 6, 3}},
-      {"trickle", {5, 0, 0}}, {"zero-cuts", {10, 0, 0}},   {"close-call", {2, 0, 0}}};
+      {"lone", {1, 0, 0}},      {"wake-up-race", {1, 1, 0}}, {"full-house", {1, 6, 3}},
+      {"trickle", {5, 0, 0}},   {"zero-cuts", {10, 0, 0}},   {"last-chair", {1, 6, 1}},
+      {"close-call", {2, 0, 0}}};
   ASSERT_EQ(scenarios().size(), shapes.size());
   for (std::size_t i = 0; i < shapes.size(); ++i) {
     const Scenario& scenario = scenarios()[i];

@@ -276,6 +276,18 @@ const std::vector<Scenario>& scenarios() {
          "Ten customers arrive at once and every cut takes no time, so who wakes the barber, "
          "who sits down and who, if anyone, goes away is decided by the machine alone.",
          zeroCuts},
+        {"last-chair",
+         "Five customers fill five of the six chairs while Ann is cut, then Gus and Hal come "
+         "together for the last one: one sits, the other goes away. A shop whose customers count "
+         "the chairs and sit down in two separate steps seats both.",
+         {{"Ann", 0, 1000},
+          {"Bob", 100, 100},
+          {"Cat", 200, 100},
+          {"Dan", 300, 100},
+          {"Eve", 400, 100},
+          {"Fay", 500, 100},
+          {"Gus", 600, 100},
+          {"Hal", 600, 100}}},
         {"close-call",
          "Bob arrives just as the barber finishes Ann and finds nobody waiting: were Bob to sit "
          "down as the barber goes to bed, nobody would ever wake him. The shop must survive "
