@@ -2,6 +2,7 @@
 
 #include "fuzz/records.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -175,9 +176,9 @@ void requireNamesLine(const std::string& message, const std::string& name,
   require(std::stoul(number) >= 1 && std::stoul(number) <= lines,
           "the message names line " + number + " of " + std::to_string(lines));
   require(isUtf8(message), "the message is not UTF-8");
-  for (unsigned char c : message) {
-    require(c >= 0x20 && c != 0x7f, "a control character in the message: " + visible(message));
-  }
+  const bool plain = std::all_of(message.begin(), message.end(),
+                                 [](unsigned char c) { return c >= 0x20 && c != 0x7f; });
+  require(plain, "a control character in the message: " + visible(message));
 }
 
 void requireLogRoundTrip(const RunRecord& run) {
