@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fuzz/records.h"
+#include "trace/common/utf8.h"
 #include "trace/judging/finish.h"
 #include "trace/reading/events.h"
 #include "trace/reading/run_record.h"
@@ -82,8 +83,10 @@ void checkParsed(const Parsed& parsed, std::string_view output, const IdBook& bo
             "an event after the closing line");
     if (event.kind == Kind::kTorn) continue;
     const std::optional<Event> again = parseLine(event.text, book);
-    require(again.has_value(), "a " + std::string(kindName(event.kind)) +
-                                   " event does not read again from its own text");
+    if (!again) {
+      require(false, std::string(kindName(event.kind)) +
+                         " event does not read again from its own text: " + visible(event.text));
+    }
     requireSameEvents({*again}, {event}, false, "an event read again from its text");
   }
   require(parsed.closed == (!parsed.events.empty() && parsed.events.back().kind == Kind::kClosing),

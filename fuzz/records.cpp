@@ -38,11 +38,13 @@ bool isLine(const std::optional<std::size_t>& line, const RunRecord& record) {
 
 }  // namespace
 
-void require(bool holds, const std::string& what) {
+void require(bool holds, const char* what) {
   if (holds) return;
-  fprintf(stderr, "invariant broken: %s\n", what.c_str());
+  fprintf(stderr, "invariant broken: %s\n", what);
   abort();
 }
+
+void require(bool holds, const std::string& what) { require(holds, what.c_str()); }
 
 void requireSameRoster(const Roster& got, const Roster& want, const std::string& what) {
   if (got.size() != want.size()) {

@@ -12,7 +12,9 @@
 #include "trace/reading/roster.h"
 #include "trace/reading/run_record.h"
 
-// Aborts with `what` unless `holds`.
+// Aborts with `what` unless `holds`. The plain text one builds no string on the way: most
+// checks run for every event of every input.
+void require(bool holds, const char* what);
 void require(bool holds, const std::string& what);
 
 // Aborts naming the first difference, with `what` saying which two are compared.
