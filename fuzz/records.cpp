@@ -12,11 +12,21 @@
 
 namespace {
 
-// The fields of two values side by side, control bytes shown, so a report can be read.
+// The fields of two values side by side, control bytes shown, so a report can be read: long
+// texts from a little before their first difference, and only so far.
 [[noreturn]] void differ(const std::string& what, const std::string& field, const std::string& got,
                          const std::string& want) {
-  fprintf(stderr, "%s: %s differs\n  got:  %s\n  want: %s\n", what.c_str(), field.c_str(),
-          visible(got).c_str(), visible(want).c_str());
+  constexpr std::size_t kBefore = 40, kShown = 160;
+  std::size_t at = 0;
+  while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+  const std::size_t from = at > kBefore ? at - kBefore : 0;
+  auto excerpt = [&](const std::string& text) {
+    return (from > 0 ? "..." : "") + visible(text.substr(from, kShown)) +
+           (text.size() > from + kShown ? "..." : "");
+  };
+  fprintf(stderr, "%s: %s differs at byte %zu of %zu and %zu\n  got:  %s\n  want: %s\n",
+          what.c_str(), field.c_str(), at, got.size(), want.size(), excerpt(got).c_str(),
+          excerpt(want).c_str());
   abort();
 }
 
