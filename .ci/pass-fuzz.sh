@@ -1,23 +1,62 @@
 #!/usr/bin/env bash
-# Fuzzing: the console's whole input handling under libFuzzer with AddressSanitizer and
-# UndefinedBehaviorSanitizer, for about a minute from the seed corpus in fuzz/corpus. A crash,
-# a leak, a hang of an input or a broken roster invariant fails the pass; the input that did it
-# is left in build-fuzz/.
+# Fuzzing under libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, about a minute
+# per target from its seed corpus and dictionary, two targets at a time for a machine of two
+# cores:
+#   menu       the console's whole input                     fuzz/corpus
+#   roster     a roster file for barbershop-trace            fuzz/corpus-roster
+#   narration  a run's output, parsed, judged and logged     fuzz/corpus-narration
+#   log        an event log, read, judged and written again  fuzz/corpus-log
+# A crash, a leak, an input that hangs or a broken invariant fails the pass; the input that did
+# it is left in build-fuzz/ (TARGET-crash-..., TARGET-timeout-...), the report in
+# build-fuzz/TARGET.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz >/dev/null
-cmake --build build-fuzz -j "$(nproc)"
+cmake --build build-fuzz -j 2
 
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-log=build-fuzz/fuzz.log
-if ! build-fuzz/menu_fuzzer -max_total_time=60 -timeout=10 -print_final_stats=1 \
-  -dict=fuzz/menu.dict -artifact_prefix=build-fuzz/ "$corpus" fuzz/corpus >"$log" 2>&1; then
-  tail -n 60 "$log"
-  echo "pass-fuzz: the fuzzer found a fault; the full report is in $log" >&2
-  exit 1
-fi
-echo "pass-fuzz: no finding; $(grep -E '^Done ' "$log"), $(grep -E '^runs asked for' "$log")," \
-  "$(find "$corpus" -type f | wc -l) new inputs kept"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+seeds() { if [ "$1" = menu ]; then echo fuzz/corpus; else echo "fuzz/corpus-$1"; fi; }
+
+# Runs one target for a minute; the inputs it finds new go to a scratch corpus, not the seeds.
+fuzz() {
+  mkdir "$work/$1"
+  build-fuzz/"$1"_fuzzer -max_total_time=60 -timeout=10 -print_final_stats=1 \
+    -dict="fuzz/$1.dict" -artifact_prefix="build-fuzz/$1-" "$work/$1" "$(seeds "$1")" \
+    >"build-fuzz/$1.log" 2>&1
+}
+
+# One line for a clean run; the end of the report for a finding, and status 1.
+report() {
+  local log="build-fuzz/$1.log"
+  if [ "$2" -ne 0 ]; then
+    tail -n 60 "$log"
+    echo "pass-fuzz: $1 found a fault; the full report is in $log" >&2
+    return 1
+  fi
+  local asked  # the menu target counts the runs its inputs asked for
+  asked=$(grep -E '^runs asked for' "$log" || true)
+  echo "pass-fuzz: $1: no finding; $(grep -E '^Done ' "$log"),${asked:+ $asked,}" \
+    "$(find "$work/$1" -type f | wc -l) new inputs kept"
+}
+
+failed=0
+# Runs two targets side by side, then reports on both.
+pair() {
+  local first second status
+  fuzz "$1" &
+  first=$!
+  fuzz "$2" &
+  second=$!
+  if wait "$first"; then status=0; else status=$?; fi
+  report "$1" "$status" || failed=1
+  if wait "$second"; then status=0; else status=$?; fi
+  report "$2" "$status" || failed=1
+}
+
+pair menu roster
+pair narration log
+exit "$failed"
