@@ -205,6 +205,8 @@ void Findings::add(const char* rule, std::string what, std::vector<std::size_t> 
                    std::vector<int> who) {
   // A state of affairs that every later block shows again is reported once.
   if (!seen_.emplace(rule, what).second) return;
+  // A line about an ID nobody on the roster has is about nobody: only customers are named.
+  who.erase(std::remove(who.begin(), who.end(), -1), who.end());
   list_.push_back(Finding{rule, std::move(what), std::move(events), std::move(who)});
 }
 

@@ -16,6 +16,14 @@ namespace {
 constexpr std::size_t kMaxUnit = 8192;
 constexpr std::string_view kRule(kBlockRule, sizeof kBlockRule - 2);  // without its newline
 
+// Where `pattern` starts in `text` from `from` on, if it ends within the longest unit; the same
+// answer however much of the text has come.
+std::size_t findWithin(std::string_view text, std::string_view pattern, std::size_t from) {
+  const std::size_t at = text.find(pattern, from);
+  return at != std::string_view::npos && at + pattern.size() <= kMaxUnit ? at
+                                                                         : std::string_view::npos;
+}
+
 std::optional<Event> parseNarration(std::string_view text) {
   for (const KindInfo* info = kindsBegin(); info != kindsEnd(); ++info) {
     if (info->format == nullptr) continue;
@@ -149,43 +157,54 @@ std::optional<Event> parseLine(std::string_view text, const IdBook& book) {
 RunParser::RunParser(const Roster& roster) : book_(roster) {}
 
 RunParser::Unit RunParser::lineUnit(std::string_view text) {
-  const std::size_t end = text.find('\n', std::max<std::size_t>(1, scanned_));
-  if (end == std::string_view::npos) {
-    scanned_ = text.size();
-    return text.size() > kMaxUnit ? Unit{kMaxUnit, true} : Unit{};
-  }
+  const std::size_t end = findWithin(text, "\n", std::max<std::size_t>(1, scanned_));
+  if (end == std::string_view::npos) return undecided(text);
   if (parseLine(text.substr(0, end + 1), book_)) return Unit{end + 1, false};
-  // Not a whole line: the line break may start the next one.
-  return Unit{end, true};
+  return tornUpTo(text, end);
 }
 
 RunParser::Unit RunParser::blockUnit(std::string_view text) {
   // A block ends with its rule; one cut short by the closing line never will.
   const std::size_t from = scanned_ > 64 ? scanned_ - 64 : 0;
-  const std::size_t closing = text.find(kClosing, from);
-  const std::size_t end = text.find(std::string("\n") + kBlockRule, from);
+  const std::size_t closing = findWithin(text, kClosing, from);
+  const std::size_t end = findWithin(text, std::string("\n") + kBlockRule, from);
   if (end != std::string_view::npos && (closing == std::string_view::npos || end < closing)) {
     const std::size_t length = end + 1 + sizeof kBlockRule - 1;
     if (parseLine(text.substr(0, length), book_)) return Unit{length, false};
     return Unit{text.find('\n'), true};
   }
   if (closing != std::string_view::npos) return Unit{std::min(text.find('\n'), closing), true};
-  scanned_ = text.size();
-  return text.size() > kMaxUnit ? Unit{std::min(text.find('\n'), kMaxUnit), true} : Unit{};
+  if (text.size() < kMaxUnit) {
+    scanned_ = text.size();
+    return Unit{};
+  }
+  return Unit{std::min(text.find('\n'), kMaxUnit), true};
 }
 
 RunParser::Unit RunParser::strayUnit(std::string_view text) {
-  const std::size_t end = text.find('\n', scanned_);
-  if (end == std::string_view::npos || end + 1 == text.size()) {
-    scanned_ = text.size() - (end == std::string_view::npos ? 0 : 1);
-    return text.size() > kMaxUnit ? Unit{kMaxUnit, true} : Unit{};
+  const std::size_t end = findWithin(text, "\n", scanned_);
+  if (end == std::string_view::npos) return undecided(text);
+  return tornUpTo(text, end);
+}
+
+// Text that is torn up to the line break at `end`. The break goes with it when the text after it
+// starts a block or a line of its own, and stays to start the next line otherwise; until enough
+// of the text after it has come to tell, nothing is decided, so the events never depend on how
+// the output was cut into chunks.
+RunParser::Unit RunParser::tornUpTo(std::string_view text, std::size_t end) {
+  const std::string_view next = text.substr(end + 1), curr(kCurrLabel);
+  if (next.empty() || (next.size() < curr.size() && startsWith(curr, next))) {
+    scanned_ = end;
+    return Unit{};
   }
-  // The rest of a line cut short: its own line break goes with it when the next text starts a
-  // block or a line of its own, and stays to start the next line otherwise.
-  const std::string_view next = text.substr(end + 1);
-  const std::string_view curr(kCurrLabel);
-  const bool blockNext = startsWith(next, curr) || startsWith(curr, next);
-  return Unit{next[0] == '\n' || blockNext ? end + 1 : end, true};
+  return Unit{next[0] == '\n' || startsWith(next, curr) ? end + 1 : end, true};
+}
+
+// No end in sight: wait for more, unless a unit could not be this long.
+RunParser::Unit RunParser::undecided(std::string_view text) {
+  if (text.size() >= kMaxUnit) return Unit{kMaxUnit, true};
+  scanned_ = text.size();
+  return Unit{};
 }
 
 RunParser::Unit RunParser::nextUnit(std::string_view text) {

@@ -89,6 +89,8 @@ class RunParser {
   Unit lineUnit(std::string_view text);
   Unit blockUnit(std::string_view text);
   Unit strayUnit(std::string_view text);
+  Unit tornUpTo(std::string_view text, std::size_t end);
+  Unit undecided(std::string_view text);
 
   IdBook book_;
   std::string buffer_;
