@@ -1,5 +1,5 @@
-// The run page's player: the shop it draws after each line of a few hand-written runs, and the
-// data and marks the page carries for it.
+// The run page's player and the session page: the shop the player draws after each line of a few
+// hand-written runs, the data and marks the page carries for it, and the session page's rows.
 
 #include "trace/files/page.h"
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/narration.h"
+#include "trace/files/session_page.h"
 #include "trace/files/shop_frames.h"
 
 namespace {
@@ -284,6 +285,71 @@ TEST(RunPage, NamesAVariantAndShowsItsChangeAsText) {
   EXPECT_NE(
       page.find("<pre>--- a/sim/barber.cpp\n+  if (a &lt; b &amp;&amp; &lt;script&gt;) {}\n</pre>"),
       std::string::npos);
+}
+
+// A run of the known first one, numbered `number`, in which Bob woke the barber when `bobWoke`.
+FinishedRun numbered(int number, bool bobWoke) {
+  FinishedRun run = finish(recordOf(wakeThenWait()));
+  run.record.number = number;
+  if (bobWoke) run.analysis.customers[1].outcome = Outcome::kWoke;
+  return run;
+}
+
+TEST(SessionPage, ListsEveryRunInOrderWithItsEndingAndLink) {
+  SessionPage page;
+  for (int number : {3, 1, 2}) page.add(numbered(number, number == 2));
+  const std::string html = page.html();
+  std::size_t last = 0;
+  for (const char* row : {"<tr id=\"run-1\"><th scope=\"row\"><a href=\"run-1.html\">",
+                          "<tr id=\"run-2\"><th scope=\"row\"><a href=\"run-2.html\">",
+                          "<tr id=\"run-3\"><th scope=\"row\"><a href=\"run-3.html\">"}) {
+    const std::size_t at = html.find(row);
+    ASSERT_NE(at, std::string::npos) << row;
+    EXPECT_GT(at, last) << row;
+    last = at;
+  }
+  // Two of three runs had Bob wait: that ending comes first; run 2's is the second.
+  EXPECT_NE(html.find("ending 1: Ann woke the barber \xC2\xB7 Bob waited in the queue"),
+            std::string::npos);
+  EXPECT_NE(html.find("2 of 3, first in run 1"), std::string::npos);
+  EXPECT_LT(html.find("run-2.html"), html.find("<a href=\"#ending-2\">ending 2</a>"));
+  EXPECT_LT(html.find("<a href=\"#ending-2\">ending 2</a>"), html.find("run-3.html"));
+  const nlohmann::json data =
+      embedded(html, "<script type=\"application/json\" id=\"session-data\">");
+  ASSERT_EQ(data["runs"].size(), 3u);
+  EXPECT_EQ(data["runs"][1]["n"], 2);
+  EXPECT_EQ(data["runs"][1]["ending"], 2);
+  EXPECT_EQ(data["rosters"], nlohmann::json::parse("[[\"Ann\", \"Bob\"]]"));
+}
+
+TEST(SessionPage, HoldsTheLanesOfTheFirstRunsOnlyAndSaysSo) {
+  SessionPage page;
+  for (std::size_t n = 1; n <= kComparedRuns + 3; ++n)
+    page.add(numbered(static_cast<int>(n), false));
+  const std::string html = page.html();
+  EXPECT_EQ(count(html, "<tr id=\"run-"), kComparedRuns + 3);
+  const nlohmann::json data =
+      embedded(html, "<script type=\"application/json\" id=\"session-data\">");
+  EXPECT_EQ(data["runs"].size(), kComparedRuns);
+  EXPECT_NE(html.find("holds the first " + std::to_string(kComparedRuns) +
+                      " runs of the session's " + std::to_string(kComparedRuns + 3)),
+            std::string::npos);
+}
+
+TEST(SessionPage, KeepsANameFromEndingItsScript) {
+  KnownRun run = wakeThenWait();
+  run.roster[1].id = "</script><b>";
+  for (Step& step : run.steps) {
+    for (std::size_t at; (at = step.text.find("Bob")) != std::string::npos;)
+      step.text.replace(at, 3, run.roster[1].id);
+  }
+  SessionPage page;
+  page.add(finish(recordOf(run)));
+  const std::string html = page.html();
+  EXPECT_EQ(html.find("</script><b>"), std::string::npos);
+  const nlohmann::json data =
+      embedded(html, "<script type=\"application/json\" id=\"session-data\">");
+  EXPECT_EQ(data["rosters"][0][1], "</script><b>");
 }
 
 }  // namespace

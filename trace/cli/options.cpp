@@ -41,9 +41,11 @@ constexpr char kExamples[] = R"(Examples:
   barbershop-trace schedule --scenario trickle
       the exact schedule, without running anything
   barbershop-trace --scenario full-house --run --report out/
-      also write out/run-1.html, .trace.json and .jsonl
+      also write out/run-1.html, .trace.json, .jsonl and out/index.html
   barbershop-trace render out/run-1.jsonl --report again/
       draw a saved event log's files again
+  barbershop-trace render out/run-*.jsonl --report again/
+      draw several, with their session page, again/index.html
 
 A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 130 interrupted; 141 the output's reader went away. See barbershop-trace(1).)";
 
@@ -220,7 +222,7 @@ TraceOptions parseOptions(int argc, char** argv) {
   rosterOptions(schedule, &given);
   schedule->add_flag("--json", options.json, "As JSON");
   CLI::App* render = app.add_subcommand("render", "Draw a saved event log's files again");
-  render->add_option("log", options.renderLog, "The event log, a run-N.jsonl")
+  render->add_option("log", options.renderLogs, "Event logs, run-N.jsonl; several: index.html too")
       ->type_name("LOG.jsonl")
       ->required();
   render->add_option("--report", options.reportDir, "Write the files into DIR")
