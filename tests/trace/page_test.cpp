@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,8 @@ std::string described(const ShopFrame& frame, const Roster& roster) {
          " cut=" + names(frame.cut) + " away=" + names(frame.away) + " lists " +
          std::to_string(frame.finished) + "/" + std::to_string(frame.gone);
 }
+
+void PrintTo(const KnownRun& run, std::ostream* out) { *out << run.name; }
 
 RunRecord recordOf(const KnownRun& run) {
   RunRecord record;
@@ -241,6 +244,8 @@ struct Marked {
   std::vector<int> unfinished;
   std::vector<bool> marked;  // Ann's lane and Bob's
 };
+
+void PrintTo(const Marked& marked, std::ostream* out) { *out << marked.what; }
 
 class MarkedLanes : public testing::TestWithParam<Marked> {};
 

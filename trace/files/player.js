@@ -9,7 +9,8 @@
   var plot = document.querySelector('svg.plot');
   if (!dataNode || !plot || !window.JSON || !document.body.classList) return;
   var data = JSON.parse(dataNode.textContent);
-  var times = data.us, frames = data.frames, endUs = Math.max(data.end, 1);
+  // The lanes end where the run is drawn to, or at its last line when that came later.
+  var times = data.us, frames = data.frames, endUs = Math.max(data.end, times[times.length - 1] || 0, 1);
   var MIN_SPAN = 20; // microseconds across the lanes at the deepest zoom
   var LEFT = 8, RIGHT = 16; // the plot's margins, as page_lanes.cpp draws them
   var BARBER = ['asleep', 'awake', 'cutting'];
