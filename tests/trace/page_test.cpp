@@ -76,110 +76,116 @@ RunRecord recordOf(const KnownRun& run) {
   return record;
 }
 
+// Ann wakes the barber, Bob sits and is cut after her; each leaves through the cut list.
+KnownRun wakeThenWaitRun() {
+  return KnownRun{
+      "WakeThenWait",
+      {{"Ann", 0, 100}, {"Bob", 10, 50}},
+      {{said(kSeeSleeping, "Ann"), "asleep chair=- queue=[] door=[Ann] cut=[] away=[] lists 0/0"},
+       {said(kTryToWake, "Ann"), ""},
+       {said(kWokeBarber, "Ann"), "asleep chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
+       {said(kBarberWokenUp), "awake chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
+       {said(kStartCutting, "Ann"), "cutting chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
+       {block("Ann", ""), ""},
+       {said(kWaiting, "Ann"), ""},
+       {said(kSeeNotSleeping, "Bob"),
+        "cutting chair=Ann queue=[] door=[Bob] cut=[] away=[] lists 0/0"},
+       {said(kTryForChair, "Bob"), ""},
+       {block("Ann", ""), ""},
+       {said(kGotChair, "Bob"), "cutting chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 0/0"},
+       {block("Ann", "[Bob]"), ""},
+       {said(kWaiting, "Bob"), ""},
+       {said(kFinishCutting, "Ann"),
+        "awake chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 1/0"},
+       {said(kLeaveCut, "Ann"), "awake chair=- queue=[Bob] door=[] cut=[Ann] away=[] lists 1/0"},
+       {said(kStartCutting, "Bob"),
+        "cutting chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
+       // The block catches the chair not yet emptied after Bob's cut: the block wins.
+       {said(kFinishCutting, "Bob"), ""},
+       {said(kLeaveCut, "Bob"), "awake chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
+       {block("Bob", "", "[Ann][Bob]"),
+        "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 2/0"},
+       {said(kBarberToBed), "asleep chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
+       {said(kClosing), ""}}};
+}
+
+// Two sit in one order by their lines and the other by the queue: the block's order wins;
+// a block that catches Bob between his chair and the barber's leaves him standing.
+KnownRun blockOrdersRun() {
+  return KnownRun{"TheBlockOrdersTheQueue",
+                  {{"Ann", 0, 100}, {"Bob", 10, 50}, {"Cat", 10, 50}},
+                  {{said(kSeeSleeping, "Ann"), ""},
+                   {said(kTryToWake, "Ann"), ""},
+                   {said(kWokeBarber, "Ann"), ""},
+                   {said(kBarberWokenUp), ""},
+                   {said(kStartCutting, "Ann"), ""},
+                   {said(kSeeNotSleeping, "Bob"), ""},
+                   {said(kSeeNotSleeping, "Cat"),
+                    "cutting chair=Ann queue=[] door=[Bob Cat] cut=[] away=[] lists 0/0"},
+                   {said(kTryForChair, "Bob"), ""},
+                   {said(kTryForChair, "Cat"), ""},
+                   {said(kGotChair, "Cat"),
+                    "cutting chair=Ann queue=[Cat] door=[Bob] cut=[] away=[] lists 0/0"},
+                   {said(kGotChair, "Bob"),
+                    "cutting chair=Ann queue=[Cat Bob] door=[] cut=[] away=[] lists 0/0"},
+                   {block("Ann", "[Bob][Cat]"),
+                    "cutting chair=Ann queue=[Bob Cat] door=[] cut=[] away=[] lists 0/0"},
+                   {said(kWaiting, "Ann"), ""},
+                   {said(kFinishCutting, "Ann"), ""},
+                   {said(kLeaveCut, "Ann"), ""},
+                   {block("", "[Cat]", "[Ann]"),
+                    "awake chair=- queue=[Cat] door=[Bob] cut=[Ann] away=[] lists 1/0"},
+                   {said(kStartCutting, "Bob"),
+                    "cutting chair=Bob queue=[Cat] door=[] cut=[Ann] away=[] lists 1/0"}}};
+}
+
+// Namesakes: the A listed later comes, and sits, first; the block's "[A][A]" keeps them in
+// that order, and the one who finds the queue full goes on the go-away list.
+KnownRun namesakesRun() {
+  return KnownRun{
+      "NamesakesKeepTheirPlaces",
+      {{"W", 0, 100}, {"A", 9, 50}, {"A", 6, 50}, {"C", 12, 50}},
+      {{said(kSeeSleeping, "W"), ""},
+       {said(kTryToWake, "W"), ""},
+       {said(kWokeBarber, "W"), ""},
+       {said(kBarberWokenUp), ""},
+       {said(kStartCutting, "W"), ""},
+       {said(kSeeNotSleeping, "A"), ""},
+       {said(kTryForChair, "A"), ""},
+       {said(kGotChair, "A"), ""},
+       {said(kSeeNotSleeping, "A"), ""},
+       {said(kTryForChair, "A"), ""},
+       {said(kGotChair, "A"), ""},
+       {block("W", "[A][A]"), "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[] lists 0/0"},
+       {said(kSeeNotSleeping, "C"), ""},
+       {said(kQueueFull, "C"),
+        "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[C] lists 0/1"},
+       {block("W", "[A][A]", "", "[C]"),
+        "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[C] lists 0/1"}}};
+}
+
+// The waker sits in the chair before the barber's bed line is out: the chair stays his.
+KnownRun wakerBeforeBedRun() {
+  return KnownRun{
+      "AWakerBeforeTheBedLine",
+      {{"Ann", 0, 50}, {"Bob", 60, 50}},
+      {{said(kSeeSleeping, "Ann"), ""},
+       {said(kTryToWake, "Ann"), ""},
+       {said(kWokeBarber, "Ann"), ""},
+       {said(kBarberWokenUp), ""},
+       {said(kStartCutting, "Ann"), ""},
+       {said(kFinishCutting, "Ann"), ""},
+       {said(kLeaveCut, "Ann"), ""},
+       {said(kSeeSleeping, "Bob"), ""},
+       {said(kTryToWake, "Bob"), ""},
+       {said(kWokeBarber, "Bob"), "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
+       {said(kBarberToBed), "asleep chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
+       {said(kBarberWokenUp), "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"}}};
+}
+
 const std::vector<KnownRun>& knownRuns() {
-  static const std::vector<KnownRun> kRuns = {
-      // Ann wakes the barber, Bob sits and is cut after her; each leaves through the cut list.
-      KnownRun{
-          "WakeThenWait",
-          {{"Ann", 0, 100}, {"Bob", 10, 50}},
-          {{said(kSeeSleeping, "Ann"),
-            "asleep chair=- queue=[] door=[Ann] cut=[] away=[] lists 0/0"},
-           {said(kTryToWake, "Ann"), ""},
-           {said(kWokeBarber, "Ann"), "asleep chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
-           {said(kBarberWokenUp), "awake chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
-           {said(kStartCutting, "Ann"),
-            "cutting chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
-           {block("Ann", ""), ""},
-           {said(kWaiting, "Ann"), ""},
-           {said(kSeeNotSleeping, "Bob"),
-            "cutting chair=Ann queue=[] door=[Bob] cut=[] away=[] lists 0/0"},
-           {said(kTryForChair, "Bob"), ""},
-           {block("Ann", ""), ""},
-           {said(kGotChair, "Bob"),
-            "cutting chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 0/0"},
-           {block("Ann", "[Bob]"), ""},
-           {said(kWaiting, "Bob"), ""},
-           {said(kFinishCutting, "Ann"),
-            "awake chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 1/0"},
-           {said(kLeaveCut, "Ann"),
-            "awake chair=- queue=[Bob] door=[] cut=[Ann] away=[] lists 1/0"},
-           {said(kStartCutting, "Bob"),
-            "cutting chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
-           // The block catches the chair not yet emptied after Bob's cut: the block wins.
-           {said(kFinishCutting, "Bob"), ""},
-           {said(kLeaveCut, "Bob"),
-            "awake chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
-           {block("Bob", "", "[Ann][Bob]"),
-            "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 2/0"},
-           {said(kBarberToBed), "asleep chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
-           {said(kClosing), ""}}},
-      // Two sit in one order by their lines and the other by the queue: the block's order wins;
-      // a block that catches Bob between his chair and the barber's leaves him standing.
-      KnownRun{"TheBlockOrdersTheQueue",
-               {{"Ann", 0, 100}, {"Bob", 10, 50}, {"Cat", 10, 50}},
-               {{said(kSeeSleeping, "Ann"), ""},
-                {said(kTryToWake, "Ann"), ""},
-                {said(kWokeBarber, "Ann"), ""},
-                {said(kBarberWokenUp), ""},
-                {said(kStartCutting, "Ann"), ""},
-                {said(kSeeNotSleeping, "Bob"), ""},
-                {said(kSeeNotSleeping, "Cat"),
-                 "cutting chair=Ann queue=[] door=[Bob Cat] cut=[] away=[] lists 0/0"},
-                {said(kTryForChair, "Bob"), ""},
-                {said(kTryForChair, "Cat"), ""},
-                {said(kGotChair, "Cat"),
-                 "cutting chair=Ann queue=[Cat] door=[Bob] cut=[] away=[] lists 0/0"},
-                {said(kGotChair, "Bob"),
-                 "cutting chair=Ann queue=[Cat Bob] door=[] cut=[] away=[] lists 0/0"},
-                {block("Ann", "[Bob][Cat]"),
-                 "cutting chair=Ann queue=[Bob Cat] door=[] cut=[] away=[] lists 0/0"},
-                {said(kWaiting, "Ann"), ""},
-                {said(kFinishCutting, "Ann"), ""},
-                {said(kLeaveCut, "Ann"), ""},
-                {block("", "[Cat]", "[Ann]"),
-                 "awake chair=- queue=[Cat] door=[Bob] cut=[Ann] away=[] lists 1/0"},
-                {said(kStartCutting, "Bob"),
-                 "cutting chair=Bob queue=[Cat] door=[] cut=[Ann] away=[] lists 1/0"}}},
-      // Namesakes: the A listed later comes, and sits, first; the block's "[A][A]" keeps them in
-      // that order, and the one who finds the queue full goes on the go-away list.
-      KnownRun{"NamesakesKeepTheirPlaces",
-               {{"W", 0, 100}, {"A", 9, 50}, {"A", 6, 50}, {"C", 12, 50}},
-               {{said(kSeeSleeping, "W"), ""},
-                {said(kTryToWake, "W"), ""},
-                {said(kWokeBarber, "W"), ""},
-                {said(kBarberWokenUp), ""},
-                {said(kStartCutting, "W"), ""},
-                {said(kSeeNotSleeping, "A"), ""},
-                {said(kTryForChair, "A"), ""},
-                {said(kGotChair, "A"), ""},
-                {said(kSeeNotSleeping, "A"), ""},
-                {said(kTryForChair, "A"), ""},
-                {said(kGotChair, "A"), ""},
-                {block("W", "[A][A]"),
-                 "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[] lists 0/0"},
-                {said(kSeeNotSleeping, "C"), ""},
-                {said(kQueueFull, "C"),
-                 "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[C] lists 0/1"},
-                {block("W", "[A][A]", "", "[C]"),
-                 "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[C] lists 0/1"}}},
-      // The waker sits in the chair before the barber's bed line is out: the chair stays his.
-      KnownRun{
-          "AWakerBeforeTheBedLine",
-          {{"Ann", 0, 50}, {"Bob", 60, 50}},
-          {{said(kSeeSleeping, "Ann"), ""},
-           {said(kTryToWake, "Ann"), ""},
-           {said(kWokeBarber, "Ann"), ""},
-           {said(kBarberWokenUp), ""},
-           {said(kStartCutting, "Ann"), ""},
-           {said(kFinishCutting, "Ann"), ""},
-           {said(kLeaveCut, "Ann"), ""},
-           {said(kSeeSleeping, "Bob"), ""},
-           {said(kTryToWake, "Bob"), ""},
-           {said(kWokeBarber, "Bob"),
-            "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
-           {said(kBarberToBed), "asleep chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
-           {said(kBarberWokenUp),
-            "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"}}}};
+  static const std::vector<KnownRun> kRuns = {wakeThenWaitRun(), blockOrdersRun(), namesakesRun(),
+                                              wakerBeforeBedRun()};
   return kRuns;
 }
 
