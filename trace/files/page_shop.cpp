@@ -75,6 +75,11 @@ std::string zone(const char* name, const char* words, const std::string& count,
          "\"><span class=\"zone-name\">" + words + count + "</span>" + inside + "</div>\n";
 }
 
+std::string button(const char* act, const char* words, const char* key, const char* face) {
+  return std::string("<button type=\"button\" data-act=\"") + act + "\" title=\"" + words + key +
+         "\" aria-label=\"" + words + "\">" + face + "</button>";
+}
+
 }  // namespace
 
 std::string shopSection(const FinishedRun& run, const std::vector<ShopFrame>& frames) {
@@ -121,23 +126,19 @@ std::string playerBar(const FinishedRun& run) {
     speeds += "<option value=\"" + value + "\"" + (value == "1" ? " selected" : "") + ">" + shown +
               "\xC3\x97</option>";
   }
-  return "<div id=\"player\" class=\"player\" hidden>\n<div class=\"controls\">"
-         "<button type=\"button\" data-act=\"start\" title=\"To the start (Home)\">|\xE2\x97\x80"
-         "</button><button type=\"button\" data-act=\"prev\" title=\"The line before "
-         "(\xE2\x86\x90)\">\xE2\x97\x80</button><button type=\"button\" data-act=\"play\" "
-         "title=\"Play or pause (space)\" class=\"play\">\xE2\x96\xB6</button><button "
-         "type=\"button\" data-act=\"next\" title=\"The line after (\xE2\x86\x92)\">"
-         "\xE2\x96\xB6|</button><label class=\"speed\">speed <select data-act=\"speed\">" +
-         speeds + "</select></label><input type=\"range\" data-act=\"scrub\" min=\"0\" max=\"" +
-         end + "\" step=\"any\" value=\"" + end +
-         "\" aria-label=\"Time in ms\"><output "
-         "class=\"clock\">" +
-         end +
-         " ms</output><span class=\"zoom\"><button type=\"button\" "
-         "data-act=\"out\" title=\"Zoom out (-)\">\xE2\x88\x92</button><button type=\"button\" "
-         "data-act=\"in\" title=\"Zoom in (+)\">+</button><button type=\"button\" "
-         "data-act=\"fit\" title=\"The whole run (0)\">whole run</button></span></div>\n"
-         "<p class=\"now-line\" aria-live=\"polite\"></p>\n</div>\n";
+  return "<div id=\"player\" class=\"player\" hidden>\n<div class=\"controls\">" +
+         button("start", "To the start", " (Home)", "|\xE2\x97\x80") +
+         button("prev", "The line before", " (\xE2\x86\x90)", "\xE2\x97\x80") +
+         button("play", "Play or pause", " (space)", "\xE2\x96\xB6") +
+         button("next", "The line after", " (\xE2\x86\x92)", "\xE2\x96\xB6|") +
+         "<label class=\"speed\">speed <select data-act=\"speed\">" + speeds +
+         "</select></label><input type=\"range\" data-act=\"scrub\" min=\"0\" max=\"" + end +
+         "\" step=\"any\" value=\"" + end +
+         "\" aria-label=\"Time in ms\"><output class=\"clock\">" + end +
+         " ms</output><span class=\"zoom\">" + button("out", "Zoom out", " (-)", "\xE2\x88\x92") +
+         button("in", "Zoom in", " (+)", "+") +
+         button("fit", "The whole run", " (0)", "whole run") +
+         "</span></div>\n<p class=\"now-line\" aria-live=\"polite\"></p>\n</div>\n";
 }
 
 std::string playerData(const FinishedRun& run, const std::vector<ShopFrame>& frames) {
