@@ -153,6 +153,18 @@ async function zoomParts(page, url, name) {
     return box.left >= plot.left && box.right <= plot.right;
   });
   check(gap > 2 && inView, `${name}: zoomed in, ${pair[0].id} and ${pair[1].id} (${pair[1].t - pair[0].t} µs apart) are ${gap.toFixed(1)} px apart`);
+  // The wheel over the lanes zooms back out, and a drag pans them.
+  const ticks = () => page.$eval('svg.plot g.axis', (axis) => axis.textContent);
+  const zoomedTicks = await ticks();
+  const plot = await page.$eval('svg.plot', (svg) => { const r = svg.getBoundingClientRect(); return { x: r.left + r.width / 2, y: r.top + 20 }; });
+  await page.mouse.move(plot.x, plot.y);
+  await page.mouse.wheel(0, 400);
+  const wheeled = await ticks();
+  check(wheeled !== zoomedTicks, `${name}: the wheel does not zoom the lanes`);
+  await page.mouse.down();
+  await page.mouse.move(plot.x + 200, plot.y, { steps: 4 });
+  await page.mouse.up();
+  check((await ticks()) !== wheeled, `${name}: a drag does not pan the lanes`);
   return true;
 }
 
@@ -221,6 +233,12 @@ async function sessionPage(browser, dir) {
   let runsDrawn = await drawn();
   check(runsDrawn.length === 2 && runsDrawn.every((r) => r.lanes === roster && r.barber === 1 && r.bars > 0),
     `${name}: the compare view draws ${JSON.stringify(runsDrawn)}`);
+  // By default two runs that ended otherwise, if the session has them: where they part is marked.
+  const endings = await page.$$eval('#runs tbody tr', (rows) => new Set(rows.map((r) => r.cells[2].textContent.split(':')[0])).size);
+  const parted = await page.$$eval('svg.compare .part', (marks) => marks.length);
+  const otherwise = await page.$$eval('svg.compare .differs', (lanes) => lanes.length);
+  check(endings < 2 || (parted === 2 && otherwise > 0),
+    `${name}: runs that ended otherwise are compared with ${parted} marks where they part, ${otherwise} lanes shaded`);
   await page.selectOption('[data-pick=a]', '4');
   await page.selectOption('[data-pick=b]', '9');
   runsDrawn = await drawn();
@@ -230,6 +248,7 @@ async function sessionPage(browser, dir) {
   console.log(`pages: ${name}: ${links.length} runs linked, the compare view drawn`);
 }
 
+// Headless, with a fresh profile directory of playwright's own for every launch.
 const browser = await chromium.launch({
   executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
   // No sandbox: CI runs as root. Nothing that would reach for the network on its own.
