@@ -276,6 +276,8 @@
     state.last = performance.now();
     playButton.textContent = '\u275a\u275a';
     playButton.setAttribute('aria-pressed', 'true');
+    // A line a moment would be too much for a screen reader: it hears the line it pauses on.
+    nowLine.setAttribute('aria-live', 'off');
     requestAnimationFrame(tick);
   }
   function pause() {
@@ -283,6 +285,7 @@
     state.playing = false;
     playButton.textContent = '\u25b6';
     playButton.setAttribute('aria-pressed', 'false');
+    nowLine.setAttribute('aria-live', 'polite');
     writeAddress();
   }
   function step(direction) {
