@@ -1,59 +1,69 @@
 #!/usr/bin/env bash
-# The report files seen as their readers see them: barbershop-trace writes the reports of a full
-# house and of a wake-up race, headless Chromium opens each page, and the pass fails when a page
-# logs anything to the console (it has no script, so anything there is an error), reaches for the
-# network, lacks a lane for a customer of the roster or draws an empty screenshot; when a trace
-# is not valid Trace Event JSON with a named thread per customer; or when `render` of a saved log
-# does not give the same files again.
+# The report files seen as their readers see them. barbershop-trace writes the reports of a full
+# house, of a wake-up race and of a session of twenty close calls; `render` of the saved logs
+# must give the same files again, byte for byte. Then Debian's headless Chromium, driven by
+# playwright-core (tests/browser/pages.mjs), plays each run page: the shop it draws at every
+# state line must be the program's own block; the keys, the #t= address and zoom move the
+# cursor and the lanes as they should; at 375 px no text is below 11 px and nothing is cut off;
+# the session page links every run and its compare view draws two runs. A page that logs to the
+# console or asks for anything but itself fails. Last, each trace must be valid Trace Event
+# JSON with a named thread per customer, and each drawn page have a lane per customer and a
+# screenshot of more than one colour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh chromium
+# Node brings npm where it comes from Debian's archive; some images ship a node with npm inside.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  scripts/deps.sh nodejs npm
+fi
 # CI has just built build-ci with warnings as errors; reusing it keeps the pass short.
 build=build-browser
 [ -f build-ci/CMakeCache.txt ] && build=build-ci
 cmake -S . -B "$build" -DBARBERSHOP_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target barbershop barbershop-trace >/dev/null
+(cd tests/browser && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-chromium_run() {
-  # No sandbox: CI runs as root. Nothing that would reach for the network on its own.
-  timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$(mktemp -d -p "$work")" --enable-logging=stderr --v=0 "$@"
+# Runs barbershop-trace with the given arguments; 1 is a broken rule, which the end-to-end tests
+# judge: the files must be there all the same.
+trace() {
+  local status=0
+  "$build/barbershop-trace" "$@" >"$work/summary" 2>&1 || status=$?
+  if [ "$status" -gt 1 ]; then
+    echo "pass-browser: barbershop-trace $* ended with status $status" >&2
+    cat "$work/summary" >&2
+    exit 1
+  fi
+}
+
+# `render` of a folder's logs must give each of its files again: every run's three, and the
+# session's page when there are several (one log alone leaves index.html be).
+same_again() {
+  local dir=$1
+  "$build/barbershop-trace" render "$dir"/run-*.jsonl --report "$dir-again" 2>/dev/null
+  [ "$(ls "$dir"/run-* | wc -l)" -eq "$(ls "$dir-again"/run-* | wc -l)" ] ||
+    { echo "pass-browser: render of $dir gave another set of files" >&2; exit 1; }
+  for file in "$dir-again"/*; do
+    cmp "$file" "$dir/$(basename "$file")" ||
+      { echo "pass-browser: render gave another $(basename "$file")" >&2; exit 1; }
+  done
 }
 
 for scenario in full-house wake-up-race; do
-  echo "pass-browser: $scenario"
-  out="$work/$scenario"
-  status=0
-  "$build/barbershop-trace" --scenario "$scenario" --run --quiet --report "$out" \
-    >"$work/$scenario.summary" || status=$?
-  # 1 is a broken rule, which the end-to-end tests judge; the files must be there all the same.
-  if [ "$status" -gt 1 ]; then
-    echo "pass-browser: barbershop-trace ended with status $status" >&2
-    cat "$work/$scenario.summary" >&2
-    exit 1
-  fi
-  "$build/barbershop-trace" render "$out/run-1.jsonl" --report "$out-again" 2>/dev/null
-  for file in run-1.jsonl run-1.trace.json run-1.html; do
-    cmp "$out/$file" "$out-again/$file" ||
-      { echo "pass-browser: render gave another $file" >&2; exit 1; }
-  done
+  trace --scenario "$scenario" --run --quiet --report "$work/$scenario"
+  same_again "$work/$scenario"
+done
+trace --scenario close-call --runs 20 --quiet --report "$work/session"
+same_again "$work/session"
 
-  page="file://$out/run-1.html"
-  chromium_run --dump-dom "$page" >"$out/dom.html" 2>"$out/console.log"
-  chromium_run --window-size=1200,1400 --screenshot="$out/shot.png" "$page" \
-    >/dev/null 2>>"$out/console.log"
-  if grep -F ':CONSOLE' "$out/console.log" >&2; then
-    echo "pass-browser: $scenario's page logged to the console" >&2
-    exit 1
-  fi
+node tests/browser/pages.mjs run "$work/full-house" run "$work/wake-up-race" session "$work/session"
 
-  python3 - "$out" <<'EOF'
-import html.parser, json, sys, zlib
+for scenario in full-house wake-up-race; do
+  python3 - "$work/$scenario" <<'EOF'
+import html.parser, json, re, sys, zlib
 
 out = sys.argv[1]
 def fail(message):
@@ -62,17 +72,17 @@ def fail(message):
 with open(f"{out}/run-1.jsonl", encoding="utf-8") as log:
     roster = [entry["id"] for entry in json.loads(log.readline())["roster"]]
 
-# The page: self-contained, small, and drawn with a lane per customer of the roster.
-with open(f"{out}/run-1.html", "rb") as page:
-    source = page.read()
-if len(source) > 300 * 1024:
-    fail(f"the page is {len(source)} bytes, over 300 KB")
-text = source.decode("utf-8")
-for outside in ("<script", "<link rel=\"stylesheet\"", "@import", "https://", "src="):
+# The page: self-contained, its only scripts its own two (the player's data and the player).
+with open(f"{out}/run-1.html", encoding="utf-8") as page:
+    text = page.read()
+for outside in ("<link rel=\"stylesheet\"", "@import", "https://", " src=", "url(http", "fetch("):
     if outside in text:
         fail(f"the page reaches outside itself: {outside}")
 if text.replace('xmlns="http://www.w3.org/2000/svg"', "").count("http://"):
     fail("the page names a network address")
+scripts = re.findall(r"<script[^>]*>", text)
+if scripts != ['<script type="application/json" id="player-data">', "<script>"]:
+    fail(f"the page's scripts are {scripts}")
 
 class Lanes(html.parser.HTMLParser):
     def __init__(self):
@@ -129,7 +139,7 @@ if "Barber" not in names or any(names.count(f"Customer {id}") != roster.count(id
     fail(f"the trace's threads are {names}, the roster is {roster}")
 if not {"X", "C", "i"} <= phases:
     fail(f"the trace lacks complete events, the queue counter or instants: {sorted(phases)}")
-print(f"pass-browser: {len(roster)} lanes drawn, {len(source)} bytes, trace of "
+print(f"pass-browser: {out.rsplit('/', 1)[-1]}: {len(roster)} lanes drawn, trace of "
       f"{len(trace['traceEvents'])} events")
 EOF
 done

@@ -102,15 +102,18 @@ std::size_t count(const std::string& text, const std::string& what) {
 TEST(ReportPage, DrawsALanePerCustomerBesideTheBarberAndTheQueue) {
   const std::string page = htmlPage(finish(shop()));
   EXPECT_EQ(count(page, "data-lane=\"customer\""), 3u);
-  for (const char* lane : {"data-id=\"A\"", "data-id=\"B\"", "data-id=\"&lt;i&gt;&amp;&quot;%\"",
-                           "data-lane=\"barber\"", "data-lane=\"queue\""}) {
+  for (const char* lane :
+       {"customer\" data-who=\"0\" data-id=\"A\"", "customer\" data-who=\"1\" data-id=\"B\"",
+        "customer\" data-who=\"2\" data-id=\"&lt;i&gt;&amp;&quot;%\"", "data-lane=\"barber\"",
+        "data-lane=\"queue\""}) {
     EXPECT_EQ(count(page, lane), 1u) << lane;
   }
   EXPECT_EQ(page.find("<i>"), std::string::npos);  // the ID is text, never markup
   EXPECT_NE(
-      page.find("<svg class=\"lanes\" role=\"img\" aria-labelledby=\"lanes-title lanes-desc\""),
+      page.find(
+          "<svg class=\"lanes plot\" role=\"img\" aria-labelledby=\"lanes-title lanes-desc\""),
       std::string::npos);
-  EXPECT_EQ(page.find("http://", page.find("<svg class=\"lanes\"") + 200), std::string::npos)
+  EXPECT_EQ(page.find("http://", page.find("<svg class=\"lanes plot\"") + 200), std::string::npos)
       << "nothing but the SVG namespace names the network";
 }
 
@@ -119,7 +122,9 @@ TEST(ReportPage, GivesEveryLineAMarkWithItsTimeAndTextLinkedBothWays) {
   const std::string page = htmlPage(finish(run));
   for (std::size_t i = 0; i < run.events.size(); ++i) {
     const std::string n = std::to_string(i);
-    EXPECT_EQ(count(page, "<a href=\"#n-" + n + "\" id=\"e-" + n + "\" class=\"mark\"><title>"), 1u)
+    EXPECT_EQ(count(page, "<a href=\"#n-" + n + "\" id=\"e-" + n + "\" class=\"mark\" data-t=\"" +
+                              std::to_string(run.events[i].us) + "\""),
+              1u)
         << i;
     EXPECT_EQ(count(page, "<li id=\"n-" + n + "\"><a class=\"when\" href=\"#e-" + n + "\">"), 1u)
         << i;
@@ -152,7 +157,7 @@ TEST(ReportPage, PutsTheVerdictAtTheTop) {
   const std::string broken = htmlPage(finish(shop(true)));
   const std::size_t verdict = broken.find("class=\"verdict broken\"");
   ASSERT_NE(verdict, std::string::npos);
-  EXPECT_LT(verdict, broken.find("<svg class=\"lanes\""));
+  EXPECT_LT(verdict, broken.find("<svg class=\"lanes plot\""));
   EXPECT_NE(broken.find("<strong>no-torn-line</strong>"), std::string::npos);
   EXPECT_NE(broken.find("Note: &lt;i&gt;&amp;&quot;% went away: every chair taken"),
             std::string::npos);

@@ -42,9 +42,11 @@ constexpr char kExamples[] = R"(Examples:
   barbershop-trace schedule --scenario trickle
       the exact schedule, without running anything
   barbershop-trace --scenario full-house --run --report out/
-      also write out/run-1.html, .trace.json and .jsonl
+      also write out/run-1.html, .trace.json, .jsonl and out/index.html
   barbershop-trace render out/run-1.jsonl --report again/
       draw a saved event log's files again
+  barbershop-trace render out/run-*.jsonl --report again/
+      draw several, with their session page, again/index.html
   barbershop-trace --variant list
       the shop broken on purpose: each classic fault, its change and the scenario that shows it
   barbershop-trace --variant lost-wakeup --runs 30 --quiet
@@ -249,7 +251,7 @@ TraceOptions parseOptions(int argc, char** argv) {
   rosterOptions(schedule, &given);
   schedule->add_flag("--json", options.json, "As JSON");
   CLI::App* render = app.add_subcommand("render", "Draw a saved event log's files again");
-  render->add_option("log", options.renderLog, "The event log, a run-N.jsonl")
+  render->add_option("log", options.renderLogs, "Event logs, run-N.jsonl; several: index.html too")
       ->type_name("LOG.jsonl")
       ->required();
   render->add_option("--report", options.reportDir, "Write the files into DIR")

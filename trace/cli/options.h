@@ -5,6 +5,7 @@
 // the summaries look.
 
 #include <string>
+#include <vector>
 
 #include "trace/reading/roster.h"
 #include "trace/relay/session.h"
@@ -20,8 +21,8 @@ struct TraceOptions {
   std::string rosterName;  // how the roster was given, for titles ("scenario full-house")
   std::string exportJson;  // --export-json FILE
   std::string reportDir;   // --report DIR
-  std::string renderLog;   // render LOG.jsonl
-  bool json = false;       // schedule --json
+  std::vector<std::string> renderLogs;  // render LOG.jsonl...
+  bool json = false;                    // schedule --json
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).

@@ -12,6 +12,7 @@
 #include "trace/common/utf8.h"
 #include "trace/files/export.h"
 #include "trace/files/report.h"
+#include "trace/files/session_page.h"
 #include "trace/files/write_whole.h"
 #include "trace/judging/schedule.h"
 #include "trace/reading/event_log.h"
@@ -128,24 +129,44 @@ bool reportDirReady(const std::string& dir) {
   return false;
 }
 
+// Writes the session page of the runs drawn; says where, or why not.
+bool reportSession(const std::string& dir, const SessionPage& page) {
+  std::string path, error;
+  if (writeSessionPage(dir, page, &path, &error)) {
+    fprintf(stderr, "barbershop-trace: the session's page: %s\n", path.c_str());
+    return true;
+  }
+  fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
+  return false;
+}
+
 int renderSavedLog(const TraceOptions& options) {
   if (!reportDirReady(options.reportDir)) return kExitUsage;
-  std::string text;
-  if (!readWholeFile(options.renderLog, &text)) return kExitUsage;
-  RunRecord record;
-  std::string error, warning;
-  if (!readLog(text, options.renderLog, &record, &error, &warning)) {
-    fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
-    return kExitUsage;
+  SessionPage page;
+  for (const std::string& log : options.renderLogs) {
+    std::string text;
+    if (!readWholeFile(log, &text)) return kExitUsage;
+    RunRecord record;
+    std::string error, warning;
+    if (!readLog(text, log, &record, &error, &warning)) {
+      fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
+      return kExitUsage;
+    }
+    if (!warning.empty()) fprintf(stderr, "barbershop-trace: %s\n", warning.c_str());
+    const FinishedRun run = finish(std::move(record));
+    if (!report(options.reportDir, run, true)) return kExitUsage;
+    page.add(run);
   }
-  if (!warning.empty()) fprintf(stderr, "barbershop-trace: %s\n", warning.c_str());
-  return report(options.reportDir, finish(std::move(record)), true) ? kExitOk : kExitUsage;
+  // One log alone leaves a session's page in the same folder as it was.
+  if (options.renderLogs.size() > 1 && !reportSession(options.reportDir, page)) return kExitUsage;
+  return kExitOk;
 }
 
 // What a session writes besides the program's output, opened before the first run.
 struct Outputs {
   ExportFile exported;
   Aggregate aggregate;
+  SessionPage page;  // with --report
   bool reported = true;
 };
 
@@ -176,6 +197,7 @@ void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs
   if (!options.reportDir.empty() && !report(options.reportDir, run, runs <= 1)) {
     outputs->reported = false;
   }
+  if (!options.reportDir.empty()) outputs->page.add(run);
   outputs->aggregate.add(run);
   if (outputs->exported.isOpen()) outputs->exported.add(run, run.judgedMs + shownMs);
 }
@@ -191,6 +213,9 @@ int runSession(const TraceOptions& options) {
     fprintf(stderr,
             "barbershop-trace: %zu runs drawn in %s: run-N.html, run-N.trace.json, run-N.jsonl\n",
             runs, options.reportDir.c_str());
+  }
+  if (!options.reportDir.empty() && runs > 0 && !reportSession(options.reportDir, outputs.page)) {
+    outputs.reported = false;
   }
   if (!outputs.reported && status == kExitOk) status = kExitUsage;
   if (options.session.runs > 1 && runs > 0) say(outputs.aggregate.render(options.style));

@@ -7,46 +7,11 @@
 #include <string>
 
 #include "trace/common/words.h"
+#include "trace/files/assets.h"
 #include "trace/files/html.h"
+#include "trace/files/shop_frames.h"
 
 namespace {
-
-// Okabe-Ito colours, which colour-blind readers tell apart; each also has its own pattern or
-// outline, so the page reads in black and white.
-constexpr char kStyle[] = R"css(
-body{font:15px/1.45 system-ui,-apple-system,"Segoe UI",sans-serif;color:#111;background:#fff;
-margin:0 auto;max-width:1100px;padding:16px 20px}
-h1{font-size:1.4em;margin:.2em 0}h2{font-size:1.15em;margin:1.2em 0 .4em}
-.meta{color:#444;margin:.2em 0;overflow-wrap:anywhere}
-.verdict{border:3px solid;padding:.4em 1em;margin:.8em 0;border-radius:4px}
-.verdict h2{margin:.2em 0}.holds{border-color:#009E73}.broken{border-color:#D55E00;border-style:double;border-width:6px}
-.incomplete{font-weight:bold}
-.defs{position:absolute;width:0;height:0;overflow:hidden}
-svg.lanes{width:100%;height:auto;display:block;print-color-adjust:exact;-webkit-print-color-adjust:exact}
-svg text{font:12px system-ui,sans-serif;fill:#111}
-.lane-bg{fill:#f4f4f4}.label{font-weight:600}
-.exact{fill:none;stroke:#000;stroke-width:1.3;stroke-dasharray:5 3}
-.cut{fill:#0072B2;stroke:#000;stroke-width:.6}.cut-id{fill:#fff;font-size:11px}
-.asleep{fill:url(#dots);stroke:#777;stroke-width:.6}
-.wait{fill:url(#hatch);stroke:#56B4E9;stroke-width:1}
-.queue{fill:#E69F00;fill-opacity:.75;stroke:#000;stroke-width:1}
-.grid{stroke:#999;stroke-width:.6;stroke-dasharray:2 3}.axis{stroke:#111;stroke-width:1}
-.hit{fill:transparent}.tick{stroke:#222;stroke-width:1}
-.arrive{fill:#111}.away{stroke:#D55E00;stroke-width:2.5}.torn{stroke:#D55E00;stroke-width:2}
-.mark:hover path,.mark:focus path{stroke:#CC79A7;stroke-width:3}
-.mark:target path{stroke:#D55E00;stroke-width:4}
-.legend{display:flex;flex-wrap:wrap;gap:.3em 1.2em;margin:.4em 0;padding:0;list-style:none}
-.legend svg{display:inline;width:28px;height:14px;vertical-align:middle}
-table{border-collapse:collapse;width:100%;font-variant-numeric:tabular-nums}
-th,td{border-bottom:1px solid #ccc;padding:.2em .5em;text-align:right}
-th:first-child,td:first-child,.outcome{text-align:left}
-caption{text-align:left;color:#444}
-ol.narration{font:13px/1.35 ui-monospace,"DejaVu Sans Mono",monospace;padding-left:4.5em}
-ol.narration li:target{background:#fff0b3;outline:2px solid #E69F00}
-ol.narration pre{margin:0;font:inherit}.when{display:inline-block;min-width:6.5em}
-.torn-line{color:#a33c00;font-weight:bold}
-@media print{.mark:hover path{stroke-width:1}body{max-width:none}}
-)css";
 
 constexpr char kPatterns[] = R"svg(<svg class="defs" aria-hidden="true" focusable="false"><defs>
 <pattern id="hatch" width="6" height="6" patternUnits="userSpaceOnUse" patternTransform="rotate(45)"><rect width="6" height="6" fill="#fff"/><line x1="0" y1="0" x2="0" y2="6" stroke="#56B4E9" stroke-width="3"/></pattern>
@@ -78,7 +43,7 @@ std::string head(const FinishedRun& run) {
   out += "<meta name=\"generator\" content=\"" + esc(record.writtenBy) + "\">\n";
   out += "<link rel=\"icon\" href=\"data:,\">\n";
   out += "<title>" + esc(title(run) + " \xC2\xB7 " + verdictHeadline(run.verdict)) + "</title>\n";
-  out += std::string("<style>") + kStyle + "</style>\n</head>\n<body>\n" + kPatterns;
+  out += std::string("<style>") + kPageStyle + "</style>\n</head>\n<body>\n" + kPatterns;
   out += "<header>\n<h1>" + esc(title(run)) + "</h1>\n<p class=\"meta\">Run chosen at " +
          esc(startedText(record)) + " \xC2\xB7 program " + esc(record.program) +
          (record.slow > 1 ? " \xC2\xB7 times slowed \xC3\x97" + std::to_string(record.slow)
@@ -167,8 +132,21 @@ std::string summarySection(const FinishedRun& run) {
   return out;
 }
 
+// A run of a deliberately broken variant of the shop: which, and its change, beside the verdict.
+std::string variantSection(const FinishedRun& run) {
+  const RunRecord& record = run.record;
+  if (record.variant.empty()) return "";
+  return "<section class=\"variant\" aria-label=\"The variant that ran\">\n<h2>A broken variant: " +
+         esc(record.variant) +
+         "</h2>\n<p>This run is of a shop broken on purpose, changed in these lines; the lanes "
+         "marked \xE2\x9A\xA0 are the customers its verdict names.</p>\n<pre>" +
+         escLines(record.variantChange) + "</pre>\n</section>\n";
+}
+
 std::string narrationSection(const FinishedRun& run) {
-  std::string out = "<section id=\"narration\">\n<h2>Narration</h2>\n<ol class=\"narration\">\n";
+  std::string out =
+      "<section id=\"narration\">\n<h2>Narration</h2>\n<div class=\"narration-box\">"
+      "<ol class=\"narration\">\n";
   for (std::size_t i = 0; i < run.record.events.size(); ++i) {
     const Event& event = run.record.events[i];
     out += "<li id=\"n-" + std::to_string(i) + "\"><a class=\"when\" href=\"#e-" +
@@ -182,12 +160,15 @@ std::string narrationSection(const FinishedRun& run) {
     }
     out += "</li>\n";
   }
-  return out + "</ol>\n</section>\n";
+  return out + "</ol></div>\n</section>\n";
 }
 
 }  // namespace
 
 std::string htmlPage(const FinishedRun& run) {
-  return head(run) + verdictSection(run) + lanesSection(run) + summarySection(run) +
-         narrationSection(run) + "</body>\n</html>\n";
+  const std::vector<ShopFrame> frames = shopFrames(run.record);
+  return head(run) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
+         "</div>\n" + shopSection(run, frames) + playerBar(run) + lanesSection(run) +
+         narrationSection(run) + summarySection(run) + playerData(run, frames) + "<script>" +
+         kPlayerScript + "</script>\n</body>\n</html>\n";
 }

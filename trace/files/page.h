@@ -1,18 +1,30 @@
 #ifndef BARBERSHOP_TRACE_FILES_PAGE_H_
 #define BARBERSHOP_TRACE_FILES_PAGE_H_
-// A run as one self-contained page (run-N.html): the verdict at the top, swim lanes drawn as SVG
-// (the barber, each customer, the queue) over a time axis in ms with the exact schedule outlined
-// behind the measured bars, a tooltip on every bar and mark, the summary table, and the whole
-// narration below, each line linked to its mark. No network, no external style or font; colours
-// told apart by colour-blind readers, with patterns for print. Pure.
+// A run as one self-contained page (run-N.html): the verdict at the top (with the change of a
+// broken variant beside it), the shop drawn as it stood when the run ended, swim lanes drawn as
+// SVG (the barber, each customer, the queue) over a time axis in ms with the exact schedule
+// outlined behind the measured bars, the whole narration, each line linked to its mark, and the
+// summary table. Its own small script turns it into a player: a time cursor that plays, steps and
+// scrubs through the run, the shop redrawn for every instant, the lanes zoomed around the cursor
+// and the instant kept in the address (#t=MS). Without the script the page reads the same, as a
+// still picture of the run's end. No network, no external style or font; colours told apart by
+// colour-blind readers, with patterns for print. Pure.
 
 #include <string>
+#include <vector>
 
+#include "trace/files/shop_frames.h"
 #include "trace/judging/finish.h"
 
 std::string htmlPage(const FinishedRun& run);
 
 // The lanes section alone: legend and SVG (files/page_lanes.cpp).
 std::string lanesSection(const FinishedRun& run);
+
+// The shop when the run ended, the player's controls, and the player's data: the time of each
+// line and the shop after it, `frames` being shopFrames(run.record) (files/page_shop.cpp).
+std::string shopSection(const FinishedRun& run, const std::vector<ShopFrame>& frames);
+std::string playerBar(const FinishedRun& run);
+std::string playerData(const FinishedRun& run, const std::vector<ShopFrame>& frames);
 
 #endif  // BARBERSHOP_TRACE_FILES_PAGE_H_

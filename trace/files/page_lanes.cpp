@@ -1,5 +1,8 @@
-// The page's swim lanes: inline SVG, the exact schedule outlined behind the measured bars, a
-// mark for every line the run printed, each linked to its narration.
+// The page's swim lanes: the lane names in an SVG of their own, which stays put while the lanes
+// beside it scroll sideways on a narrow screen, and the lanes in another, the exact schedule
+// outlined behind the measured bars and a mark for every line the run printed, each linked to
+// its narration. Every drawn time also rides along in microseconds (data-t, data-t0, data-t1),
+// so the player can lay the same drawing out again for any stretch of time it zooms to.
 
 #include <algorithm>
 #include <cmath>
@@ -15,10 +18,11 @@
 
 namespace {
 
-// The lanes' geometry, in SVG user units.
-constexpr double kWidth = 1000;
-constexpr double kLabelWidth = 150;
-constexpr double kRightPad = 20;
+// The lanes' geometry, in CSS pixels: the drawing is never scaled, so its text keeps its size.
+constexpr double kNamesWidth = 150;
+constexpr double kPlotWidth = 850;
+constexpr double kLeftPad = 8;
+constexpr double kRightPad = 16;
 constexpr double kTop = 10;
 constexpr double kLaneHeight = 26;
 constexpr double kLaneGap = 6;
@@ -36,6 +40,9 @@ double tickStep(double range) {
   return power * 10;
 }
 
+// A time as the player reads it: whole microseconds.
+std::string us(double ms) { return std::to_string(std::llround(ms * 1000.0)); }
+
 constexpr struct {
   const char* swatch;
   const char* words;
@@ -48,6 +55,10 @@ constexpr struct {
     {"<path class=\"away\" d=\"M9 2l10 10M19 2l-10 10\"/>", "goes away uncut"},
     {"<rect class=\"queue\" x=\"1\" y=\"4\" width=\"26\" height=\"9\"/>", "customers waiting"},
 };
+// Only for a run with lanes to mark.
+constexpr char kFaultKey[] =
+    "<li><svg viewBox=\"0 0 28 14\" aria-hidden=\"true\"><rect class=\"lane-bg fault\" x=\"1\" "
+    "y=\"1\" width=\"26\" height=\"12\"/></svg> \xE2\x9A\xA0 a customer the verdict names</li>\n";
 
 class Lanes {
  public:
@@ -56,29 +67,53 @@ class Lanes {
         record_(run.record),
         a_(run.analysis),
         end_(std::max(a_.endMs, 1e-3)),
-        queueTop_(std::max(WAIT_CHAIRS, a_.longestQueue)) {}
+        queueTop_(std::max(WAIT_CHAIRS, a_.longestQueue)),
+        faults_(faultyLanes(run)) {}
 
   std::string build() {
-    const double height = queueY() + kQueueHeight + kAxisHeight;
     out_ += "<section id=\"lanes\">\n<h2>Timeline</h2>\n" + legend();
+    out_ += "<div class=\"lanes-box\"><div class=\"lanes-row\">\n" + names();
     out_ +=
-        "<svg class=\"lanes\" role=\"img\" aria-labelledby=\"lanes-title lanes-desc\" "
-        "viewBox=\"0 0 " +
-        num(kWidth) + " " + num(height) + "\" xmlns=\"http://www.w3.org/2000/svg\">\n";
+        "<svg class=\"lanes plot\" role=\"img\" aria-labelledby=\"lanes-title lanes-desc\" "
+        "width=\"" +
+        num(kPlotWidth) + "\" height=\"" + num(height()) + "\" data-end=\"" + us(end_) +
+        "\" xmlns=\"http://www.w3.org/2000/svg\">\n";
     out_ += "<title id=\"lanes-title\">Run " + std::to_string(record_.number) +
             ": the barber, each customer and the queue over " + ms(a_.endMs) + "</title>\n";
     out_ += "<desc id=\"lanes-desc\">" + esc(description()) + "</desc>\n";
+    out_ += "<clipPath id=\"plot-clip\"><rect class=\"clip\" x=\"0\" y=\"0\" width=\"" +
+            num(kPlotWidth) + "\" height=\"" + num(height()) + "\"/></clipPath>\n";
+    out_ += "<g clip-path=\"url(#plot-clip)\">\n";
     for (std::size_t row = 0; row <= a_.customers.size(); ++row) lane(row);
     queueLane();
     marks();
+    ends();
+    out_ += "</g>\n";
     axis();
-    out_ += "</svg>\n</section>\n";
+    out_ += "</svg>\n</div></div>\n</section>\n";
     return out_;
   }
 
  private:
+  // The positions a finding is about, and for a run that never ended, those still in the shop.
+  static std::vector<bool> faultyLanes(const FinishedRun& run) {
+    std::vector<bool> faulty(run.record.roster.size());
+    auto mark = [&](int who) {
+      if (who >= 0 && static_cast<std::size_t>(who) < faulty.size())
+        faulty[static_cast<std::size_t>(who)] = true;
+    };
+    for (const Finding& finding : run.verdict.broken) {
+      for (int who : finding.who) mark(who);
+    }
+    if (!run.verdict.complete) {
+      for (int who : run.verdict.unfinished) mark(who);
+    }
+    return faulty;
+  }
+
+  double height() const { return queueY() + kQueueHeight + kAxisHeight; }
   double x(double ms) const {
-    return kLabelWidth + std::clamp(ms, 0.0, end_) / end_ * (kWidth - kLabelWidth - kRightPad);
+    return kLeftPad + std::clamp(ms, 0.0, end_) / end_ * (kPlotWidth - kLeftPad - kRightPad);
   }
   double laneY(std::size_t row) const { return kTop + row * (kLaneHeight + kLaneGap); }
   double queueY() const { return laneY(a_.customers.size() + 1); }
@@ -86,23 +121,30 @@ class Lanes {
     return queueY() + kQueueHeight -
            kQueueHeight * static_cast<double>(length) / static_cast<double>(queueTop_);
   }
+  bool faulty(std::size_t row) const { return row > 0 && faults_[row - 1]; }
   std::string nameOf(int who) const { return customerName(record_.roster, who); }
   std::string lineTip(std::optional<std::size_t> line) const {
     return line ? "\n" + narration(record_.events[*line]) : std::string();
   }
-
-  void rect(const char* cls, double x0, double x1, double y, double h, const std::string& tip) {
-    out_ += "<rect class=\"" + std::string(cls) + "\" x=\"" + num(x0) + "\" y=\"" + num(y) +
-            "\" width=\"" + num(std::max(x1 - x0, 1.0)) + "\" height=\"" + num(h) + "\"><title>" +
-            escLines(tip) + "</title></rect>\n";
+  // Where a point in time sits: moved as a whole when the player zooms.
+  std::string at(double ms) const {
+    return " data-t=\"" + us(ms) + "\" transform=\"translate(" + num(x(ms)) + " 0)\"";
   }
 
-  static std::string legend() {
+  void rect(const char* cls, double from, double to, double y, double h, const std::string& tip) {
+    out_ += "<rect class=\"" + std::string(cls) + "\" x=\"" + num(x(from)) + "\" y=\"" + num(y) +
+            "\" width=\"" + num(std::max(x(to) - x(from), 1.0)) + "\" height=\"" + num(h) +
+            "\" data-t0=\"" + us(from) + "\" data-t1=\"" + us(to) + "\"><title>" + escLines(tip) +
+            "</title></rect>\n";
+  }
+
+  std::string legend() const {
     std::string out = "<ul class=\"legend\" aria-label=\"Legend\">\n";
     for (const auto& key : kKeys) {
       out += std::string("<li><svg viewBox=\"0 0 28 14\" aria-hidden=\"true\">") + key.swatch +
              "</svg> " + key.words + "</li>\n";
     }
+    if (std::find(faults_.begin(), faults_.end(), true) != faults_.end()) out += kFaultKey;
     return out + "</ul>\n";
   }
 
@@ -115,18 +157,39 @@ class Lanes {
            ". Verdict: " + verdictHeadline(run_.verdict) + ".";
   }
 
+  // The names, a row per lane, in their own column.
+  std::string names() const {
+    std::string out = "<svg class=\"names\" width=\"" + num(kNamesWidth) + "\" height=\"" +
+                      num(height()) + "\" aria-hidden=\"true\">\n";
+    for (std::size_t row = 0; row <= a_.customers.size(); ++row) {
+      const std::string label = row == 0 ? "Barber" : nameOf(static_cast<int>(row) - 1);
+      const std::string shown =
+          (faulty(row) ? "\xE2\x9A\xA0 " : "") + shortened(label, kLabelChars);
+      out += std::string("<rect class=\"lane-bg") + (faulty(row) ? " fault" : "") +
+             "\" x=\"0\" y=\"" + num(laneY(row)) + "\" width=\"" + num(kNamesWidth) +
+             "\" height=\"" + num(kLaneHeight) + "\"/><text class=\"label\" x=\"6\" y=\"" +
+             num(laneY(row) + kLaneHeight / 2 + 4) + "\"><title>" + esc(label) + "</title>" +
+             esc(shown) + "</text>\n";
+    }
+    const double top = queueY();
+    out += "<rect class=\"lane-bg\" x=\"0\" y=\"" + num(top) + "\" width=\"" + num(kNamesWidth) +
+           "\" height=\"" + num(kQueueHeight) + "\"/><text class=\"label\" x=\"6\" y=\"" +
+           num(top + kQueueHeight / 2 + 4) + "\">queue</text><text x=\"6\" y=\"" +
+           num(queueLevel(WAIT_CHAIRS) + 13) + "\">" + std::to_string(WAIT_CHAIRS) +
+           " chairs</text>\n<text x=\"6\" y=\"" + num(top + kQueueHeight + 24) + "\">ms</text>\n";
+    return out + "</svg>\n";
+  }
+
   void lane(std::size_t row) {
     const bool barber = row == 0;
     const int who = static_cast<int>(row) - 1;
-    const std::string label = barber ? "Barber" : nameOf(who);
     out_ += barber ? "<g data-lane=\"barber\">\n"
                    : "<g data-lane=\"customer\" data-who=\"" + std::to_string(who) +
-                         "\" data-id=\"" + esc(record_.roster[row - 1].id) + "\">\n";
-    out_ += "<rect class=\"lane-bg\" x=\"0\" y=\"" + num(laneY(row)) + "\" width=\"" + num(kWidth) +
-            "\" height=\"" + num(kLaneHeight) + "\"/>\n";
-    out_ += "<text class=\"label\" x=\"6\" y=\"" + num(laneY(row) + kLaneHeight / 2 + 4) +
-            "\"><title>" + esc(label) + "</title>" + esc(shortened(label, kLabelChars)) +
-            "</text>\n";
+                         "\" data-id=\"" + esc(record_.roster[row - 1].id) + "\"" +
+                         (faulty(row) ? " class=\"fault\"" : "") + ">\n";
+    out_ += std::string("<rect class=\"lane-bg") + (faulty(row) ? " fault" : "") +
+            "\" x=\"0\" y=\"" + num(laneY(row)) + "\" width=\"" + num(kPlotWidth) + "\" height=\"" +
+            num(kLaneHeight) + "\"/>\n";
     if (barber) {
       barberLane();
     } else {
@@ -142,23 +205,25 @@ class Lanes {
       if (s.planned.startMs < 0) continue;
       const double from = static_cast<double>(s.planned.startMs);
       const double to = static_cast<double>(s.planned.finishMs);
-      rect("exact", x(from), x(to), y + 1, kLaneHeight - 2,
+      rect("exact", from, to, y + 1, kLaneHeight - 2,
            "exact schedule: cutting " + nameOf(s.who) + ", " + span(from, to));
     }
     for (const BarberSpan& b : a_.barber) {
       if (b.who < 0) {
-        rect("asleep", x(b.fromMs), x(b.toMs), y + 5, kLaneHeight - 10,
+        rect("asleep", b.fromMs, b.toMs, y + 5, kLaneHeight - 10,
              "asleep, " + span(b.fromMs, b.toMs) + lineTip(b.line));
         continue;
       }
-      rect("cut", x(b.fromMs), x(b.toMs), y + 5, kLaneHeight - 10,
+      rect("cut", b.fromMs, b.toMs, y + 5, kLaneHeight - 10,
            "cutting " + nameOf(b.who) + ", " + span(b.fromMs, b.toMs) + lineTip(b.line));
-      // The name inside the bar when it fits.
+      // The name inside the bar when it fits; the player shows it again whenever it does.
       const std::string label = shortened(nameOf(b.who), 12);
-      if (x(b.toMs) - x(b.fromMs) > 7.0 * static_cast<double>(label.size()) + 6) {
-        out_ += "<text class=\"cut-id\" aria-hidden=\"true\" x=\"" + num(x(b.fromMs) + 3) +
-                "\" y=\"" + num(y + kLaneHeight / 2 + 4) + "\">" + esc(label) + "</text>\n";
-      }
+      const double needs = 7.0 * static_cast<double>(label.size()) + 6;
+      out_ += "<text class=\"cut-id\" aria-hidden=\"true\" x=\"" + num(x(b.fromMs) + 3) +
+              "\" y=\"" + num(y + kLaneHeight / 2 + 4) + "\" data-t0=\"" + us(b.fromMs) +
+              "\" data-t1=\"" + us(b.toMs) + "\" data-w=\"" + num(needs) + "\"" +
+              (x(b.toMs) - x(b.fromMs) > needs ? "" : " display=\"none\"") + ">" + esc(label) +
+              "</text>\n";
     }
   }
 
@@ -166,8 +231,8 @@ class Lanes {
     const PlannedVisit& p = s.planned;
     const double arrival = static_cast<double>(p.arrivalMs);
     if (p.outcome == Planned::kSentAway) {
-      out_ += "<circle class=\"exact\" cx=\"" + num(x(arrival)) + "\" cy=\"" +
-              num(y + kLaneHeight / 2) + "\" r=\"8\"><title>" +
+      out_ += "<circle class=\"exact\" cx=\"0\" cy=\"" + num(y + kLaneHeight / 2) + "\" r=\"8\"" +
+              at(arrival) + "><title>" +
               esc("exact schedule: " + nameOf(s.who) + " arrives at " + ms(arrival) +
                   " and goes away: every chair taken") +
               "</title></circle>\n";
@@ -175,67 +240,56 @@ class Lanes {
     }
     const double start = static_cast<double>(p.startMs), finish = static_cast<double>(p.finishMs);
     if (start > arrival) {
-      rect("exact", x(arrival), x(start), y + 3, kLaneHeight - 6,
+      rect("exact", arrival, start, y + 3, kLaneHeight - 6,
            "exact schedule: " + nameOf(s.who) + " waits, " + span(arrival, start));
     }
-    rect("exact", x(start), x(finish), y + 1, kLaneHeight - 2,
+    rect("exact", start, finish, y + 1, kLaneHeight - 2,
          "exact schedule: " + nameOf(s.who) + " in the chair, " + span(start, finish));
   }
 
   void customerLane(const CustomerStory& s, double y) {
     if (s.satMs) {
       const double until = s.cutStartMs.value_or(s.leftMs.value_or(a_.endMs));
-      rect("wait", x(*s.satMs), x(until), y + 6, kLaneHeight - 12,
+      rect("wait", *s.satMs, until, y + 6, kLaneHeight - 12,
            nameOf(s.who) + " waiting in the queue, " + span(*s.satMs, until) + lineTip(s.satLine));
     }
     if (s.cutStartMs) {
       const double until = s.cutFinishMs.value_or(a_.endMs);
       rect(
-          "cut", x(*s.cutStartMs), x(until), y + 5, kLaneHeight - 10,
+          "cut", *s.cutStartMs, until, y + 5, kLaneHeight - 10,
           nameOf(s.who) + " in the chair, " + span(*s.cutStartMs, until) + lineTip(s.cutStartLine));
     }
   }
 
+  // The queue's length as a bar per stretch of one length, each with its tooltip.
   void queueLane() {
     const double top = queueY();
     out_ += "<g data-lane=\"queue\">\n<rect class=\"lane-bg\" x=\"0\" y=\"" + num(top) +
-            "\" width=\"" + num(kWidth) + "\" height=\"" + num(kQueueHeight) + "\"/>\n";
-    out_ += "<text class=\"label\" x=\"6\" y=\"" + num(top + kQueueHeight / 2 + 4) +
-            "\">queue</text>\n";
+            "\" width=\"" + num(kPlotWidth) + "\" height=\"" + num(kQueueHeight) + "\"/>\n";
     const double chairs = queueLevel(WAIT_CHAIRS);
-    out_ += "<line class=\"grid\" x1=\"" + num(kLabelWidth) + "\" x2=\"" + num(kWidth - kRightPad) +
-            "\" y1=\"" + num(chairs) + "\" y2=\"" + num(chairs) + "\"/>\n<text x=\"" +
-            num(kLabelWidth - 6) + "\" y=\"" + num(chairs + 4) + "\" text-anchor=\"end\">" +
-            std::to_string(WAIT_CHAIRS) + " chairs</text>\n";
-    std::string path = "M" + num(x(0)) + " " + num(queueLevel(0));
-    for (const QueuePoint& point : a_.queue) {
-      path += "H" + num(x(point.ms)) + "V" + num(queueLevel(point.length));
-    }
-    path += "H" + num(x(a_.endMs)) + "V" + num(queueLevel(0)) + "Z";
-    out_ += "<path class=\"queue\" d=\"" + path + "\"/>\n";
-    // A tooltip over each stretch of one length.
+    out_ += "<line class=\"grid\" x1=\"0\" x2=\"" + num(kPlotWidth) + "\" y1=\"" + num(chairs) +
+            "\" y2=\"" + num(chairs) + "\"/>\n";
     for (std::size_t i = 0; i < a_.queue.size(); ++i) {
       const QueuePoint& point = a_.queue[i];
       const double until = i + 1 < a_.queue.size() ? a_.queue[i + 1].ms : a_.endMs;
       if (until <= point.ms && i + 1 < a_.queue.size()) continue;
-      rect("hit", x(point.ms), x(until), top, kQueueHeight,
+      const double level = queueLevel(point.length);
+      rect(point.length > 0 ? "queue" : "hit", point.ms, until, point.length > 0 ? level : top,
+           point.length > 0 ? top + kQueueHeight - level : kQueueHeight,
            std::to_string(point.length) + " waiting, " + span(point.ms, until));
     }
     out_ += "</g>\n";
   }
 
-  std::string markShape(const Event& event, double cx, double y, double h, bool first) const {
+  std::string markShape(const Event& event, double y, double h, bool first) const {
     if (event.kind == Kind::kTorn) {
-      return "<path class=\"torn\" d=\"M" + num(cx) + " " + num(y) + "v" + num(kQueueHeight) +
-             "\"/>";
+      return "<path class=\"torn\" d=\"M0 " + num(y) + "v" + num(kQueueHeight) + "\"/>";
     }
     if (event.kind == Kind::kQueueFull || event.kind == Kind::kNoChair) {
-      return "<path class=\"away\" d=\"M" + num(cx - 6) + " " + num(y + 7) +
-             "l12 12m0 -12l-12 12\"/>";
+      return "<path class=\"away\" d=\"M-6 " + num(y + 7) + "l12 12m0 -12l-12 12\"/>";
     }
-    if (first)
-      return "<path class=\"arrive\" d=\"M" + num(cx - 5) + " " + num(y + 1) + "h10l-5 9z\"/>";
-    return "<path class=\"tick\" d=\"M" + num(cx) + " " + num(y + 2) + "v" + num(h - 4) + "\"/>";
+    if (first) return "<path class=\"arrive\" d=\"M-5 " + num(y + 1) + "h10l-5 9z\"/>";
+    return "<path class=\"tick\" d=\"M0 " + num(y + 2) + "v" + num(h - 4) + "\"/>";
   }
 
   // A mark for every line the run printed, on its actor's lane, linked to its narration.
@@ -245,7 +299,7 @@ class Lanes {
     out_ += "<g class=\"marks\">\n";
     for (std::size_t i = 0; i < record_.events.size(); ++i) {
       const Event& event = record_.events[i];
-      const double at = event.us / 1000.0;
+      const double when = event.us / 1000.0;
       std::size_t row = queueRow;  // the queue lane: blocks and the run's lines
       if (event.actor() == Actor::kBarber) row = 0;
       if (event.actor() == Actor::kCustomer && event.who >= 0)
@@ -255,19 +309,29 @@ class Lanes {
       const double y = row == queueRow ? queueY() : laneY(row);
       const double h = row == queueRow ? 12 : kLaneHeight;
       const std::string tip =
-          ms(at) + (event.kind == Kind::kTorn ? " (a torn line)" : "") + "\n" + narration(event);
+          ms(when) + (event.kind == Kind::kTorn ? " (a torn line)" : "") + "\n" + narration(event);
       out_ += "<a href=\"#n-" + std::to_string(i) + "\" id=\"e-" + std::to_string(i) +
-              "\" class=\"mark\"><title>" + escLines(tip) + "</title><rect class=\"hit\" x=\"" +
-              num(x(at) - 4) + "\" y=\"" + num(y) + "\" width=\"8\" height=\"" + num(h) + "\"/>" +
-              markShape(event, x(at), y, h, first) + "</a>\n";
+              "\" class=\"mark\"" + at(when) + "><title>" + escLines(tip) +
+              "</title><rect class=\"hit\" x=\"-4\" y=\"" + num(y) + "\" width=\"8\" height=\"" +
+              num(h) + "\"/>" + markShape(event, y, h, first) + "</a>\n";
     }
     out_ += "</g>\n";
   }
 
+  // Where the exact schedule has the last customer leave, and the player's cursor.
+  void ends() {
+    out_ += "<line class=\"exact\" x1=\"0\" x2=\"0\" y1=\"" + num(laneY(0)) + "\" y2=\"" +
+            num(queueY() + kQueueHeight) + "\"" + at(a_.exactLengthMs) +
+            "><title>exact schedule: the last customer leaves at " + ms(a_.exactLengthMs) +
+            "</title></line>\n";
+    out_ += "<line class=\"cursor\" x1=\"0\" x2=\"0\" y1=\"0\" y2=\"" +
+            num(queueY() + kQueueHeight) + "\"" + at(a_.endMs) + "/>\n";
+  }
+
   void axis() {
     const double y = queueY() + kQueueHeight + 6;
-    out_ += "<g class=\"axis\">\n<line class=\"axis\" x1=\"" + num(x(0)) + "\" x2=\"" +
-            num(x(a_.endMs)) + "\" y1=\"" + num(y) + "\" y2=\"" + num(y) + "\"/>\n";
+    out_ += "<g class=\"axis\" data-y=\"" + num(y) + "\">\n<line class=\"axis\" x1=\"" + num(x(0)) +
+            "\" x2=\"" + num(x(a_.endMs)) + "\" y1=\"" + num(y) + "\" y2=\"" + num(y) + "\"/>\n";
     const double step = tickStep(end_);
     for (int k = 0; k * step <= end_ * (1 + 1e-9); ++k) {
       const double t = k * step;
@@ -277,14 +341,7 @@ class Lanes {
               num(y) + "\" y2=\"" + num(y + 5) + "\"/><text x=\"" + num(x(t)) + "\" y=\"" +
               num(y + 18) + "\" text-anchor=\"middle\">" + label + "</text>\n";
     }
-    out_ += "<text x=\"" + num(kLabelWidth - 16) + "\" y=\"" + num(y + 18) +
-            "\" text-anchor=\"end\">ms</text>\n";
-    // Where the exact schedule has the last customer leave, across every lane.
-    out_ += "<line class=\"exact\" x1=\"" + num(x(a_.exactLengthMs)) + "\" x2=\"" +
-            num(x(a_.exactLengthMs)) + "\" y1=\"" + num(laneY(0)) + "\" y2=\"" +
-            num(queueY() + kQueueHeight) +
-            "\"><title>exact schedule: the last customer leaves at " + ms(a_.exactLengthMs) +
-            "</title></line>\n</g>\n";
+    out_ += "</g>\n";
   }
 
   const FinishedRun& run_;
@@ -292,6 +349,7 @@ class Lanes {
   const Analysis& a_;
   double end_;
   std::size_t queueTop_;
+  std::vector<bool> faults_;
   std::string out_;
 };
 

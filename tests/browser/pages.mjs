@@ -1,0 +1,270 @@
+// The report pages as their readers use them, in Debian's headless Chromium driven by
+// playwright-core. Usage: node pages.mjs run DIR [run DIR...] session DIR
+//   run DIR      DIR holds run-1.html and run-1.jsonl: the player steps through every line and its
+//                drawn shop must be the program's own state block at each block; the arrow keys,
+//                Home and End, play and the #t= address move the cursor where they should; zoom
+//                parts two marks 0.2 ms apart (in one of the runs at least); at 375 px no text is
+//                below 11 px and nothing is cut off.
+//   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
+//                compare view draws both runs it is set to.
+// Every page must log nothing to the console and ask for nothing but itself. Writes DIR/dom.html
+// and DIR/shot.png of each run page for the checks that follow in .ci/pass-browser.sh.
+import fs from 'node:fs';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+
+const MAX_PAGE_BYTES = 400 * 1024;
+let zoomed = 0; // run pages that had two marks about 0.2 ms apart to zoom to
+const failures = [];
+function check(ok, what) {
+  if (!ok) failures.push(what);
+  return ok;
+}
+
+// A fresh page that records whatever it logs or asks for beyond `file`.
+async function open(browser, file, viewport = { width: 1280, height: 900 }) {
+  const page = await browser.newPage({ viewport });
+  const own = 'file://' + file;
+  page.on('console', (message) => check(false, `${file}: console ${message.type()}: ${message.text()}`));
+  page.on('pageerror', (error) => check(false, `${file}: script error: ${error.message}`));
+  page.on('request', (request) => {
+    const url = request.url();
+    check(url.split('#')[0] === own || url.startsWith('data:'), `${file}: asked for ${url}`);
+  });
+  return page;
+}
+
+function readLog(dir) {
+  const lines = fs.readFileSync(path.join(dir, 'run-1.jsonl'), 'utf8').trim().split('\n').map((l) => JSON.parse(l));
+  return { roster: lines[0].roster, events: lines.slice(1).filter((l) => l.kind !== undefined) };
+}
+
+// What the page shows now: the shop as drawn and the cursor's line.
+function shown(page) {
+  return page.evaluate(() => {
+    const shop = document.getElementById('shop');
+    const ids = (selector) => [...shop.querySelectorAll(selector)].map((token) => token.dataset.id);
+    const seats = [...shop.querySelectorAll('.seat')].map((seat) => seat.querySelector('.token')?.dataset.id ?? null);
+    const now = document.querySelector('ol.narration li.now');
+    return {
+      t: shop.dataset.t, chair: shop.dataset.chair, queue: JSON.parse(shop.dataset.queue),
+      inChair: ids('[data-zone=chair] .token'), seats, away: ids('[data-zone=away] .token'),
+      now: now ? +now.id.slice(2) : -1, hash: location.hash,
+    };
+  });
+}
+
+const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
+const msOf = (us) => (us / 1000).toFixed(3);
+
+// Steps from the start through every line; at each state block the drawing must be the block.
+async function stepsThroughEveryLine(page, name, events) {
+  await page.keyboard.press('Home');
+  check((await shown(page)).now === -1, `${name}: Home leaves the cursor on a line`);
+  let blocks = 0;
+  for (let i = 0; i < events.length; i++) {
+    await page.keyboard.press('ArrowRight');
+    const s = await shown(page);
+    const event = events[i];
+    if (!check(s.now === i && s.t === msOf(event.us), `${name}: step ${i} shows line ${s.now} at ${s.t}`)) return;
+    if (event.kind !== 'state') continue;
+    blocks++;
+    const want = event.state;
+    const seats = s.seats.slice(0, Math.max(want.queue.length, 6));
+    const wantSeats = [...want.queue, ...Array(Math.max(0, 6 - want.queue.length)).fill(null)];
+    check(s.chair === (want.chair ?? '') && same(s.inChair, want.chair === null ? [] : [want.chair]),
+      `${name}: line ${i}: the barber's chair holds ${s.inChair}, the block says ${want.chair}`);
+    check(same(s.queue, want.queue) && same(seats, wantSeats),
+      `${name}: line ${i}: the waiting chairs hold ${seats}, the block says ${want.queue}`);
+    check(same(s.away, want.gone), `${name}: line ${i}: gone away ${s.away}, the block says ${want.gone}`);
+  }
+  check(blocks > 2, `${name}: only ${blocks} state blocks to compare`);
+}
+
+// The address and the keys move the cursor where they should, and a link brings the instant back.
+async function addressAndKeys(page, url, name, events) {
+  const k = Math.floor(events.length / 3), at = events[k].us;
+  const last = events.findLastIndex((e) => e.us <= at);
+  // A fresh load, as a link opens it: the instant must be drawn by the time the page has loaded.
+  await page.goto('about:blank');
+  await page.goto(`${url}#t=${at / 1000}`, { waitUntil: 'load' });
+  let s = await shown(page);
+  check(s.t === msOf(at) && s.now === last, `${name}: #t=${at / 1000} draws ${s.t}, line ${s.now}, not line ${last}`);
+  await page.keyboard.press('ArrowRight');
+  s = await shown(page);
+  const next = last + 1, nextUs = events[next].us;
+  const shared = events.findLastIndex((e) => e.us <= nextUs) !== next;
+  const hash = `#t=${Number(msOf(nextUs))}` + (shared ? `&e=${next}` : '');
+  check(s.now === next && s.hash === hash, `${name}: → goes to line ${s.now} (${s.hash}), not ${next} (${hash})`);
+  const stepped = s;
+  await page.reload({ waitUntil: 'load' });
+  check(same(await shown(page), stepped), `${name}: the address ${hash} does not bring its instant back`);
+  await page.keyboard.press('ArrowLeft');
+  check((await shown(page)).now === last, `${name}: ← does not go back to line ${last}`);
+  await page.keyboard.press('End');
+  check((await shown(page)).now === events.length - 1, `${name}: End is not the last line`);
+  await page.keyboard.press('Home');
+  s = await shown(page);
+  check(s.t === '0.000' && s.now === -1, `${name}: Home goes to ${s.t}`);
+  await page.keyboard.press(' ');
+  await page.waitForTimeout(300);
+  await page.keyboard.press(' ');
+  s = await shown(page);
+  check(+s.t > 200 && s.hash === `#t=${Number(s.t)}`, `${name}: 0.3 s of play reached ${s.t} (${s.hash})`);
+  await page.click('#n-5');
+  check((await shown(page)).now === 5, `${name}: a click on a narration line does not move the cursor there`);
+  await page.$eval('#e-7', (mark) => mark.dispatchEvent(new MouseEvent('click', { bubbles: true, cancelable: true })));
+  check((await shown(page)).now === 7, `${name}: a click on a mark does not move the cursor to its line`);
+}
+
+// Two marks about 0.2 ms apart overlap over the whole run and stand apart once zoomed. Returns
+// whether the run had two such marks.
+async function zoomParts(page, url, name) {
+  await page.goto(url, { waitUntil: 'load' });
+  const pair = await page.evaluate(() => {
+    const marks = [...document.querySelectorAll('a.mark')].map((m) => ({ id: m.id, t: +m.dataset.t, y: m.querySelector('.hit').getAttribute('y') }));
+    // Zoom keeps the cursor where it is on the screen: a pair at the run's very end would
+    // leave the lanes' right edge.
+    const end = Math.max(...marks.map((m) => m.t));
+    let best = null;
+    for (const a of marks) {
+      for (const b of marks) {
+        if (b.t <= a.t || a.t > 0.9 * end) continue;
+        if (!best || Math.abs(b.t - a.t - 200) < Math.abs(best[1].t - best[0].t - 200)) best = [a, b];
+      }
+    }
+    return best;
+  });
+  if (!pair || Math.abs(pair[1].t - pair[0].t - 200) > 100) return false;
+  const apart = () => page.evaluate(([a, b]) => {
+    const box = (id) => document.getElementById(id).querySelector('.hit').getBoundingClientRect();
+    const ra = box(a), rb = box(b);
+    return rb.left - ra.right;
+  }, [pair[0].id, pair[1].id]);
+  check((await apart()) < 0, `${name}: ${pair[0].id} and ${pair[1].id} stand apart before any zoom`);
+  await page.$eval('#' + pair[0].id, (mark) => mark.dispatchEvent(new MouseEvent('click', { bubbles: true, cancelable: true })));
+  let gap = await apart();
+  for (let presses = 0; gap < 12 && presses < 20; presses++) {
+    await page.keyboard.press('+');
+    gap = await apart();
+  }
+  const inView = await page.$eval('#' + pair[1].id, (mark) => {
+    const plot = mark.ownerSVGElement.getBoundingClientRect(), box = mark.getBoundingClientRect();
+    return box.left >= plot.left && box.right <= plot.right;
+  });
+  check(gap > 2 && inView, `${name}: zoomed in, ${pair[0].id} and ${pair[1].id} (${pair[1].t - pair[0].t} µs apart) are ${gap.toFixed(1)} px apart`);
+  // The wheel over the lanes zooms back out, and a drag pans them.
+  const ticks = () => page.$eval('svg.plot g.axis', (axis) => axis.textContent);
+  const zoomedTicks = await ticks();
+  const plot = await page.$eval('svg.plot', (svg) => { const r = svg.getBoundingClientRect(); return { x: r.left + r.width / 2, y: r.top + 20 }; });
+  await page.mouse.move(plot.x, plot.y);
+  await page.mouse.wheel(0, 400);
+  const wheeled = await ticks();
+  check(wheeled !== zoomedTicks, `${name}: the wheel does not zoom the lanes`);
+  await page.mouse.down();
+  await page.mouse.move(plot.x + 200, plot.y, { steps: 4 });
+  await page.mouse.up();
+  check((await ticks()) !== wheeled, `${name}: a drag does not pan the lanes`);
+  return true;
+}
+
+// At 375 px: no text below 11 px, nothing wider than the screen, the lane names stay put.
+async function phone(browser, file, name) {
+  const page = await open(browser, file, { width: 375, height: 812 });
+  await page.goto('file://' + file, { waitUntil: 'load' });
+  const layout = await page.evaluate(() => {
+    const small = [];
+    const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    while (walker.nextNode()) {
+      const el = walker.currentNode.parentElement;
+      if (!walker.currentNode.textContent.trim() || el.closest('title, desc, script, [hidden]')) continue;
+      if (el.getClientRects().length === 0) continue;
+      let size = parseFloat(getComputedStyle(el).fontSize);
+      if (el instanceof SVGElement) size *= Math.hypot(el.getScreenCTM().a, el.getScreenCTM().b);
+      if (size < 10.99) small.push(`${el.tagName} "${walker.currentNode.textContent.trim().slice(0, 20)}" ${size.toFixed(1)}px`);
+    }
+    const box = document.querySelector('.lanes-box'), names = document.querySelector('svg.names');
+    const before = names?.getBoundingClientRect().left;
+    if (box) box.scrollLeft = 300;
+    return {
+      small, wide: document.documentElement.scrollWidth, scrolled: box ? box.scrollLeft : 0,
+      moved: names ? names.getBoundingClientRect().left - before : 0,
+      table: [...document.querySelectorAll('.table')].every((t) => getComputedStyle(t).overflowX === 'auto'),
+    };
+  });
+  check(layout.small.length === 0, `${name} at 375 px: text below 11 px: ${layout.small.slice(0, 5).join('; ')}`);
+  check(layout.wide <= 375, `${name} at 375 px: the page is ${layout.wide} px wide, cut off`);
+  check(layout.table, `${name} at 375 px: a table does not scroll in its own box`);
+  if (file.endsWith('run-1.html')) {
+    check(layout.scrolled > 0 && Math.abs(layout.moved) < 1, `${name} at 375 px: the lanes scroll ${layout.scrolled} px and the names move ${layout.moved} px`);
+  }
+  await page.close();
+}
+
+async function runPage(browser, dir) {
+  const file = path.join(dir, 'run-1.html'), url = 'file://' + file, name = path.basename(dir);
+  const bytes = fs.statSync(file).size;
+  check(bytes < MAX_PAGE_BYTES, `${name}: the page is ${bytes} bytes`);
+  const { events } = readLog(dir);
+  const page = await open(browser, file);
+  await page.goto(url, { waitUntil: 'load' });
+  fs.writeFileSync(path.join(dir, 'dom.html'), await page.content());
+  await page.screenshot({ path: path.join(dir, 'shot.png') });
+  await stepsThroughEveryLine(page, name, events);
+  await addressAndKeys(page, url, name, events);
+  if (await zoomParts(page, url, name)) zoomed++;
+  await page.close();
+  await phone(browser, file, name);
+  console.log(`pages: ${name}: ${events.length} lines stepped through, ${bytes} bytes`);
+}
+
+async function sessionPage(browser, dir) {
+  const file = path.join(dir, 'index.html'), name = path.basename(dir) + '/index.html';
+  const page = await open(browser, file);
+  await page.goto('file://' + file, { waitUntil: 'load' });
+  const links = await page.$$eval('#runs tbody tr a[href^="run-"]', (as) => as.map((a) => a.getAttribute('href')));
+  const runs = fs.readdirSync(dir).filter((f) => /^run-\d+\.html$/.test(f));
+  check(links.length === runs.length && runs.every((f) => links.includes(f)), `${name}: links ${links.length} runs of ${runs.length}`);
+  const drawn = () => page.$$eval('svg.compare g[data-run]', (groups) => groups.map((g) => ({
+    run: +g.dataset.run, lanes: g.querySelectorAll('[data-lane=customer]').length, barber: g.querySelectorAll('[data-lane=barber]').length,
+    bars: g.querySelectorAll('rect.cut').length,
+  })));
+  const roster = JSON.parse(fs.readFileSync(path.join(dir, 'run-1.jsonl'), 'utf8').split('\n')[0]).roster.length;
+  let runsDrawn = await drawn();
+  check(runsDrawn.length === 2 && runsDrawn.every((r) => r.lanes === roster && r.barber === 1 && r.bars > 0),
+    `${name}: the compare view draws ${JSON.stringify(runsDrawn)}`);
+  // By default two runs that ended otherwise, if the session has them: where they part is marked.
+  const endings = await page.$$eval('#runs tbody tr', (rows) => new Set(rows.map((r) => r.cells[2].textContent.split(':')[0])).size);
+  const parted = await page.$$eval('svg.compare .part', (marks) => marks.length);
+  const otherwise = await page.$$eval('svg.compare .differs', (lanes) => lanes.length);
+  check(endings < 2 || (parted === 2 && otherwise > 0),
+    `${name}: runs that ended otherwise are compared with ${parted} marks where they part, ${otherwise} lanes shaded`);
+  await page.selectOption('[data-pick=a]', '4');
+  await page.selectOption('[data-pick=b]', '9');
+  runsDrawn = await drawn();
+  check(same(runsDrawn.map((r) => r.run), [5, 10]), `${name}: picking runs 5 and 10 draws ${runsDrawn.map((r) => r.run)}`);
+  await page.close();
+  await phone(browser, file, name);
+  console.log(`pages: ${name}: ${links.length} runs linked, the compare view drawn`);
+}
+
+// Headless, with a fresh profile directory of playwright's own for every launch.
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  // No sandbox: CI runs as root. Nothing that would reach for the network on its own.
+  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+    '--disable-component-update', '--disable-sync'],
+});
+try {
+  const args = process.argv.slice(2);
+  for (let i = 0; i + 1 < args.length; i += 2) {
+    if (args[i] === 'run') await runPage(browser, path.resolve(args[i + 1]));
+    else if (args[i] === 'session') await sessionPage(browser, path.resolve(args[i + 1]));
+    else check(false, `unknown argument ${args[i]}`);
+  }
+  check(zoomed > 0 || !args.includes('run'), 'no run page had two marks about 0.2 ms apart to zoom to');
+} finally {
+  await browser.close();
+}
+for (const failure of failures) console.error('pages: ' + failure);
+process.exit(failures.length === 0 ? 0 : 1);

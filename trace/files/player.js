@@ -1,0 +1,419 @@
+// The run page's player: a time cursor over the run, the shop drawn as it stood at the cursor,
+// the lanes zoomed and panned around it, and the cursor kept in the address (#t=MS). It only
+// moves and copies what the page already holds: the shop after each line comes precomputed in
+// #player-data, and every drawn time in the lanes carries its microseconds (data-t, data-t0,
+// data-t1). Without it the page stays the still picture of the run's end.
+(function () {
+  'use strict';
+  var dataNode = document.getElementById('player-data');
+  var plot = document.querySelector('svg.plot');
+  if (!dataNode || !plot || !window.JSON || !document.body.classList) return;
+  var data = JSON.parse(dataNode.textContent);
+  // The lanes end where the run is drawn to, or at its last line when that came later.
+  var times = data.us, frames = data.frames, endUs = Math.max(data.end, times[times.length - 1] || 0, 1);
+  var MIN_SPAN = 20; // microseconds across the lanes at the deepest zoom
+  var LEFT = 8, RIGHT = 16; // the plot's margins, as page_lanes.cpp draws them
+  var BARBER = ['asleep', 'awake', 'cutting'];
+  var doc = document;
+  doc.documentElement.classList.add('js');
+
+  var shop = doc.getElementById('shop'), player = doc.getElementById('player');
+  var names = doc.querySelector('svg.names'), box = doc.querySelector('.lanes-box');
+  var narration = doc.querySelector('.narration-box');
+  var scrub = player.querySelector('[data-act=scrub]'), clock = player.querySelector('.clock');
+  var playButton = player.querySelector('[data-act=play]');
+  var nowLine = player.querySelector('.now-line');
+  var cursor = plot.querySelector('.cursor'), axisGroup = plot.querySelector('g.axis');
+  var state = {t: endUs, index: times.length - 1, playing: false, speed: 1,
+    v0: 0, v1: endUs, width: +plot.getAttribute('width'), lit: -1, last: 0, written: 0};
+
+  function clamp(v, lo, hi) { return Math.min(Math.max(v, lo), hi); }
+  function msText(us) { return (us / 1000).toFixed(3); }
+
+  // The last line printed at or before `us`; -1 before the first.
+  function indexAt(us) {
+    var lo = 0, hi = times.length;
+    while (lo < hi) {
+      var mid = (lo + hi) >> 1;
+      if (times[mid] <= us) lo = mid + 1; else hi = mid;
+    }
+    return lo - 1;
+  }
+
+  // ---- The shop ----
+  var bank = {}, idOf = {};
+  Array.prototype.forEach.call(shop.querySelectorAll('.bank .token'), function (token) {
+    bank[token.dataset.who] = token;
+    idOf[token.dataset.who] = token.dataset.id;
+  });
+  var zones = {};
+  ['street', 'chair', 'door', 'cut', 'away'].forEach(function (name) {
+    zones[name] = shop.querySelector('[data-zone=' + name + ']');
+  });
+  var seats = shop.querySelector('.seats'), barber = shop.querySelector('.barber');
+
+  function put(place, who) {
+    Array.prototype.slice.call(place.querySelectorAll('.token')).forEach(function (token) {
+      token.remove();
+    });
+    who.forEach(function (w) { place.appendChild(bank[w].cloneNode(true)); });
+  }
+
+  // As many chairs as waiting customers, and never fewer than the shop's six.
+  function drawSeats(queue) {
+    var first = seats.children[0];
+    while (seats.children.length > Math.max(6, queue.length) && seats.lastElementChild.classList.contains('extra')) {
+      seats.lastElementChild.remove();
+    }
+    while (seats.children.length < queue.length) {
+      var seat = first.cloneNode(true);
+      seat.classList.add('extra');
+      seat.dataset.seat = seats.children.length + 1;
+      seat.querySelector('.seat-name').textContent = seat.dataset.seat;
+      seats.appendChild(seat);
+    }
+    Array.prototype.forEach.call(seats.children, function (seat, k) {
+      put(seat, k < queue.length ? [queue[k]] : []);
+    });
+  }
+
+  function drawShop(frame, us) {
+    var placed = {};
+    [[frame[1]], frame[2], frame[3], frame[4], frame[5]].forEach(function (list) {
+      list.forEach(function (w) { placed[w] = true; });
+    });
+    barber.dataset.barber = BARBER[frame[0]];
+    barber.querySelector('.doing').textContent = BARBER[frame[0]];
+    put(zones.chair, frame[1] >= 0 ? [frame[1]] : []);
+    drawSeats(frame[2]);
+    put(zones.door, frame[3]);
+    put(zones.cut, frame[4]);
+    put(zones.away, frame[5]);
+    zones.cut.querySelector('.count').textContent = frame[6];
+    zones.away.querySelector('.count').textContent = frame[7];
+    put(zones.street, Object.keys(bank).filter(function (w) { return !placed[w]; }).map(Number));
+    shop.dataset.t = msText(us);
+    shop.dataset.chair = frame[1] >= 0 ? idOf[frame[1]] : '';
+    shop.dataset.queue = JSON.stringify(frame[2].map(function (w) { return idOf[w]; }));
+    shop.querySelector('.shop-when').textContent = 'at ' + msText(us) + ' ms';
+  }
+
+  // ---- The lanes, laid out for the stretch [v0, v1] ----
+  var spans = [], points = [], labels = [], fills = [];
+  Array.prototype.forEach.call(plot.querySelectorAll('[data-t0]'), function (el) {
+    (el.tagName === 'text' ? labels : spans).push([el, +el.dataset.t0, +el.dataset.t1, +(el.dataset.w || 0)]);
+  });
+  Array.prototype.forEach.call(plot.querySelectorAll('[data-t]'), function (el) {
+    points.push([el, +el.dataset.t]);
+  });
+  Array.prototype.forEach.call(plot.querySelectorAll('.lane-bg, .clip'), function (el) { fills.push(el); });
+  var grid = plot.querySelector('.grid');
+
+  function X(us) {
+    return LEFT + (us - state.v0) / (state.v1 - state.v0) * (state.width - LEFT - RIGHT);
+  }
+  function timeAt(clientX) {
+    var x = clientX - plot.getBoundingClientRect().left;
+    return state.v0 + (x - LEFT) / (state.width - LEFT - RIGHT) * (state.v1 - state.v0);
+  }
+
+  // Ticks of 1, 2 or 5 times a power of ten, about one per 110 pixels.
+  function axis() {
+    var y = +axisGroup.dataset.y, range = (state.v1 - state.v0) / 1000;
+    var rough = range / Math.max(3, Math.floor(state.width / 110));
+    var power = Math.pow(10, Math.floor(Math.log10(rough)));
+    var step = [1, 2, 5, 10].map(function (f) { return f * power; }).filter(function (s) { return s >= rough; })[0];
+    var digits = Math.max(0, -Math.floor(Math.log10(step) + 1e-9));
+    var parts = ['<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
+    for (var k = Math.ceil(state.v0 / 1000 / step - 1e-9); k * step <= state.v1 / 1000 + 1e-9; k++) {
+      var x = X(k * step * 1000).toFixed(1);
+      parts.push('<line class="axis" x1="' + x + '" x2="' + x + '" y1="' + y + '" y2="' + (y + 5) +
+        '"/><text x="' + x + '" y="' + (y + 18) + '" text-anchor="middle">' + (k * step).toFixed(digits) + '</text>');
+    }
+    axisGroup.innerHTML = parts.join('');
+  }
+
+  function layout() {
+    var lo = -50, hi = state.width + 50;
+    plot.setAttribute('width', state.width);
+    fills.forEach(function (el) { el.setAttribute('width', state.width); });
+    if (grid) grid.setAttribute('x2', state.width);
+    spans.forEach(function (s) {
+      var a = clamp(X(s[1]), lo, hi), b = clamp(X(s[2]), lo, hi);
+      s[0].setAttribute('x', a.toFixed(2));
+      s[0].setAttribute('width', Math.max(b - a, 1).toFixed(2));
+    });
+    labels.forEach(function (s) {
+      var a = Math.max(X(s[1]), LEFT), b = Math.min(X(s[2]), state.width - RIGHT);
+      s[0].setAttribute('x', (a + 3).toFixed(2));
+      s[0].setAttribute('display', b - a > s[3] ? 'inline' : 'none');
+    });
+    points.forEach(function (p) {
+      p[0].setAttribute('transform', 'translate(' + clamp(X(p[1]), -1000, state.width + 1000).toFixed(2) + ' 0)');
+    });
+    axis();
+    moveCursor();
+  }
+
+  function moveCursor() {
+    cursor.setAttribute('transform', 'translate(' + clamp(X(state.t), -10, state.width + 10).toFixed(2) + ' 0)');
+  }
+
+  function setView(v0, span) {
+    span = clamp(span, MIN_SPAN, endUs);
+    state.v0 = clamp(v0, 0, endUs - span);
+    state.v1 = state.v0 + span;
+    layout();
+  }
+
+  // Zooms by `factor`, keeping the instant `around` (the cursor, unless given) where it is.
+  function zoom(factor, around) {
+    var span = state.v1 - state.v0, next = clamp(span / factor, MIN_SPAN, endUs);
+    var t = around === undefined ? state.t : around;
+    var at = (t - state.v0) / span;
+    if (at < 0 || at > 1) at = 0.5;
+    setView(t - at * next, next);
+  }
+
+  // Brings the cursor back into view when it has left it.
+  function follow() {
+    var span = state.v1 - state.v0;
+    if (state.t < state.v0 || state.t > state.v1) setView(state.t - span * (state.playing ? 0.1 : 0.5), span);
+  }
+
+  function measure() {
+    var room = box.clientWidth - names.getBoundingClientRect().width;
+    state.width = Math.max(Math.floor(room), 480);
+  }
+
+  // ---- The cursor ----
+  function lineText(li) {
+    var when = li.querySelector('.when');
+    return li.textContent.slice(when ? when.textContent.length : 0).trim().replace(/\s*\n\s*/g, ' \u00b7 ');
+  }
+
+  // Scrolls the narration's own box, never the page.
+  function keepInView(li) {
+    var top = li.offsetTop, bottom = top + li.offsetHeight;
+    if (top < narration.scrollTop || bottom > narration.scrollTop + narration.clientHeight) {
+      narration.scrollTop = Math.max(0, top - narration.clientHeight / 3);
+    }
+  }
+
+  function highlight(i) {
+    if (state.lit >= 0) {
+      doc.getElementById('n-' + state.lit).classList.remove('now');
+      doc.getElementById('e-' + state.lit).classList.remove('now');
+    }
+    state.lit = i;
+    if (i < 0) {
+      nowLine.textContent = 'Before the first line: the barber asleep, nobody come yet.';
+      return;
+    }
+    var li = doc.getElementById('n-' + i);
+    li.classList.add('now');
+    doc.getElementById('e-' + i).classList.add('now');
+    keepInView(li);
+    nowLine.textContent = msText(times[i]) + ' ms  ' + lineText(li);
+  }
+
+  // The address: #t=MS, and &e=I when the line is not the last one of its microsecond.
+  function writeAddress() {
+    var hash = '#t=' + Number(msText(state.t));
+    if (state.index >= 0 && indexAt(state.t) !== state.index) hash += '&e=' + state.index;
+    if (location.hash === hash) return;
+    try { history.replaceState(null, '', hash); } catch (e) { /* a page the browser keeps unaddressable */ }
+  }
+
+  function readAddress() {
+    var m = /^#t=([0-9]+(?:\.[0-9]*)?)(?:&e=([0-9]+))?$/.exec(location.hash);
+    if (m) {
+      var us = Math.round(parseFloat(m[1]) * 1000), e = m[2] === undefined ? -1 : +m[2];
+      goTo(us, e >= 0 && e < times.length && times[e] === us ? e : undefined);
+      return true;
+    }
+    m = /^#[ne]-([0-9]+)$/.exec(location.hash);
+    if (m && +m[1] < times.length) {
+      goTo(times[+m[1]], +m[1]);
+      return true;
+    }
+    return false;
+  }
+
+  // Moves the cursor to `us`; `index` names the line when several share that microsecond.
+  function goTo(us, index) {
+    state.t = clamp(us, 0, endUs);
+    state.index = index === undefined ? indexAt(state.t) : index;
+    drawShop(frames[state.index + 1], state.t);
+    if (state.index !== state.lit) highlight(state.index);
+    scrub.value = state.t / 1000;
+    clock.textContent = msText(state.t) + ' ms';
+    follow();
+    moveCursor();
+    if (!state.playing && state.ready) writeAddress();
+  }
+
+  // ---- Play ----
+  function tick(now) {
+    if (!state.playing) return;
+    var next = state.t + (now - state.last) * 1000 * state.speed;
+    state.last = now;
+    if (next >= endUs) {
+      pause();
+      goTo(endUs);
+      return;
+    }
+    goTo(next);
+    if (now - state.written > 400) {
+      state.written = now;
+      writeAddress();
+    }
+    requestAnimationFrame(tick);
+  }
+  function play() {
+    if (state.t >= endUs) goTo(0, -1);
+    state.playing = true;
+    state.last = performance.now();
+    playButton.textContent = '\u275a\u275a';
+    playButton.setAttribute('aria-pressed', 'true');
+    // A line a moment would be too much for a screen reader: it hears the line it pauses on.
+    nowLine.setAttribute('aria-live', 'off');
+    requestAnimationFrame(tick);
+  }
+  function pause() {
+    if (!state.playing) return;
+    state.playing = false;
+    playButton.textContent = '\u25b6';
+    playButton.setAttribute('aria-pressed', 'false');
+    nowLine.setAttribute('aria-live', 'polite');
+    writeAddress();
+  }
+  function step(direction) {
+    pause();
+    var i = state.index + direction;
+    // From between two lines, back goes to the line before the cursor.
+    if (direction < 0 && state.index >= 0 && state.t > times[state.index]) i = state.index;
+    if (i < -1 || i >= times.length) return;
+    goTo(i < 0 ? 0 : times[i], i);
+  }
+
+  var actions = {
+    start: function () { pause(); goTo(0, -1); },
+    end: function () { pause(); goTo(endUs); },
+    prev: function () { step(-1); },
+    next: function () { step(1); },
+    play: function () { if (state.playing) pause(); else play(); },
+    in: function () { zoom(2); },
+    out: function () { zoom(0.5); },
+    fit: function () { setView(0, endUs); }
+  };
+  var keys = {ArrowLeft: 'prev', ArrowRight: 'next', ' ': 'play', k: 'play', '+': 'in', '=': 'in',
+    '-': 'out', _: 'out', '0': 'fit', Home: 'start', End: 'end'};
+
+  // ---- Wiring ----
+  player.addEventListener('click', function (e) {
+    var button = e.target.closest('button[data-act]');
+    if (button) actions[button.dataset.act]();
+  });
+  player.querySelector('[data-act=speed]').addEventListener('change', function (e) {
+    state.speed = +e.target.value;
+  });
+  scrub.addEventListener('input', function () { goTo(Math.round(+scrub.value * 1000)); });
+  doc.addEventListener('keydown', function (e) {
+    var tag = e.target.tagName;
+    if (e.ctrlKey || e.metaKey || e.altKey || !keys[e.key]) return;
+    if (tag === 'INPUT' || tag === 'SELECT' || tag === 'TEXTAREA') return;
+    if (tag === 'BUTTON' && (e.key === ' ' || e.key === 'Enter')) return;
+    e.preventDefault();
+    actions[keys[e.key]]();
+  });
+  narration.addEventListener('click', function (e) {
+    var li = e.target.closest('li[id^="n-"]');
+    if (!li) return;
+    e.preventDefault();
+    pause();
+    var i = +li.id.slice(2);
+    goTo(times[i], i);
+  });
+
+  // A drag pans, a click moves the cursor: to a mark's line, or to the instant under it.
+  var drag = null;
+  plot.addEventListener('pointerdown', function (e) {
+    if (e.pointerType !== 'mouse' || e.button !== 0) return;
+    drag = {x: e.clientX, v0: state.v0, moved: false};
+  });
+  window.addEventListener('pointermove', function (e) {
+    if (!drag) return;
+    var dx = e.clientX - drag.x;
+    if (Math.abs(dx) > 4) drag.moved = true;
+    if (!drag.moved) return;
+    var span = state.v1 - state.v0;
+    setView(drag.v0 - dx / (state.width - LEFT - RIGHT) * span, span);
+  });
+  window.addEventListener('pointerup', function () {
+    if (drag && !drag.moved) drag = null;
+  });
+  plot.addEventListener('click', function (e) {
+    e.preventDefault();
+    if (drag && drag.moved) {
+      drag = null;
+      return;
+    }
+    drag = null;
+    pause();
+    var mark = e.target.closest('.mark');
+    if (mark) {
+      var i = +mark.id.slice(2);
+      goTo(times[i], i);
+    } else {
+      goTo(timeAt(e.clientX));
+    }
+  });
+  plot.addEventListener('wheel', function (e) {
+    e.preventDefault();
+    var span = state.v1 - state.v0;
+    if (Math.abs(e.deltaX) > Math.abs(e.deltaY)) {
+      setView(state.v0 + e.deltaX / state.width * span, span);
+    } else {
+      zoom(Math.exp(-e.deltaY * 0.002), timeAt(e.clientX));
+    }
+  }, {passive: false});
+
+  // Two fingers zoom around the instant between them; one finger scrolls the lanes as usual.
+  var pinch = null;
+  function apart(touches) { return Math.abs(touches[0].clientX - touches[1].clientX) + 1; }
+  plot.addEventListener('touchstart', function (e) {
+    if (e.touches.length !== 2) return;
+    var mid = (e.touches[0].clientX + e.touches[1].clientX) / 2;
+    pinch = {d: apart(e.touches), span: state.v1 - state.v0, t: timeAt(mid), at: (timeAt(mid) - state.v0) / (state.v1 - state.v0)};
+  }, {passive: true});
+  plot.addEventListener('touchmove', function (e) {
+    if (!pinch || e.touches.length !== 2) return;
+    e.preventDefault();
+    var span = clamp(pinch.span * pinch.d / apart(e.touches), MIN_SPAN, endUs);
+    setView(pinch.t - pinch.at * span, span);
+  }, {passive: false});
+  plot.addEventListener('touchend', function () { pinch = null; });
+
+  window.addEventListener('resize', function () { measure(); layout(); });
+  window.addEventListener('hashchange', readAddress);
+  // Paper gets the shop at the end and the whole run, at the width the print style expects.
+  window.addEventListener('beforeprint', function () {
+    state.saved = [state.v0, state.v1 - state.v0, state.width];
+    drawShop(frames[frames.length - 1], endUs);
+    state.width = 850;
+    setView(0, endUs);
+  });
+  window.addEventListener('afterprint', function () {
+    if (!state.saved) return;
+    state.width = state.saved[2];
+    setView(state.saved[0], state.saved[1]);
+    goTo(state.t, state.index);
+  });
+
+  player.hidden = false;
+  measure();
+  layout();
+  if (!readAddress()) goTo(endUs);
+  state.ready = true;
+})();
