@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <utility>
 
@@ -236,12 +237,32 @@ bool readRosterFile(const std::string& path, Roster* roster, std::string* error)
   return parseRoster(text, path, roster, error);
 }
 
+namespace {
+
+// Customers called `names` who come `step` ms apart from `from` on, each cut for `cut` ms.
+Roster spaced(std::initializer_list<const char*> names, int from, int step, int cut) {
+  Roster roster;
+  for (const char* name : names) {
+    roster.push_back({name, from, cut});
+    from += step;
+  }
+  return roster;
+}
+
+Roster joined(Roster first, const Roster& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
+}  // namespace
+
 const std::vector<Scenario>& scenarios() {
   static const std::vector<Scenario> kScenarios = [] {
     Roster zeroCuts;
     for (int i = 0; i < static_cast<int>(MAX_CUSTOMERS); ++i) {
       zeroCuts.push_back({"c" + std::to_string(i), 0, 0});
     }
+    const Roster five = spaced({"Bob", "Cat", "Dan", "Eve", "Fay"}, 100, 100, 100);
     return std::vector<Scenario>{
         {"lone",
          "One customer: the barber wakes up, gives the cut and goes back to bed.",
@@ -254,24 +275,12 @@ const std::vector<Scenario>& scenarios() {
          "Ten customers within a second while the first one's cut lasts: one sits in the "
          "barber's chair, six fill the waiting chairs and the last three find no chair and "
          "go away uncut.",
-         {{"Ann", 0, 1500},
-          {"Bob", 100, 100},
-          {"Cat", 200, 100},
-          {"Dan", 300, 100},
-          {"Eve", 400, 100},
-          {"Fay", 500, 100},
-          {"Gus", 600, 100},
-          {"Hal", 700, 100},
-          {"Ivy", 800, 100},
-          {"Jon", 900, 100}}},
+         joined(joined({{"Ann", 0, 1500}}, five),
+                spaced({"Gus", "Hal", "Ivy", "Jon"}, 600, 100, 100))},
         {"trickle",
          "A steady trickle: each customer comes after the one before has gone, so the barber "
          "goes back to bed between customers and each one has to wake him.",
-         {{"Ann", 0, 300},
-          {"Bob", 500, 300},
-          {"Cat", 1000, 300},
-          {"Dan", 1500, 300},
-          {"Eve", 2000, 300}}},
+         spaced({"Ann", "Bob", "Cat", "Dan", "Eve"}, 0, 500, 300)},
         {"zero-cuts",
          "Ten customers arrive at once and every cut takes no time, so who wakes the barber, "
          "who sits down and who, if anyone, goes away is decided by the machine alone.",
@@ -280,14 +289,7 @@ const std::vector<Scenario>& scenarios() {
          "Five customers fill five of the six chairs while Ann is cut, then Gus and Hal come "
          "together for the last one: one sits, the other goes away. A shop whose customers count "
          "the chairs and sit down in two separate steps seats both.",
-         {{"Ann", 0, 1000},
-          {"Bob", 100, 100},
-          {"Cat", 200, 100},
-          {"Dan", 300, 100},
-          {"Eve", 400, 100},
-          {"Fay", 500, 100},
-          {"Gus", 600, 100},
-          {"Hal", 600, 100}}},
+         joined(joined({{"Ann", 0, 1000}}, five), spaced({"Gus", "Hal"}, 600, 0, 100))},
         {"close-call",
          "Bob arrives just as the barber finishes Ann and finds nobody waiting: were Bob to sit "
          "down as the barber goes to bed, nobody would ever wake him. The shop must survive "
