@@ -88,8 +88,10 @@ void barberLine(Model* m, Kind kind, int who) {
 // else the first; -1 for an ID no customer has.
 int pick(const std::string& id, const Roster& roster, const Model& m,
          const std::vector<int>& before, std::vector<int>* taken) {
+  // `before` may hold -1, an empty chair.
   auto fits = [&](int who) {
-    return roster[static_cast<std::size_t>(who)].id == id && !has(*taken, who);
+    return who >= 0 && static_cast<std::size_t>(who) < roster.size() &&
+           roster[static_cast<std::size_t>(who)].id == id && !has(*taken, who);
   };
   int found = -1;
   for (int who : before) {
