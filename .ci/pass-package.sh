@@ -46,6 +46,10 @@ companion_page=$root/usr/share/man/man1/barbershop-trace.1.gz
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l "$companion_page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "barbershop-trace(1) renders with warnings:"$'\n'"$warnings"
 lexgrog "$companion_page" >/dev/null || fail "lexgrog finds no whatis line in barbershop-trace(1)"
+# One version, from one place: the package's is the companion's.
+version=$(dpkg-deb --field "$deb" Version)
+[ "$("$companion" --version)" = "barbershop-trace $version" ] ||
+  fail "barbershop-trace --version says $("$companion" --version), the package $version"
 timeout 60 "$companion" --scenario lone --run --quiet >"$root/trace.out" 2>&1 ||
   fail "the packaged barbershop-trace could not run a scenario: $(cat "$root/trace.out")"
 

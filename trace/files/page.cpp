@@ -125,7 +125,7 @@ std::string summarySection(const FinishedRun& run) {
   out += "</tbody>\n</table></div>\n<p>Cut " + std::to_string(a.cut) + " \xC2\xB7 sent away " +
          std::to_string(a.sentAway) + " \xC2\xB7 barber busy " + fixed(a.busyShare * 100, 0) +
          " % \xC2\xB7 longest queue " + std::to_string(a.longestQueue) + " \xC2\xB7 run length " +
-         (a.lengthMs ? ms(*a.lengthMs) : std::string("unknown (no closing line)")) +
+         (a.lengthMs ? ms(*a.lengthMs) : std::string("unknown: the run did not finish")) +
          " against the exact schedule's " + ms(a.exactLengthMs) +
          " \xC2\xB7 furthest from the exact schedule " + ms(a.worstDeviationMs) +
          "</p>\n</section>\n";

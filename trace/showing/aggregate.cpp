@@ -62,7 +62,7 @@ void addSpread(std::vector<Line>* body, const Histogram& deviations, const Histo
                nullptr, inner, dot);
   }
   if (lengths.count() == 0) {
-    body->push_back({Seg{"no run reached its closing line", kRed}});
+    body->push_back({Seg{"no run finished (none printed \"Finished all customers.\")", kRed}});
     return;
   }
   addPhrases(body,

@@ -99,7 +99,7 @@ void addTable(std::vector<Line>* body, const FinishedRun& run, std::size_t inner
 }
 
 std::vector<std::string> totals(const Analysis& a) {
-  const std::string length = a.lengthMs ? "run length " + ms(*a.lengthMs) : "no closing line";
+  const std::string length = a.lengthMs ? "run length " + ms(*a.lengthMs) : "did not finish";
   return {"cut " + std::to_string(a.cut),
           "sent away " + std::to_string(a.sentAway),
           "barber busy " + fixed(a.busyShare * 100, 0) + " %",
