@@ -2,7 +2,8 @@
 """The built barbershop program end to end, driven through its standard input, alone and through
 barbershop-trace, whose check is the judge of every run.
 
-Usage: e2e_test.py BINARY [unittest arguments]; barbershop-trace is expected beside BINARY."""
+Usage: e2e_test.py BINARY [unittest arguments]; barbershop-trace is expected beside BINARY, or
+named by BARBERSHOP_TRACE_PROGRAM (a build under a sanitizer judges with another build's)."""
 import json
 import os
 import subprocess
@@ -11,7 +12,8 @@ import tempfile
 import unittest
 
 BINARY = sys.argv.pop(1) if len(sys.argv) > 1 else "build/barbershop"
-TRACE = os.path.join(os.path.dirname(BINARY), "barbershop-trace")
+TRACE = (os.environ.get("BARBERSHOP_TRACE_PROGRAM") or
+         os.path.join(os.path.dirname(BINARY), "barbershop-trace"))
 INTRO = ("-------------------------------------------------\n"
          "This program simulates the sleeping barber problem.\n"
          "The barber shop has one barber, one barber chair, and ten chairs for waiting customers "
@@ -60,7 +62,7 @@ def traced(answers="", *options, program=None, seconds=120):
         export = os.path.join(scratch, "runs.json")
         command = [TRACE, "--width", "100", "--export-json", export, *options]
         status, out, err = start(answers, seconds, env=dict(os.environ, LC_ALL="C.UTF-8"),
-                                 command=command + (["--program", program] if program else []))
+                                 command=command + ["--program", program or BINARY])
         runs = []
         if os.path.exists(export):
             with open(export) as f:

@@ -9,7 +9,7 @@ import threading
 import time
 import unittest
 
-from e2e_test import TRACE, add, traced
+from e2e_test import BINARY, TRACE, add, traced
 
 SANITIZED = bool(os.environ.get("BARBERSHOP_SANITIZED"))
 # Namesakes, the empty ID and IDs holding the state block's brackets are drawn too: the companion
@@ -49,7 +49,7 @@ class Soak(unittest.TestCase):
         runs, ids = 100 if SANITIZED else 1000, [f"s{i}" for i in range(10)]
         ended, resident = 0, {}
         batch = ("".join(add(c, 0, 0) for c in ids) + "6\n").encode()
-        with subprocess.Popen([TRACE, "--width", "80"], stdin=subprocess.PIPE,
+        with subprocess.Popen([TRACE, "--program", BINARY, "--width", "80"], stdin=subprocess.PIPE,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE) as soak:
             timer = threading.Timer(180, soak.kill)  # a run that never ends fails, not hangs
             timer.start()

@@ -15,7 +15,8 @@ import time
 import unittest
 
 BINARY = os.path.abspath(sys.argv.pop(1) if len(sys.argv) > 1 else "build/barbershop")
-TRACE = os.path.join(os.path.dirname(BINARY), "barbershop-trace")
+TRACE = (os.environ.get("BARBERSHOP_TRACE_PROGRAM") or
+         os.path.join(os.path.dirname(BINARY), "barbershop-trace"))
 BED = "\n[[Barber going to bed]]\n"
 
 # The fake: the console's texts (console/texts.h) and a lone customer's run (core/narration.h).
