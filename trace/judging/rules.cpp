@@ -117,25 +117,40 @@ void queueOrder(const RunRecord& run, const RunFacts& facts, Findings* findings)
   }
 }
 
-// The barber goes to bed only with nobody waiting. So a customer who had sat down before another
-// found him asleep must be cut before that one, who woke him: if not, the barber went to bed with
-// the first one waiting, and only the later arrival got him up again (a lost wake-up).
+// How many lines of `kind` about customers called `id` come before line `before`.
+std::size_t linesBefore(const RunRecord& run, Kind kind, const std::string& id,
+                        std::size_t before) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < before && i < run.events.size(); ++i) {
+    count += run.events[i].kind == kind && run.events[i].id == id ? 1 : 0;
+  }
+  return count;
+}
+
+// The barber goes to bed only with nobody waiting. So every customer who had sat down before
+// another found him asleep must be cut before that one, who woke him: if not, the barber went to
+// bed with the first one waiting, and only the later arrival got him up again (a lost wake-up).
+// Seated customers are counted by ID, since the text cannot tell which of two namesakes sat
+// first; a waker with a namesake is passed over, as its lines may be the other's.
 void lostWakeUps(const RunRecord& run, const RunFacts& facts, Findings* findings) {
   const int n = static_cast<int>(facts.visits.size());
   for (int waker = 0; waker < n; ++waker) {
     const VisitFacts& w = visitOf(facts, waker);
-    if (!w.woke || !w.sawAsleep || !w.cutStart) continue;
-    for (int seated = 0; seated < n; ++seated) {
-      const VisitFacts& s = visitOf(facts, seated);
-      if (!s.gotChair || *s.gotChair > *w.sawAsleep) continue;
-      if (s.cutStart && *s.cutStart < *w.cutStart) continue;
-      const Event &sat = run.events[*s.gotChair], &asleep = run.events[*w.sawAsleep];
-      findings->add("served-in-order",
-                    nameOf(run, seated) + " sat in the queue at " + ms(sat.us / 1000.0) + ", yet " +
-                        nameOf(run, waker) + ", who found the barber asleep at " +
-                        ms(asleep.us / 1000.0) + ", was cut first: the barber went to bed with " +
-                        nameOf(run, seated) + " waiting (a lost wake-up)",
-                    {*s.gotChair, *w.sawAsleep, *w.cutStart}, {seated, waker});
+    if (!w.woke || !w.sawAsleep || !w.cutStart || !onlyOne(run.roster, run.roster[waker].id)) {
+      continue;
+    }
+    const IdBook ids(run.roster);
+    for (const std::string& id : ids.ids()) {
+      const std::size_t sat = linesBefore(run, Kind::kGotChair, id, *w.sawAsleep);
+      if (sat <= linesBefore(run, Kind::kStartCutting, id, *w.cutStart)) continue;
+      const std::optional<int> seated = onlyOne(run.roster, id);
+      const std::string name = seated ? nameOf(run, *seated) : "a customer called " + id;
+      findings->add(
+          "served-in-order",
+          name + " sat in the queue before " + nameOf(run, waker) + " found the barber asleep at " +
+              ms(run.events[*w.sawAsleep].us / 1000.0) + ", yet " + nameOf(run, waker) +
+              " was cut first: the barber went to bed with " + name + " waiting (a lost wake-up)",
+          {*w.sawAsleep, *w.cutStart}, {waker, seated.value_or(-1)});
     }
   }
 }

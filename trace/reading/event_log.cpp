@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/roster.h"
 #include "trace/common/json_text.h"
 
 namespace {
@@ -115,7 +116,10 @@ void readHeader(const Json& header, RunRecord* run) {
     run->variantChange = textOf(header, "variant_change");
   }
   const Json& roster = field(header, "roster");
-  if (!roster.is_array()) throw Fault{"\"roster\" must be a list of customers"};
+  if (!roster.is_array() || roster.size() > MAX_CUSTOMERS) {
+    throw Fault{"\"roster\" must be a list of at most " + std::to_string(MAX_CUSTOMERS) +
+                " customers"};
+  }
   for (const Json& entry : roster) {
     if (!entry.is_object()) throw Fault{"\"roster\" must be a list of customers"};
     run->roster.push_back({textOf(entry, "id"),
