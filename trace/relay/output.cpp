@@ -21,8 +21,7 @@ void fail(int error) {
   gState = OutputState::kFailed;
   const std::string message =
       std::string("barbershop-trace: cannot write to standard output: ") + strerror(error) + "\n";
-  // Standard error is all that is left to tell it on; if that fails too, nothing is.
-  (void)write(STDERR_FILENO, message.data(), message.size());
+  writeErrors(message);
 }
 
 }  // namespace
@@ -59,4 +58,13 @@ int statusAfterOutput(int status) {
       return 1;
   }
   return status;
+}
+
+void writeErrors(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(STDERR_FILENO, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
 }

@@ -21,6 +21,9 @@ constexpr int kExitReaderGone = 128 + SIGPIPE;
 // failed, this one or an earlier one.
 bool writeOutput(std::string_view bytes);
 OutputState outputState();
+// Writes all of `bytes` to standard error, as far as it takes them: if standard error fails there
+// is nowhere left to say so.
+void writeErrors(std::string_view bytes);
 // `status` unless standard output failed: then kExitReaderGone, or 1 as for the program alone.
 int statusAfterOutput(int status);
 

@@ -37,11 +37,7 @@ std::int64_t unixMs() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// A message on standard error; if that fails there is nowhere left to say so.
-void tell(const std::string& text) {
-  const std::string line = "barbershop-trace: " + text + "\n";
-  (void)write(STDERR_FILENO, line.data(), line.size());
-}
+void tell(const std::string& text) { writeErrors("barbershop-trace: " + text + "\n"); }
 
 // The one call into judging when a run has ended.
 
@@ -210,8 +206,7 @@ class Loop {
     if (!Child::read(child_->errors(), &chunk)) return child_->closeOutput(child_->errors());
     // The program writes here only when a threading call fails and it ends.
     wroteErrors_ = true;
-    // Passed on as it came; a failed write to standard error has nowhere to be told.
-    (void)write(STDERR_FILENO, chunk.data(), chunk.size());
+    writeErrors(chunk);  // passed on as it came
   }
 
   void readUser() {
