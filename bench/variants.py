@@ -1,12 +1,12 @@
 """How often each variant of the shop shows its fault: every variant built from variants/*.patch
-is run through barbershop-trace on the scenario its header names, one `--run` per process
-(`--runs` would stop at the first stuck run), and the runs whose verdict is not clean are
+is run through barbershop-trace on its own scenario, `--variant NAME --runs N` in one process
+(a stuck run is ended and a fresh program started), and the runs whose verdict is not clean are
 counted, with the rules the companion named in them ("stuck" for a run it had to end).
 
-Usage: python3 bench/variants.py BUILD_DIR [--runs N] [NAME[=ROSTER.csv] ...]
-  BUILD_DIR  holds barbershop-trace and variants/NAME
+Usage: python3 bench/variants.py BUILD_DIR [--runs N] [NAME ...]
+  BUILD_DIR  holds barbershop-trace, built with its variants
   --runs N   runs per variant (default 200)
-  NAME       only these variants; =ROSTER.csv plays that roster file instead of the scenario
+  NAME       only these variants
 Prints one Markdown row per variant; asserts nothing. A stuck run takes its schedule's length
 plus two seconds or more before the companion ends it."""
 import argparse
@@ -32,22 +32,24 @@ def scenario_of(name):
     return found.group(1)
 
 
-def one_run(trace, program, roster_args, export):
-    """The rules named by one run's verdict, "stuck" first when the companion ended it;
-    empty when every rule held."""
-    done = subprocess.run([trace, "--program", program, *roster_args, "--run", "--quiet",
+def runs_of(trace, name, runs, export):
+    """Per run, the rules its verdict named, "stuck" first when the companion ended it; empty
+    when every rule held."""
+    done = subprocess.run([trace, "--variant", name, "--runs", str(runs), "--quiet",
                            "--export-json", export], stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE, text=True, check=False)
     if done.returncode not in (0, 1):
-        sys.exit(f"{trace} {' '.join(roster_args)} ended with {done.returncode}: "
-                 f"{done.stderr.strip()}\n(a scenario it does not list yet: give NAME=ROSTER.csv)")
+        sys.exit(f"{trace} --variant {name} ended with {done.returncode}: {done.stderr.strip()}")
     with open(export) as f:
-        run = json.load(f)["runs"][0]
-    rules = ["stuck"] if run["end"] != "closed" else []
-    for finding in run["verdict"]["broken"]:
-        if finding["rule"] not in rules:
-            rules.append(finding["rule"])
-    return rules
+        exported = json.load(f)["runs"]
+    named = []
+    for run in exported:
+        rules = ["stuck"] if run["end"] != "closed" else []
+        for finding in run["verdict"]["broken"]:
+            if finding["rule"] not in rules:
+                rules.append(finding["rule"])
+        named.append(rules)
+    return named
 
 
 def main():
@@ -64,22 +66,15 @@ def main():
     print("| variant | scenario | faulty runs | rules named (runs) | minutes |")
     print("|---|---|---|---|---|")
     with tempfile.TemporaryDirectory(prefix="bench-variants-") as scratch:
-        export = os.path.join(scratch, "run.json")
-        for choice in chosen:
-            name, _, roster = choice.partition("=")
-            scenario = scenario_of(name)
-            roster_args = ["--roster", roster] if roster else ["--scenario", scenario]
-            program = os.path.join(options.build, "variants", name)
-            named = collections.Counter()
-            faulty = 0
+        export = os.path.join(scratch, "runs.json")
+        for name in chosen:
             started = time.monotonic()
-            for _ in range(options.runs):
-                rules = one_run(trace, program, roster_args, export)
-                faulty += bool(rules)
-                named.update(rules)
+            per_run = runs_of(trace, name, options.runs, export)
             minutes = (time.monotonic() - started) / 60
+            named = collections.Counter(rule for rules in per_run for rule in rules)
+            faulty = sum(1 for rules in per_run if rules)
             rules = ", ".join(f"{rule} {count}" for rule, count in named.most_common())
-            print(f"| {name} | {scenario} | {faulty} / {options.runs} | {rules or '-'} "
+            print(f"| {name} | {scenario_of(name)} | {faulty} / {len(per_run)} | {rules or '-'} "
                   f"| {minutes:.1f} |", flush=True)
 
 

@@ -210,6 +210,7 @@ class ExitStatus(unittest.TestCase):
             ("the program fails during a run", "die", ["--run"], None, 3),
             ("the program never prompts", "silent", ["--run"], None, 3),
             ("standard output is full", "good", ["--run"], "/dev/full", 1),
+            ("help on a full standard output", "good", ["--help"], "/dev/full", 1),
             ("the reader goes away", "good", ["--runs", "50", "--quiet"], gone_after_one_line,
              141),
             ("Ctrl-C during a run", "stuck", ["--run"], interrupted, 130),

@@ -221,7 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
         Planted{"a line written into another",
                 [] {
                   return threeCustomers([](Script& s, int n) {
-                    if (n == 2) s.text("\n<<Customer C: see Ba\n[[Barber woken up]]\n");
+                    // The block that took the rest of C's line shows a chair nobody is in.
+                    if (n == 2) s.text("\n<<Customer C: see Ba\n").block("A<C", "[B]");
                   });
                 },
                 "no-torn-line"}),

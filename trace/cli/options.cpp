@@ -13,9 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 
 #include "trace/cli/version.h"
 #include "trace/relay/child.h"
+#include "trace/relay/output.h"
 #include "trace/showing/text.h"
 #include "variants/variants.h"
 
@@ -260,7 +262,13 @@ TraceOptions parseOptions(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    return exitWith(app.exit(error) == 0 ? kExitOk : kExitUsage);
+    // Help and the version go through the one writer, so a failed write ends with status 1.
+    std::ostringstream out;
+    std::ostringstream errors;
+    const int status = app.exit(error, out, errors);
+    (void)writeOutput(out.str());
+    writeErrors(errors.str());
+    return exitWith(status == 0 ? kExitOk : kExitUsage);
   }
   options.style = styleFor(given);
   if (render->parsed()) {

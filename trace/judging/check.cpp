@@ -34,6 +34,21 @@ void setAlikeApart(const RunRecord& run, const Attribution& attribution, Verdict
                         verdict->broken.end());
 }
 
+// Torn text means lines of two actors ran into each other: a line may be lost into another, a
+// state block may carry another's bytes, so whatever else the text seems to show is no evidence
+// of the shop's protocol. Only the tear is counted; the rest become notes.
+void setTornApart(Verdict* verdict) {
+  auto torn = [](const Finding& finding) { return finding.rule == kTornRule; };
+  if (std::none_of(verdict->broken.begin(), verdict->broken.end(), torn)) return;
+  for (const Finding& finding : verdict->broken) {
+    if (!torn(finding)) verdict->notes.push_back("not counted, the text was torn: " + finding.what);
+  }
+  verdict->broken.erase(
+      std::remove_if(verdict->broken.begin(), verdict->broken.end(),
+                     [&](const Finding& finding) { return !torn(finding); }),
+      verdict->broken.end());
+}
+
 // The moment of the schedule nearest a customer's arrival, as words: another arrival or the end
 // of a cut, which a real machine may have put on the other side of it.
 std::string nearestMoment(const RunRecord& run, const Analysis& a, const CustomerStory& story) {
@@ -114,6 +129,7 @@ Verdict checkRun(const RunRecord& run, const Analysis& analysis, const Attributi
   Verdict verdict;
   verdict.broken = std::move(findings.list());
   setAlikeApart(run, attribution, &verdict);
+  setTornApart(&verdict);
   timingNotes(run, analysis, &verdict);
   if (run.roster.empty() && !facts.strangers.empty()) {
     verdict.notes.push_back(

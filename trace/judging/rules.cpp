@@ -210,7 +210,7 @@ void releasedAfterFinish(const RunRecord& run, const RunFacts& facts, Findings* 
 void noTornLine(const RunRecord& run, const RunFacts&, Findings* findings) {
   for (std::size_t i = 0; i < run.events.size(); ++i) {
     if (run.events[i].kind != Kind::kTorn) continue;
-    findings->add("no-torn-line", "text that is no whole narration line or state block", {i}, {});
+    findings->add(kTornRule, "text that is no whole narration line or state block", {i}, {});
   }
 }
 
@@ -235,7 +235,7 @@ const std::vector<Rule>& rules() {
        everyoneSeatedIsCut},
       {"released-after-finish", "nobody leaves before the barber has finished its cut",
        releasedAfterFinish},
-      {"no-torn-line", "every line and state block printed whole", noTornLine},
+      {kTornRule, "every line and state block printed whole", noTornLine},
   };
   return kRules;
 }

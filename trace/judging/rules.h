@@ -26,6 +26,9 @@ class Findings {
   std::set<std::pair<std::string, std::string>> seen_;
 };
 
+// The rule a tear breaks; when it is broken the text is no evidence for the others.
+constexpr char kTornRule[] = "no-torn-line";
+
 struct Rule {
   const char* name;
   const char* words;  // the rule in a sentence, for people
