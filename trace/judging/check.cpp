@@ -43,10 +43,9 @@ void setTornApart(Verdict* verdict) {
   for (const Finding& finding : verdict->broken) {
     if (!torn(finding)) verdict->notes.push_back("not counted, the text was torn: " + finding.what);
   }
-  verdict->broken.erase(
-      std::remove_if(verdict->broken.begin(), verdict->broken.end(),
-                     [&](const Finding& finding) { return !torn(finding); }),
-      verdict->broken.end());
+  verdict->broken.erase(std::remove_if(verdict->broken.begin(), verdict->broken.end(),
+                                       [&](const Finding& finding) { return !torn(finding); }),
+                        verdict->broken.end());
 }
 
 // The moment of the schedule nearest a customer's arrival, as words: another arrival or the end
