@@ -254,8 +254,10 @@ std::string Writer::spreadSection() const {
     worst.push_back(r.worstUs);
   }
   return "<section id=\"spread\">\n<h2>Times</h2>\n<div class=\"two\">\n<div>" +
-         histogram("Run length (from the Run choice to \u201cFinished all customers.\u201d)", lengths) + "</div>\n<div>" +
-         histogram("Furthest from the exact schedule", worst) + "</div>\n</div>\n</section>\n";
+         histogram("Run length (from the Run choice to \u201cFinished all customers.\u201d)",
+                   lengths) +
+         "</div>\n<div>" + histogram("Furthest from the exact schedule", worst) +
+         "</div>\n</div>\n</section>\n";
 }
 
 std::string Writer::compareSection() const {
