@@ -284,19 +284,36 @@ TEST(Check, NamesakesAreToldApartByTheOrderOfTheirLines) {
   EXPECT_TRUE(run.attribution.alike.empty());
 }
 
-TEST(Check, NamesakesTheTextCannotTellApartAreSaidSoNeverBroken) {
-  // Two customers called A come together with the same cut: who woke him and who sat is a guess.
-  const Roster roster = {{"A", 0, 50}, {"A", 0, 50}};
+// Two customers called A come together: one wakes the barber and is cut for `first` ms, the
+// other sits and is cut for `second`.
+Script twoAsTogether(int first, int second) {
   Script s;
   s.say(kSeeSleeping, "A").say(kSeeSleeping, "A").say(kTryToWake, "A").say(kTryToWake, "A");
   s.say(kBarberWokenUp).say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "");
   s.say(kFailedToWake, "A").say(kSeeNotSleeping, "A").say(kWaiting, "A").say(kTryForChair, "A");
   s.block("A", "").say(kGotChair, "A").block("A", "[A]").say(kWaiting, "A");
-  s.at(50).say(kFinishCutting, "A").say(kStartCutting, "A").say(kLeaveCut, "A");
-  s.block("A", "", "[A]").at(100).say(kFinishCutting, "A").say(kLeaveCut, "A");
+  s.at(first).say(kFinishCutting, "A").say(kStartCutting, "A").say(kLeaveCut, "A");
+  s.block("A", "", "[A]").at(first + second).say(kFinishCutting, "A").say(kLeaveCut, "A");
   s.block("", "", "[A][A]").say(kBarberToBed).say(kClosing);
-  const Verdict verdict = verdictOf(s.record(roster));
+  return s;
+}
+
+TEST(Check, NamesakesTheTextCannotTellApartAreSaidSoNeverBroken) {
+  // Their cuts a millisecond apart: who woke him and who sat is a guess.
+  const Verdict verdict = verdictOf(twoAsTogether(50, 50).record({{"A", 0, 50}, {"A", 0, 51}}));
   EXPECT_TRUE(verdict.holds()) << testing::PrintToString(rules(verdict));
+  ASSERT_FALSE(verdict.notes.empty());
+  EXPECT_EQ(verdict.notes[0].rfind("A #1 and A #2 cannot be told apart here", 0), 0u)
+      << testing::PrintToString(verdict.notes);
+}
+
+TEST(Check, NamesakesAreToldApartByTheLengthOfTheirCuts) {
+  // The second on the roster woke him: the 300 ms cut came first.
+  const FinishedRun run = finish(twoAsTogether(300, 50).record({{"A", 0, 50}, {"A", 0, 300}}));
+  EXPECT_TRUE(run.verdict.holds()) << testing::PrintToString(rules(run.verdict));
+  EXPECT_TRUE(run.attribution.alike.empty());
+  EXPECT_DOUBLE_EQ(run.analysis.customers[1].cutStartMs.value_or(-1), 0);
+  EXPECT_DOUBLE_EQ(run.analysis.customers[0].cutStartMs.value_or(-1), 300);
 }
 
 TEST(Check, ABarberAsleepWithSomebodyWaitingIsALostWakeUp) {

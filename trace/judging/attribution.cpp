@@ -69,12 +69,15 @@ bool before(const Group& group, const Way& way, int a, int b, std::int64_t us) {
          std::make_pair(y.seatedAt < 0 ? 1 << 30 : y.seatedAt, b);
 }
 
-// One member of each kind among `fits`: members alike give one option, told by `before`.
+// One member of each kind among `fits`: members alike, as far as this way has them and on the
+// roster, give one option, told by `before`. Namesakes whose delays or cutting times differ are
+// each an option, since only the times still to come may tell them apart.
 std::vector<int> options(const Group& group, const Way& way, const std::vector<int>& fits,
                          std::int64_t us) {
-  std::map<Member, int> best;
+  std::map<std::tuple<Member, std::int64_t, std::int64_t>, int> best;
   for (int m : fits) {
-    auto [at, added] = best.emplace(way.members[m], m);
+    auto [at, added] =
+        best.emplace(std::make_tuple(way.members[m], group.delayUs(m), group.cutUs(m)), m);
     if (!added && before(group, way, m, at->second, us)) at->second = m;
   }
   std::vector<int> out;
