@@ -13,6 +13,16 @@ namespace {
 
 std::string nameOf(const RunRecord& run, int who) { return customerName(run.roster, who); }
 
+// Moves the findings `unsure` picks from the broken rules to the notes, each after `why`.
+template <typename Unsure>
+void demote(Verdict* verdict, const std::string& why, Unsure unsure) {
+  for (const Finding& finding : verdict->broken) {
+    if (unsure(finding)) verdict->notes.push_back(why + finding.what);
+  }
+  verdict->broken.erase(std::remove_if(verdict->broken.begin(), verdict->broken.end(), unsure),
+                        verdict->broken.end());
+}
+
 // Findings about namesakes whose lines could be each other's say nothing sure: they become notes.
 void setAlikeApart(const RunRecord& run, const Attribution& attribution, Verdict* verdict) {
   std::set<int> alike;
@@ -27,11 +37,7 @@ void setAlikeApart(const RunRecord& run, const Attribution& attribution, Verdict
     return std::any_of(finding.who.begin(), finding.who.end(),
                        [&](int who) { return alike.count(who) > 0; });
   };
-  for (const Finding& finding : verdict->broken) {
-    if (unsure(finding)) verdict->notes.push_back("not counted, namesakes: " + finding.what);
-  }
-  verdict->broken.erase(std::remove_if(verdict->broken.begin(), verdict->broken.end(), unsure),
-                        verdict->broken.end());
+  demote(verdict, "not counted, namesakes: ", unsure);
 }
 
 // Torn text means lines of two actors ran into each other: a line may be lost into another, a
@@ -40,12 +46,9 @@ void setAlikeApart(const RunRecord& run, const Attribution& attribution, Verdict
 void setTornApart(Verdict* verdict) {
   auto torn = [](const Finding& finding) { return finding.rule == kTornRule; };
   if (std::none_of(verdict->broken.begin(), verdict->broken.end(), torn)) return;
-  for (const Finding& finding : verdict->broken) {
-    if (!torn(finding)) verdict->notes.push_back("not counted, the text was torn: " + finding.what);
-  }
-  verdict->broken.erase(std::remove_if(verdict->broken.begin(), verdict->broken.end(),
-                                       [&](const Finding& finding) { return !torn(finding); }),
-                        verdict->broken.end());
+  demote(verdict, "not counted, the text was torn: ", [&](const Finding& finding) {
+    return !torn(finding);
+  });
 }
 
 // The moment of the schedule nearest a customer's arrival, as words: another arrival or the end

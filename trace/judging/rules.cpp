@@ -134,12 +134,12 @@ std::size_t linesBefore(const RunRecord& run, Kind kind, const std::string& id,
 // first; a waker with a namesake is passed over, as its lines may be the other's.
 void lostWakeUps(const RunRecord& run, const RunFacts& facts, Findings* findings) {
   const int n = static_cast<int>(facts.visits.size());
+  const IdBook ids(run.roster);
   for (int waker = 0; waker < n; ++waker) {
     const VisitFacts& w = visitOf(facts, waker);
     if (!w.woke || !w.sawAsleep || !w.cutStart || !onlyOne(run.roster, run.roster[waker].id)) {
       continue;
     }
-    const IdBook ids(run.roster);
     for (const std::string& id : ids.ids()) {
       const std::size_t sat = linesBefore(run, Kind::kGotChair, id, *w.sawAsleep);
       if (sat <= linesBefore(run, Kind::kStartCutting, id, *w.cutStart)) continue;
