@@ -12,7 +12,7 @@ import sys
 import tempfile
 import threading
 import unittest
-from contextlib import ExitStack
+from contextlib import ExitStack, suppress
 from pathlib import Path
 
 BINARY = os.path.abspath(sys.argv.pop(1) if len(sys.argv) > 1 else "build/barbershop")
@@ -22,7 +22,7 @@ FULL = "No space left on device"
 
 
 def reader(path):
-    """Reads `path` (a FIFO, or a descriptor) to its end in a thread; join() and take .data."""
+    """Reads `path` (a FIFO, or a descriptor) to its end in a thread: join(), then .data."""
     def read():
         with open(path, "rb") as f:
             thread.data = f.read()
@@ -32,21 +32,17 @@ def reader(path):
 
 
 def full_disk(scratch, stack):
-    """A 64 KiB tmpfs already holding runs.json, then filled up and unmounted when `stack` closes;
-    None where none can be mounted."""
+    """A 64 KiB tmpfs holding runs.json, filled up, unmounted when `stack` closes; None where
+    none can be mounted."""
     disk = os.path.join(scratch, "disk")
     os.mkdir(disk)
     if not ROOT or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", disk],
                                   capture_output=True).returncode != 0:
         return None
     stack.callback(subprocess.run, ["umount", disk], check=True)
-    with open(os.path.join(disk, "runs.json"), "w") as f:
-        f.write("old")
-    try:
-        with open(os.path.join(disk, "filler"), "wb") as f:
-            f.write(b"x" * 65536)
-    except OSError:
-        pass
+    Path(disk, "runs.json").write_text("old")
+    with suppress(OSError):
+        Path(disk, "filler").write_bytes(b"x" * 65536)
     return disk
 
 
@@ -60,11 +56,8 @@ def trace(scratch, *options, pass_fds=()):
 
 class Targets(unittest.TestCase):
     def test_every_kind_of_target(self):
-        def node(name, make):
-            def made(s):
-                make(os.path.join(s, name))
-                return os.path.join(s, name)
-            return made
+        def node(name, make):  # a node made in the scratch folder
+            return lambda s: make(f"{s}/{name}") or f"{s}/{name}"
 
         def device(path):  # /dev/null's numbers, on a node of our own where we may make one
             os.mknod(path, 0o666 | stat.S_IFCHR, os.makedev(1, 3)) if ROOT else \
@@ -81,20 +74,20 @@ class Targets(unittest.TestCase):
             ("a missing folder", lambda s: os.path.join(s, "no", "runs.json"), 2,
              "cannot write {}: No such file or directory\n"),
             ("a full disk", "full", 2, f"cannot write {{}}: {FULL}\n"),
-            ("a read-only folder",
-             node("ro/runs.json", lambda p: os.mkdir(os.path.dirname(p), 0o555)), 2, "cannot write {}: Permission denied\n"),
+            ("a read-only folder", node("ro", lambda p: os.mkdir(p, 0o555)), 2,
+             "cannot write {}: Permission denied\n"),
         ]
         for what, where, status, said in rows:
             with self.subTest(what), tempfile.TemporaryDirectory() as scratch, ExitStack() as stack:
                 pipe = os.pipe() if where == "pipe" else ()
-                path = (f"/dev/fd/{pipe[1]}" if pipe else full_disk(scratch, stack)
-                        if where == "full" else where(scratch))
-                if path is None or (what == "a read-only folder" and ROOT):
-                    continue  # no tmpfs here; root writes into a read-only folder anyway
-                if where == "full":
+                path = (f"/dev/fd/{pipe[1]}" if pipe else where(scratch) if callable(where) else
+                        full_disk(scratch, stack) and os.path.join(scratch, "disk"))
+                if what in ("a full disk", "a read-only folder") and path:
                     path = os.path.join(path, "runs.json")
-                kind = stat.S_IFMT(os.lstat(path).st_mode) if not pipe and os.path.lexists(path) \
-                    else None
+                if not path or (what == "a read-only folder" and ROOT):
+                    continue  # no tmpfs here; root writes into a read-only folder anyway
+                there = not pipe and os.path.lexists(path)
+                kind = stat.S_IFMT(os.lstat(path).st_mode) if there else None
                 got = reader(pipe[0] if pipe else path) if pipe or kind == stat.S_IFIFO else None
                 done = trace(scratch, "--run", "--export-json", path, pass_fds=pipe[1:])
                 if pipe:
