@@ -97,11 +97,11 @@ GrowingFile::~GrowingFile() {
 bool GrowingFile::open(const std::string& path, std::string* error) {
   path_ = path;
   std::string file;
-  int descriptor = path == "-" ? STDOUT_FILENO : -1;
+  int descriptor = STDOUT_FILENO;  // "-"
   struct stat found {};
   bool opened = false;
-  if (descriptor < 0 && !follow(path, &file, &descriptor)) {
-    opened = false;
+  if (path != "-" && !follow(path, &file, &descriptor)) {
+    // errno says why
   } else if (descriptor >= 0) {
     opened = openInPlace("", descriptor);
   } else if (stat(file.c_str(), &found) != 0) {
