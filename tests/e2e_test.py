@@ -234,6 +234,17 @@ class Options(unittest.TestCase):
         seed = said.split("--seed ")[1].split()[0]
         self.assertEqual(unseeded, drawn("--seed", seed)[0])
 
+    def test_an_empty_value_is_refused_as_an_unknown_one(self):
+        # `--variant "$V"` with V unset must not run the correct shop, nor any option's default.
+        for option in ("--variant", "--report", "--scenario", "--roster", "--random", "--seed",
+                       "--slow", "--program", "--runs", "--summary", "--color", "--width",
+                       "--export-json"):
+            with self.subTest(option):
+                done = subprocess.run([TRACE, option, "", "--run"], capture_output=True,
+                                      timeout=30, text=True, stdin=subprocess.DEVNULL)
+                self.assertEqual(done.returncode, 2, done.stderr)
+                self.assertTrue(done.stderr.startswith(option + ": an empty value"), done.stderr)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -69,10 +69,10 @@ struct Terminal {
   std::size_t columns = 80, rows = 0;
 };
 
-Terminal terminal() {
+Terminal terminal(int descriptor = STDOUT_FILENO) {
   Terminal out;
   winsize size{};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+  if (ioctl(descriptor, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
     out.columns = size.ws_col;
     out.rows = size.ws_row;
     return out;
@@ -84,45 +84,61 @@ Terminal terminal() {
   return out;
 }
 
+// Every option that takes a value refuses an empty one, as an unknown one: `--variant "$V"` with
+// V unset must not run the correct shop as if no variant had been named. Put before any other
+// check, so it is the one that speaks.
+CLI::Option* valued(CLI::Option* option) {
+  return option->check(CLI::Validator(
+      [](const std::string& value) {
+        return value.empty() ? std::string("an empty value; give one or leave the option out")
+                             : std::string();
+      },
+      "", "NOT_EMPTY"));
+}
+
 void rosterOptions(CLI::App* where, Given* given) {
-  auto* file = where->add_option("--roster", given->rosterFile, "Type the customers of a CSV file")
-                   ->type_name("FILE");
-  auto* named = where->add_option("--scenario", given->scenario, "Type a built-in roster; 'list'")
-                    ->type_name("NAME");
-  auto* drawn = where->add_option("--random", given->random, "Type N random customers (1 to 10)")
-                    ->type_name("N")
-                    ->check(CLI::Range(1, 10));
-  where->add_option("--seed", given->seed, "The seed of --random")->type_name("S");
+  auto* file =
+      valued(where->add_option("--roster", given->rosterFile, "Type the customers of a CSV file"))
+          ->type_name("FILE");
+  auto* named =
+      valued(where->add_option("--scenario", given->scenario, "Type a built-in roster; 'list'"))
+          ->type_name("NAME");
+  auto* drawn =
+      valued(where->add_option("--random", given->random, "Type N random customers (1 to 10)"))
+          ->type_name("N")
+          ->check(CLI::Range(1, 10));
+  valued(where->add_option("--seed", given->seed, "The seed of --random"))->type_name("S");
   file->excludes(named)->excludes(drawn);
   named->excludes(drawn);
-  where->add_option("--slow", given->slow, "Every delay and cut times K (1-100)")
+  valued(where->add_option("--slow", given->slow, "Every delay and cut times K (1-100)"))
       ->type_name("K")
       ->check(CLI::Range(1, kMaxSlow));
 }
 
 void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
-  auto* program =
-      app->add_option("--program", given->program, "The barbershop to run")->type_name("PATH");
-  app->add_option("--variant", given->variant, "Run a broken variant of the shop; 'list'")
+  auto* program = valued(app->add_option("--program", given->program, "The barbershop to run"))
+                      ->type_name("PATH");
+  valued(app->add_option("--variant", given->variant, "Run a broken variant of the shop; 'list'"))
       ->type_name("NAME")
       ->excludes(program);
   app->add_flag("--run", given->once, "Run the roster once, summarise, end");
-  app->add_option("--runs", given->runs, "Run the roster N times, then an aggregate")
+  valued(app->add_option("--runs", given->runs, "Run the roster N times, then an aggregate"))
       ->type_name("N")
       ->check(CLI::Range(1, 100000));
   app->add_flag("-q,--quiet", options->session.quiet, "Only the summaries, not the program");
-  app->add_option("--summary", given->summary, "full, compact or auto (fit the terminal)")
+  valued(app->add_option("--summary", given->summary, "full, compact or auto (fit the terminal)"))
       ->type_name("FORM")
       ->check(CLI::IsMember({"auto", "full", "compact"}));
-  app->add_option("--color", given->colour, "auto (a terminal, no NO_COLOR), always, never")
+  valued(app->add_option("--color", given->colour, "auto (a terminal, no NO_COLOR), always, never"))
       ->type_name("WHEN")
       ->check(CLI::IsMember({"auto", "always", "never"}));
-  app->add_option("--width", given->width, "Columns for the summary")
+  valued(app->add_option("--width", given->width, "Columns for the summary"))
       ->type_name("COLUMNS")
       ->check(CLI::Range(40, 1000));
-  app->add_option("--export-json", options->exportJson, "Every run's data as JSON in FILE")
+  valued(app->add_option("--export-json", options->exportJson,
+                         "Every run's data as JSON in FILE; '-' stdout"))
       ->type_name("FILE");
-  app->add_option("--report", options->reportDir, "Each run's page, trace and log in DIR")
+  valued(app->add_option("--report", options->reportDir, "Each run's page, trace and log in DIR"))
       ->type_name("DIR");
 }
 
@@ -185,14 +201,16 @@ std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
   return given->slow > 1 ? slowed(roster, given->slow) : roster;
 }
 
-ViewStyle styleFor(const Given& given) {
+// How the summaries look where they go: standard output, or standard error when the JSON has
+// standard output to itself (--export-json -).
+ViewStyle styleFor(const Given& given, int shownOn) {
   ViewStyle style;
-  const Terminal screen = terminal();
+  const Terminal screen = terminal(shownOn);
   style.width = given.width > 0 ? static_cast<std::size_t>(given.width)
                                 : std::max<std::size_t>(40, screen.columns);
   style.height = screen.rows;
   const char* noColour = getenv("NO_COLOR");
-  style.colour = given.colour == "always" || (given.colour == "auto" && isatty(STDOUT_FILENO) &&
+  style.colour = given.colour == "always" || (given.colour == "auto" && isatty(shownOn) &&
                                               (noColour == nullptr || noColour[0] == '\0'));
   setlocale(LC_CTYPE, "");
   style.unicode = std::string(nl_langinfo(CODESET)) == "UTF-8";
@@ -253,10 +271,11 @@ TraceOptions parseOptions(int argc, char** argv) {
   rosterOptions(schedule, &given);
   schedule->add_flag("--json", options.json, "As JSON");
   CLI::App* render = app.add_subcommand("render", "Draw a saved event log's files again");
-  render->add_option("log", options.renderLogs, "Event logs, run-N.jsonl; several: index.html too")
+  valued(render->add_option("log", options.renderLogs,
+                            "Event logs, run-N.jsonl; several: index.html too"))
       ->type_name("LOG.jsonl")
       ->required();
-  render->add_option("--report", options.reportDir, "Write the files into DIR")
+  valued(render->add_option("--report", options.reportDir, "Write the files into DIR"))
       ->type_name("DIR")
       ->required();
   try {
@@ -270,7 +289,7 @@ TraceOptions parseOptions(int argc, char** argv) {
     writeErrors(errors.str());
     return exitWith(status == 0 ? kExitOk : kExitUsage);
   }
-  options.style = styleFor(given);
+  options.style = styleFor(given, options.exportJson == "-" ? STDERR_FILENO : STDOUT_FILENO);
   if (render->parsed()) {
     options.command = Command::kRender;
     return options;

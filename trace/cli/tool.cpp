@@ -3,6 +3,8 @@
 
 #include "trace/cli/tool.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -154,11 +156,11 @@ int renderSavedLog(const TraceOptions& options) {
     }
     if (!warning.empty()) fprintf(stderr, "barbershop-trace: %s\n", warning.c_str());
     const FinishedRun run = finish(std::move(record));
-    if (!report(options.reportDir, run, true)) return kExitUsage;
+    if (!report(options.reportDir, run, true)) return kExitBroken;
     page.add(run);
   }
   // One log alone leaves a session's page in the same folder as it was.
-  if (options.renderLogs.size() > 1 && !reportSession(options.reportDir, page)) return kExitUsage;
+  if (options.renderLogs.size() > 1 && !reportSession(options.reportDir, page)) return kExitBroken;
   return kExitOk;
 }
 
@@ -166,20 +168,28 @@ int renderSavedLog(const TraceOptions& options) {
 struct Outputs {
   ExportFile exported;
   Aggregate aggregate;
-  SessionPage page;  // with --report
-  bool reported = true;
+  SessionPage page;       // with --report
+  std::size_t drawn = 0;  // runs whose three files were all written
+  bool written = true;    // every file written so far
 };
 
 bool openOutputs(const TraceOptions& options, Outputs* outputs) {
   if (!options.reportDir.empty() && !reportDirReady(options.reportDir)) return false;
   if (options.exportJson.empty()) return true;
   std::string error;
-  if (outputs->exported.open(options.exportJson, options.session.program, options.rosterName,
-                             &error)) {
-    return true;
+  if (!outputs->exported.open(options.exportJson, options.session.program, options.rosterName,
+                              &error)) {
+    fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
+    return false;
   }
-  fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
-  return false;
+  // The JSON has standard output to itself: the program's output and the summaries, which
+  // would break it, go to standard error.
+  if (options.exportJson == "-" && dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    fprintf(stderr, "barbershop-trace: cannot send the summaries to standard error: %s\n",
+            strerror(errno));
+    return false;
+  }
+  return true;
 }
 
 void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs) {
@@ -194,10 +204,14 @@ void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs
   }
   const double shownMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
-  if (!options.reportDir.empty() && !report(options.reportDir, run, runs <= 1)) {
-    outputs->reported = false;
+  if (!options.reportDir.empty()) {
+    if (report(options.reportDir, run, runs <= 1)) {
+      ++outputs->drawn;
+    } else {
+      outputs->written = false;
+    }
+    outputs->page.add(run);
   }
-  if (!options.reportDir.empty()) outputs->page.add(run);
   outputs->aggregate.add(run);
   if (outputs->exported.isOpen()) outputs->exported.add(run, run.judgedMs + shownMs);
 }
@@ -209,23 +223,27 @@ int runSession(const TraceOptions& options) {
   session.onRun([&](const FinishedRun& run) { onRun(options, run, &outputs); });
   int status = session.run();
   const std::size_t runs = outputs.aggregate.runs();
-  if (options.session.runs > 1 && !options.reportDir.empty() && runs > 0) {
+  if (options.session.runs > 1 && !options.reportDir.empty() && outputs.drawn > 0) {
+    const std::string of = outputs.drawn < runs ? " of " + std::to_string(runs) : "";
     fprintf(stderr,
-            "barbershop-trace: %zu runs drawn in %s: run-N.html, run-N.trace.json, run-N.jsonl\n",
-            runs, options.reportDir.c_str());
+            "barbershop-trace: %zu%s runs drawn in %s: run-N.html, run-N.trace.json, "
+            "run-N.jsonl\n",
+            outputs.drawn, of.c_str(), options.reportDir.c_str());
   }
   if (!options.reportDir.empty() && runs > 0 && !reportSession(options.reportDir, outputs.page)) {
-    outputs.reported = false;
+    outputs.written = false;
   }
-  if (!outputs.reported && status == kExitOk) status = kExitUsage;
   if (options.session.runs > 1 && runs > 0) say(outputs.aggregate.render(options.style));
   if (outputs.exported.isOpen()) {
     std::string error;
-    if (!outputs.exported.finish(status, &error)) {
+    // The file records the status its session ends with, which a failed report file makes 1.
+    const int recorded = !outputs.written && status == kExitOk ? kExitBroken : status;
+    if (!outputs.exported.finish(recorded, &error)) {
       fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
-      if (status == kExitOk) status = kExitUsage;
+      outputs.written = false;
     }
   }
+  if (!outputs.written && status == kExitOk) status = kExitBroken;
   return status;
 }
 

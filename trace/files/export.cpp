@@ -132,7 +132,8 @@ bool ExportFile::open(const std::string& path, const std::string& program,
   putText(head, "roster_source", rosterSource);
   std::string text = head.dump(1, ' ', false, Json::error_handler_t::replace);
   text.erase(text.find_last_of('}'));  // left open: the runs follow
-  return file_.append(text + ",\n \"runs\": [");
+  // A disk already full is told now, before any run, with the file's name and why.
+  return file_.append(text + ",\n \"runs\": [") || file_.finish(error);
 }
 
 void ExportFile::add(const FinishedRun& run, double summaryMs) {

@@ -15,7 +15,8 @@ Json scheduleJson(const Roster& roster, const Schedule& schedule);
 Json runJson(const FinishedRun& run);
 
 // --export-json FILE: opened before the first run and written run by run, so a session of a
-// hundred thousand runs holds none of them; put in place whole when the session ends.
+// hundred thousand runs holds none of them; a file is put in place whole when the session ends,
+// a FIFO, a device or standard output ("-") gets each run as it comes (trace/files/write_whole.h).
 class ExportFile {
  public:
   bool open(const std::string& path, const std::string& program, const std::string& rosterSource,

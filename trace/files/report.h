@@ -10,7 +10,8 @@
 
 #include "trace/judging/finish.h"
 
-// Writes the three files of `run`, each whole or not at all; `written` gets their paths.
+// Writes the three files of `run`, each as trace/files/write_whole.h writes files (whole or not at
+// all); `written` gets their paths.
 // False with `error` set to "PATH: why" at the first that cannot be written.
 bool writeReport(const std::string& dir, const FinishedRun& run, std::vector<std::string>* written,
                  std::string* error);
