@@ -1,24 +1,32 @@
 # Convenience front end over CMake. `make run` builds the program alone and starts it; `make
 # test` builds everything (the program, barbershop-trace, the variants and the tests) and runs
-# every test. Builds are quiet: the compiler's output is shown only when a build fails. WERROR=ON
-# turns compiler warnings into errors. `make package` builds the Debian package in PACKAGE_BUILD,
-# with Debian's hardening flags, both programs and the variants. `make bench` builds both
-# programs in BUILD and measures the program's timing fidelity, overhead and footprint, alone and
-# through barbershop-trace (bench/).
+# every test; `make trace` (and plain `make`) builds the program, barbershop-trace and the
+# variants without the tests. Builds print one line per target as it starts and as it is built,
+# and the compiler's output only when a build fails (scripts/build.sh). WERROR=ON turns compiler
+# warnings into errors. `make package` builds the Debian package in PACKAGE_BUILD, with Debian's
+# hardening flags, both programs and the variants. `make bench` builds both programs in BUILD and
+# measures the program's timing fidelity, overhead and footprint, alone and through
+# barbershop-trace (bench/).
 
 BUILD ?= build
 PACKAGE_BUILD ?= build-package
 WERROR ?= OFF
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-# $(call quietly,DIR,CMAKE-BUILD-ARGUMENTS): builds in DIR, keeping the output in DIR/build.log
-# and showing it only when the build fails.
-quietly = cmake --build $(1) -j $(JOBS) $(2) >$(1)/build.log 2>&1 || \
-  { cat $(1)/build.log; echo "make: the build failed; its output is in $(1)/build.log" >&2; exit 1; }
+# $(call quietly,DIR,TARGETS): builds TARGETS (or everything) in DIR, one line per target.
+quietly = scripts/build.sh $(1) $(JOBS) $(2)
 
-.PHONY: all build run test package bench clean
+.PHONY: all build trace run test package bench clean
 
-all: build
+all: trace
+
+# What a teacher uses: the program, barbershop-trace, the variants and the manual pages that
+# `cmake --install` puts in place; no GoogleTest.
+trace:
+	@scripts/deps.sh --trace
+	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) -DBARBERSHOP_TRACE=ON >/dev/null
+	@$(call quietly,$(BUILD),programs)
+	@echo "Built $(BUILD)/barbershop, $(BUILD)/barbershop-trace and the variants in $(BUILD)/variants/"
 
 # Everything, as `make test` builds it.
 build:
@@ -31,7 +39,7 @@ build:
 run:
 	@scripts/deps.sh --run
 	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) >/dev/null
-	@$(call quietly,$(BUILD),--target barbershop)
+	@$(call quietly,$(BUILD),barbershop)
 	@./$(BUILD)/barbershop
 
 test: build
@@ -52,7 +60,7 @@ package:
 bench:
 	@scripts/deps.sh
 	@cmake -S . -B $(BUILD) -DBARBERSHOP_WERROR=$(WERROR) -DBARBERSHOP_TRACE=ON >/dev/null
-	@$(call quietly,$(BUILD),--target barbershop barbershop-trace)
+	@$(call quietly,$(BUILD),barbershop barbershop-trace)
 	@python3 bench/bench.py $(BUILD)/barbershop $(BUILD)/bench --trace $(BUILD)/barbershop-trace
 
 clean:

@@ -17,7 +17,10 @@ barbershop (@BARBERSHOP_VERSION@) unstable; urgency=medium
 
  -- @BARBERSHOP_MAINTAINER@  Sat, 05 Dec 2026 00:00:00 +0000
 ]=] changelog @ONLY)
-file(WRITE ${CMAKE_BINARY_DIR}/doc/changelog "${changelog}")
+# Written through a copy that changes only with its text, so a build after configuring again has
+# nothing to compress.
+file(WRITE ${CMAKE_BINARY_DIR}/doc/changelog.new "${changelog}")
+configure_file(${CMAKE_BINARY_DIR}/doc/changelog.new ${CMAKE_BINARY_DIR}/doc/changelog COPYONLY)
 find_program(GZIP_EXECUTABLE gzip)
 if(NOT GZIP_EXECUTABLE)
   message(FATAL_ERROR "gzip is needed to compress the manual page and the changelog")

@@ -207,9 +207,11 @@ class ExitStatus(unittest.TestCase):
             c.process.stdout.readline()
             c.process.stdout.close()
 
-        def interrupted(c):
-            c.until(first)
-            c.process.send_signal(signal.SIGINT)
+        def signalled(signo):
+            def send(c):
+                c.until(first)
+                c.process.send_signal(signo)
+            return send
 
         rows = [  # what happens, the fake's mode, options, what to do meanwhile, the status
             ("every rule holds", "good", ["--run"], None, 0),
@@ -222,7 +224,9 @@ class ExitStatus(unittest.TestCase):
             ("help on a full standard output", "good", ["--help"], "/dev/full", 1),
             ("the reader goes away", "good", ["--runs", "50", "--quiet"], gone_after_one_line,
              141),
-            ("Ctrl-C during a run", "stuck", ["--run"], interrupted, 130),
+            ("Ctrl-C during a run", "stuck", ["--run"], signalled(signal.SIGINT), 130),
+            ("SIGTERM during a run", "stuck", ["--run"], signalled(signal.SIGTERM), 143),
+            ("the terminal hangs up", "stuck", ["--run"], signalled(signal.SIGHUP), 129),
         ]
         for what, mode, options, meanwhile, expected in rows:
             with self.subTest(what), tempfile.TemporaryDirectory() as scratch:

@@ -20,10 +20,17 @@ TEST(Utf8, ShowsWhatWouldBeObeyedAndMeasuresColumns) {
       {"a\xc2\x85z", "a\\u0085z", 8},      // a C1 control, NEL
       {"a\xe2\x80\xa8z", "a\\u2028z", 8},  // the line separator
       {"a\xe2\x80\xaez", "a\\u202ez", 8},  // right-to-left override
-      {"B\xff", "B\\xff", 5},              // not UTF-8
-      {"\xc0\xaf", "\\xc0\\xaf", 8},       // an overlong form
-      {"表示", "表示", 4},                 // wide
-      {"e\xcc\x81", "e\xcc\x81", 1},       // a combining accent
+      {"a\xe2\x80\x8bz", "a\\u200bz", 8},  // zero-width space
+      {"\xef\xbb\xbf"
+       "A",
+       "\\ufeffA", 7},                            // a byte order mark
+      {"A\xe2\x81\xa0", "A\\u2060", 7},           // a word joiner
+      {"a\xc2\xadz", "a\\u00adz", 8},             // soft hyphen
+      {"a\xf3\xa0\x80\x81", "a\\U000e0001", 11},  // a tag, past U+FFFF
+      {"B\xff", "B\\xff", 5},                     // not UTF-8
+      {"\xc0\xaf", "\\xc0\\xaf", 8},              // an overlong form
+      {"表示", "表示", 4},                        // wide
+      {"e\xcc\x81", "e\xcc\x81", 1},              // a combining accent
       {"Zoë", "Zoë", 3},
   };
   for (const Case& c : kCases) {

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadRoster{2, "cut_ms must be", kHeader + "Ann,0,3600001\n"},
                     BadRoster{4, "cut_ms must be a whole number from 0 to 3600000, not \"12.5\"",
                               kHeader + "\nAnn,0,1\nBob,0,12.5\n"},
-                    BadRoster{2, "the ID is 35 characters long; at most 34 fit",
+                    BadRoster{2, "the ID is 35 bytes long; at most 34 fit",
                               kHeader + std::string(35, 'x') + ",0,1\n"},
                     BadRoster{2, "line break", kHeader + "A\rB,0,1\n"},
                     BadRoster{12, "more than 10 customers", kHeader + rows(11)},

@@ -124,7 +124,7 @@ TEST(View, TheTableTellsEachCustomersStory) {
       // Waited from sitting down (100.4) to the start of the cut (200.9), not from arriving.
       {"Bob",
        {" 100 ", " 100.3 ", " waited 100 ms in the queue ", " 200.9 ", " 350.9 ", " +0.9 ms"}},
-      {"Zoë", {" 120 ", " 120.3 ", " went away: the last chair went ", " - ", " plan: cut"}},
+      {"Zoë", {" 120 ", " 120.3 ", " went away: lost the last chair ", " - ", " plan: cut"}},
       {"Bartholomew", {" 300 ", " 300.3 ", " still in the shop ", " plan: cut"}},
       {"表示", {" 800 ", " - ", " never came in "}},
   };

@@ -41,11 +41,18 @@ constexpr Range kZero[] = {
     {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xE0100, 0xE01EF},
 };
 
-// Characters shown as escapes rather than obeyed: C1 controls, the line and paragraph
-// separators, and the marks, embeddings, overrides and isolates that reorder text around them.
+// Characters shown as escapes rather than obeyed or hidden: the C1 controls, the line and
+// paragraph separators, and every format character (Unicode's category Cf, as of 15.0): the
+// zero-width spaces and joiners, the soft hyphen, the byte order mark, invisible operators, tags,
+// and the marks, embeddings, overrides and isolates that reorder text around them. Each would
+// otherwise make two IDs that look alike, or hide what an ID holds.
 constexpr Range kShownAsEscape[] = {
-    {0x0080, 0x009F}, {0x061C, 0x061C}, {0x200E, 0x200F},
-    {0x2028, 0x202E}, {0x2066, 0x2069}, {0xFEFF, 0xFEFF},
+    {0x0080, 0x009F},   {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},
+    {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},
+    {0x180E, 0x180E},   {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x206F},
+    {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F},
 };
 
 template <std::size_t N>
@@ -100,7 +107,9 @@ std::string visible(std::string_view bytes, bool asciiOnly) {
       snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(bytes[at]));
       out += escape;
     } else if (within(kShownAsEscape, point.value)) {
-      snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(point.value));
+      // Past U+FFFF eight digits, so that no digit after it can be read as part of it.
+      snprintf(escape, sizeof escape, point.value > 0xFFFF ? "\\U%08x" : "\\u%04x",
+               static_cast<unsigned>(point.value));
       out += escape;
     } else if (asciiOnly && point.value >= 0x80) {
       out += '?';

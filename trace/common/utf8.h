@@ -21,8 +21,9 @@ bool isUtf8(std::string_view bytes);
 
 // `bytes` as well-formed UTF-8 that shows what it holds and obeys nothing: a byte that is not
 // UTF-8 and every C0 control becomes "\xHH", and C1 controls, line and paragraph separators and
-// the characters that reorder text become "\uHHHH". With `asciiOnly`, every other non-ASCII
-// character becomes '?', for terminals that cannot show it.
+// the format characters (zero-width spaces and joiners, the byte order mark, the characters that
+// reorder text: Unicode's category Cf) become "\uHHHH", or "\UHHHHHHHH" past U+FFFF. With
+// `asciiOnly`, every other non-ASCII character becomes '?', for terminals that cannot show it.
 std::string visible(std::string_view bytes, bool asciiOnly = false);
 
 // `bytes` with U+FFFD in place of each byte that is not UTF-8: the readable half of a JSON text.

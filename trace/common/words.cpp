@@ -17,7 +17,7 @@ constexpr Words kOutcomes[] = {
     {"woke", "woke the barber", "woke barber"},
     {"waited", "waited in the queue", "waited"},
     {"queue-full", "went away: every chair taken", "away: full"},
-    {"no-chair", "went away: the last chair went", "away: no chair"},
+    {"no-chair", "went away: lost the last chair", "away: no chair"},
     {"still-there", "still in the shop", "still there"},
     {"never-came", "never came in", "never came"},
 };

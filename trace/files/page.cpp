@@ -8,6 +8,7 @@
 
 #include "trace/common/words.h"
 #include "trace/files/assets.h"
+#include "trace/files/glossary_html.h"
 #include "trace/files/html.h"
 #include "trace/files/shop_frames.h"
 
@@ -170,5 +171,5 @@ std::string htmlPage(const FinishedRun& run) {
   return head(run) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
          "</div>\n" + shopSection(run, frames) + playerBar(run) + lanesSection(run) +
          narrationSection(run) + summarySection(run) + playerData(run, frames) + "<script>" +
-         kPlayerScript + "</script>\n</body>\n</html>\n";
+         kPlayerScript + "</script>\n" + glossarySection() + "</body>\n</html>\n";
 }

@@ -117,7 +117,7 @@ std::string idProblem(const std::string& id) {
     return "the ID " + shown(id) + " holds a line break or NUL byte; an ID is one line of text";
   }
   if (id.size() > kMaxRosterIdLength) {
-    return "the ID is " + std::to_string(id.size()) + " characters long; at most " +
+    return "the ID is " + std::to_string(id.size()) + " bytes long; at most " +
            std::to_string(kMaxRosterIdLength) + " fit";
   }
   return "";

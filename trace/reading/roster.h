@@ -17,7 +17,7 @@ struct RosterEntry {
 };
 using Roster = std::vector<RosterEntry>;
 
-// What a roster file may hold: the program keeps IDs of up to 34 characters whole.
+// What a roster file may hold: the program keeps IDs of up to 34 bytes whole.
 constexpr std::size_t kMaxRosterIdLength = 34;
 constexpr int kMaxRosterMs = 3600000;
 constexpr int kMaxSlow = 100;
