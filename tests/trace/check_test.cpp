@@ -334,20 +334,66 @@ TEST(Check, ABarberAsleepWithSomebodyWaitingIsALostWakeUp) {
   EXPECT_NE(verdict.broken[0].what.find("a lost wake-up"), std::string::npos);
 }
 
-TEST(Check, AStuckRunNamesWhoIsStuckAndHow) {
-  // The lost wake-up: B sits down just as the barber goes to bed, and nobody comes after.
-  const Roster roster = {{"A", 0, 100}, {"B", 100, 50}};
-  Script s;
-  s.say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp).say(kStartCutting, "A");
-  s.say(kWokeBarber, "A").block("A", "").say(kWaiting, "A").at(100).say(kFinishCutting, "A");
-  s.say(kSeeNotSleeping, "B").say(kLeaveCut, "A").say(kTryForChair, "B");
-  s.block("", "", "[A]").say(kBarberToBed).block("", "", "[A]").say(kGotChair, "B");
-  s.block("", "[B]", "[A]").say(kWaiting, "B").at(2250);
-  Verdict verdict = verdictOf(s.record(roster, RunEnd::kStuck));
+struct Stuck {
+  const char* what;
+  Roster roster;
+  std::function<Script()> run;
+  std::vector<const char*> story;  // pieces the stuck verdict's story must tell
+};
+
+class StuckRun : public testing::TestWithParam<Stuck> {};
+
+TEST_P(StuckRun, NamesWhoIsStuckAndHow) {
+  Verdict verdict = verdictOf(GetParam().run().record(GetParam().roster, RunEnd::kStuck));
   EXPECT_FALSE(verdict.holds());
   EXPECT_TRUE(verdict.stuck);
-  EXPECT_NE(verdict.stuckStory.find("B sat in the queue"), std::string::npos) << verdict.stuckStory;
-  EXPECT_NE(verdict.stuckStory.find("nobody woke him"), std::string::npos) << verdict.stuckStory;
+  for (const char* piece : GetParam().story) {
+    EXPECT_NE(verdict.stuckStory.find(piece), std::string::npos) << verdict.stuckStory;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stories, StuckRun,
+    testing::Values(
+        Stuck{"B sits down just as the barber goes to bed, and nobody comes after",
+              {{"A", 0, 100}, {"B", 100, 50}},
+              [] {
+                Script s;
+                s.say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp);
+                s.say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "").say(kWaiting, "A");
+                s.at(100).say(kFinishCutting, "A").say(kSeeNotSleeping, "B").say(kLeaveCut, "A");
+                s.say(kTryForChair, "B").block("", "", "[A]").say(kBarberToBed);
+                s.block("", "", "[A]").say(kGotChair, "B").block("", "[B]", "[A]");
+                s.say(kWaiting, "B").at(2250);
+                return s;
+              },
+              {"B sat in the queue", "the barber went to bed at 100.0 ms and nobody woke him"}},
+        Stuck{"A and B both wake him; he cuts B only and goes to bed",
+              {{"A", 100, 500}, {"B", 100, 500}},
+              [] {
+                Script s;
+                s.at(100).say(kSeeSleeping, "A").say(kSeeSleeping, "B").say(kTryToWake, "B");
+                s.say(kTryToWake, "A").say(kBarberWokenUp).say(kWokeBarber, "B");
+                s.block("B", "").say(kStartCutting, "B").say(kWokeBarber, "A").block("B", "");
+                s.say(kWaiting, "B").say(kWaiting, "A").at(600).say(kFinishCutting, "B");
+                s.say(kLeaveCut, "B").block("", "", "[B]").say(kBarberToBed).at(2250);
+                return s;
+              },
+              {"A woke the barber at 100.0 ms but was never cut (B woke him too",
+               "went to bed at 600.0 ms"}}));
+
+TEST(Check, ATearIsShownWithWhatCameBetweenItsPieces) {
+  // C's line comes out in the middle of B's block.
+  Script s = aWakesBSits();
+  s.text(std::string(kCurrLabel) + "{A}\nWait Qu").say(kSeeNotSleeping, "C");
+  s.text("eue: [B]\n" + std::string(kBlockRule));
+  const FinishedRun run = finish(s.record(kThree, RunEnd::kStuck));
+  ASSERT_EQ(rules(run.verdict), std::vector<std::string>{"no-torn-line"});
+  std::string shown;
+  for (std::size_t line : run.verdict.broken[0].events) shown += run.record.events[line].text;
+  EXPECT_NE(shown.find("Curr: {A}"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("C: see Barber not sleeping"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("eue: [B]"), std::string::npos) << shown;
 }
 
 }  // namespace

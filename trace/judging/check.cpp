@@ -89,6 +89,18 @@ void timingNotes(const RunRecord& run, const Analysis& a, Verdict* verdict) {
   }
 }
 
+// Who else woke the barber and was cut: two wake-ups for one night, of which he kept one.
+std::string alsoWoke(const RunRecord& run, const RunFacts& facts, int who) {
+  std::string others;
+  for (int other = 0; other < static_cast<int>(facts.visits.size()); ++other) {
+    const VisitFacts& visit = facts.visits[static_cast<std::size_t>(other)];
+    if (other == who || !visit.woke || visit.cuts == 0) continue;
+    others += (others.empty() ? "" : " and ") + nameOf(run, other);
+  }
+  return others.empty() ? others
+                        : " (" + others + " woke him too, and was the one he took to the chair)";
+}
+
 std::string stuckStory(const RunRecord& run, const RunFacts& facts, const Analysis& a) {
   std::string story;
   auto add = [&](const std::string& part) { story += (story.empty() ? "" : ", ") + part; };
@@ -104,7 +116,8 @@ std::string stuckStory(const RunRecord& run, const RunFacts& facts, const Analys
     if (visit.sat && visit.cuts == 0) {
       add(name + " sat in the queue at " + ms(customer.satMs.value_or(last.us / 1000.0)));
     } else if (visit.woke && visit.cuts == 0) {
-      add(name + " woke the barber at " + ms(last.us / 1000.0) + " but was never cut");
+      add(name + " woke the barber at " + ms(last.us / 1000.0) + " but was never cut" +
+          alsoWoke(run, facts, customer.who));
     } else {
       add(name + " stopped after \"" + narration(last) + "\" at " + ms(last.us / 1000.0));
     }
@@ -115,7 +128,7 @@ std::string stuckStory(const RunRecord& run, const RunFacts& facts, const Analys
   }
   if (barber == nullptr || barber->kind == Kind::kBarberToBed) {
     add("the barber went to bed" + (barber ? " at " + ms(barber->us / 1000.0) : std::string()) +
-        " and nobody woke him");
+        " and nobody woke him again");
   } else {
     add("the barber's last line was \"" + narration(*barber) + "\" at " + ms(barber->us / 1000.0));
   }

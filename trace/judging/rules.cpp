@@ -207,11 +207,28 @@ void releasedAfterFinish(const RunRecord& run, const RunFacts& facts, Findings* 
   }
 }
 
+// A tear is a line or block printed in pieces with other text between them: the pieces of one
+// tear lie within a few events of each other. The first tear is shown whole, what came between
+// its pieces included, since that text is what tore it.
 void noTornLine(const RunRecord& run, const RunFacts&, Findings* findings) {
+  constexpr std::size_t kSameTear = 8;  // events between two pieces of one tear, at most
+  std::vector<std::pair<std::size_t, std::size_t>> tears;  // first and last piece
   for (std::size_t i = 0; i < run.events.size(); ++i) {
     if (run.events[i].kind != Kind::kTorn) continue;
-    findings->add(kTornRule, "text that is no whole narration line or state block", {i}, {});
+    if (!tears.empty() && i - tears.back().second <= kSameTear) {
+      tears.back().second = i;
+    } else {
+      tears.emplace_back(i, i);
+    }
   }
+  if (tears.empty()) return;
+  std::vector<std::size_t> shown;
+  for (std::size_t i = tears[0].first; i <= tears[0].second; ++i) shown.push_back(i);
+  std::string what = "a line or state block printed in pieces, with other text between them";
+  if (tears.size() > 1) {
+    what += " (" + std::to_string(tears.size()) + " tears in this run; the first is shown)";
+  }
+  findings->add(kTornRule, what, shown, {});
 }
 
 }  // namespace
