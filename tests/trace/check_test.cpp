@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/narration.h"
 #include "trace/judging/finish.h"
+#include "trace/reading/event_log.h"
 #include "trace/reading/events.h"
 
 namespace {
@@ -332,6 +335,21 @@ TEST(Check, ABarberAsleepWithSomebodyWaitingIsALostWakeUp) {
   const Verdict verdict = verdictOf(s.record(roster));
   ASSERT_EQ(rules(verdict), std::vector<std::string>{"served-in-order"});
   EXPECT_NE(verdict.broken[0].what.find("a lost wake-up"), std::string::npos);
+}
+
+// Runs of the correct shop in which ten customers share one ID, saved when a reading that kept
+// only a ranked few sharings of their lines judged them broken.
+TEST(Check, NamesakesOfTheCorrectShopNeverBreakARule) {
+  for (const char* name : {"ten-called-a.jsonl", "ten-called-a-2.jsonl"}) {
+    std::ifstream file(std::string(BARBERSHOP_SOURCE_DIR) + "/tests/trace/logs/" + name);
+    std::stringstream text;
+    text << file.rdbuf();
+    RunRecord run;
+    std::string error, warning;
+    ASSERT_TRUE(readLog(text.str(), name, &run, &error, &warning)) << error;
+    const Verdict verdict = verdictOf(run);
+    EXPECT_TRUE(verdict.holds()) << name << ": " << verdict.broken.at(0).what;
+  }
 }
 
 struct Stuck {
