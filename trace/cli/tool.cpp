@@ -63,8 +63,11 @@ int listVariants(const ViewStyle& style) {
     say(wrapped(std::string("  shown by --scenario ") + variant->scenario + ", caught as " +
                     variant->rule + "; its change:",
                 style.width, 4));
-    for (const std::string& line : changedLines(variant->change)) {
-      say(wrapped("    " + shown(line, style), style.width, 4));
+    for (const ChangedFile& file : changedFiles(variant->change)) {
+      if (!file.path.empty()) say(wrapped("    " + shown(file.path, style), style.width, 4));
+      for (const std::string& line : file.lines) {
+        say(wrapped("      " + shown(line, style), style.width, 4));
+      }
     }
   }
   return kExitOk;
@@ -168,6 +171,7 @@ struct Outputs {
   Aggregate aggregate;
   SessionPage page;  // with --report
   bool reported = true;
+  bool changeShown = false;  // a variant's change is shown once, before the first summary
 };
 
 bool openOutputs(const TraceOptions& options, Outputs* outputs) {
@@ -190,6 +194,12 @@ void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs
   } else {
     // A run cut short may have left the program, or a ^C, mid-line.
     if (run.record.end != RunEnd::kClosed) say("\n");
+    if (!run.record.variant.empty() && !outputs->changeShown) {
+      const VariantInfo* variant = findVariant(run.record.variant);
+      say(renderChange(run.record.variant, variant ? variant->fault : "", run.record.variantChange,
+                       options.style));
+      outputs->changeShown = true;
+    }
     say(renderSummary(run, options.style));
   }
   const double shownMs =
@@ -210,9 +220,8 @@ int runSession(const TraceOptions& options) {
   int status = session.run();
   const std::size_t runs = outputs.aggregate.runs();
   if (options.session.runs > 1 && !options.reportDir.empty() && runs > 0) {
-    fprintf(stderr,
-            "barbershop-trace: %zu runs drawn in %s: run-N.html, run-N.trace.json, run-N.jsonl\n",
-            runs, options.reportDir.c_str());
+    fprintf(stderr, "barbershop-trace: %s drawn in %s: run-N.html, run-N.trace.json, run-N.jsonl\n",
+            counted(runs, "run", "runs").c_str(), options.reportDir.c_str());
   }
   if (!options.reportDir.empty() && runs > 0 && !reportSession(options.reportDir, outputs.page)) {
     outputs.reported = false;
