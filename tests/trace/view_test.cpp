@@ -293,14 +293,16 @@ TEST(View, AggregateCountsOutcomesRulesAndStuckRuns) {
 TEST(View, PercentilesAreTheValueAtTheNearestRank) {
   // Rank ceil(p/100 * n) of the sorted values; a rank one off either way picks a neighbour.
   const std::vector<double> kFive = {5, 1, 4, 2, 3}, kTen = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
+  std::vector<double> hundred;  // 7 % of 100 is 7.000000000000001 in floating point
+  for (int v = 100; v >= 1; --v) hundred.push_back(v);
   struct Case {
     const std::vector<double>* values;
     int percent;
     double expected;
   } const kCases[] = {
-      {&kFive, 0, 1},  {&kFive, 20, 1},  {&kFive, 21, 2}, {&kFive, 50, 3}, {&kFive, 80, 4},
-      {&kFive, 81, 5}, {&kFive, 100, 5}, {&kTen, 10, 1},  {&kTen, 11, 2},  {&kTen, 50, 5},
-      {&kTen, 90, 9},  {&kTen, 91, 10},  {&kTen, 99, 10},
+      {&kFive, 0, 1},  {&kFive, 20, 1},  {&kFive, 21, 2}, {&kFive, 50, 3},  {&kFive, 80, 4},
+      {&kFive, 81, 5}, {&kFive, 100, 5}, {&kTen, 10, 1},  {&kTen, 11, 2},   {&kTen, 50, 5},
+      {&kTen, 90, 9},  {&kTen, 91, 10},  {&kTen, 99, 10}, {&hundred, 7, 7}, {&hundred, 99, 99},
   };
   for (const Case& c : kCases) {
     EXPECT_EQ(nearestRank(*c.values, c.percent), c.expected)
