@@ -144,8 +144,8 @@ std::string Aggregate::renderAs(const ViewStyle& style, bool compact, std::size_
   std::vector<Line> body;
   addFared(&body, names_, outcomes_, inner, style, compact);
   if (!compact) body.push_back({});
-  std::string races = "customers who arrived together were served out of their listed order in " +
-                      ofRuns(raced_, runs_);
+  std::string races =
+      "customers arriving together were served out of list order in " + ofRuns(raced_, runs_);
   std::string sep = ": ";
   for (const auto& [pair, n] : races_) {
     races += sep + shown(pair.first, style) + " before " + shown(pair.second, style) + " " +

@@ -196,8 +196,8 @@ std::string renderDigest(const FinishedRun& run, int runs, const ViewStyle& styl
   const Analysis& a = run.analysis;
   std::string text = "run " + std::to_string(run.record.number) + "/" + std::to_string(runs) +
                      ": every rule holds, " + ms(a.lengthMs.value_or(0)) + " (planned " +
-                     fixed(a.exactLengthMs, 0) + " ms), at most " + fixed(a.worstDeviationMs, 2) +
-                     " ms from the plan";
+                     fixed(a.exactLengthMs, 0) + "), at most " + fixed(a.worstDeviationMs, 2) +
+                     " ms off";
   if (!a.races.empty()) text += ", a race";
   return wrapped(text, frameWidth(style), 4);
 }
