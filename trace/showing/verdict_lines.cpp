@@ -3,6 +3,8 @@
 
 #include "trace/showing/verdict_lines.h"
 
+#include <algorithm>
+
 #include "trace/common/words.h"
 #include "trace/judging/rules.h"
 
@@ -37,9 +39,12 @@ void addVerdict(std::vector<Line>* body, const Verdict& verdict, RunEnd end,
       addWrapped(body, "and " + std::to_string(verdict.broken.size() - i) + " more", kRed, inner);
       break;
     }
+    // What the rule means, said at its first finding.
     const char* words = ruleWords(finding.rule);
+    const bool first = std::none_of(verdict.broken.begin(), verdict.broken.begin() + i,
+                                    [&](const Finding& f) { return f.rule == finding.rule; });
     std::string line = std::string(g.bad) + " " + finding.rule;
-    if (words) line += std::string(" (") + words + ")";
+    if (words && first) line += std::string(" (") + words + ")";
     addWrapped(body, line + ": " + shown(finding.what, style), kRed, inner);
     for (std::size_t index : finding.events) {
       if (form.compact || index >= events.size()) continue;
