@@ -2,8 +2,9 @@
 #define BARBERSHOP_TRACE_SHOWING_VIEW_H_
 // What barbershop-trace prints of its own, set apart in a frame so it is never mistaken for the
 // program's output: the summary after every run (a row per customer, the totals, a timeline as
-// wide as the terminal and the verdict; compact when the terminal is too short for it), the
-// line per run of --runs and the aggregate after them. Text only; pure.
+// wide as the terminal and the verdict; compact when the terminal is too short for it), a broken
+// variant's change once before the first summary, the line per run of --runs and the aggregate
+// after them. Text only; pure.
 
 #include <array>
 #include <cstddef>
