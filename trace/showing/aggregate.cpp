@@ -159,7 +159,8 @@ std::string Aggregate::renderAs(const ViewStyle& style, bool compact, std::size_
   for (const auto& [rule, n] : broken_) {
     const char* words = ruleWords(rule);
     addWrapped(&body,
-               rule + " broke in " + ofRuns(n, runs_) + (words ? std::string(": ") + words : ""),
+               rule + " broke in " + ofRuns(n, runs_) +
+                   (words ? std::string(" (the rule: ") + words + ")" : ""),
                kRed, inner);
   }
   if (!stuck_.empty())
