@@ -95,8 +95,14 @@ TEST(View, EveryLineFillsTheWidthInEveryStyleAndObeysNoControl) {
                  (c.unicode ? "" : " ascii"));
     ViewStyle style{c.width, 0, c.colour, c.unicode, SummaryForm::kFull};
     const std::string summary = renderSummary(run, style);
-    const std::string all = summary + aggregate.render(style) + renderDigest(run, 5, style);
-    for (const std::string& text : lines(summary + aggregate.render(style))) {
+    const std::string framedViews =
+        summary + aggregate.render(style) +
+        renderChange("v", "Zoë waits.",
+                     "+++ b/x.cpp\n+  int a = \"" + std::string(kControl) +
+                         "\"; // a comment long enough to wrap at forty",
+                     style);
+    const std::string all = framedViews + renderDigest(run, 5, style);
+    for (const std::string& text : lines(framedViews)) {
       EXPECT_EQ(screenColumns(text), c.framed) << text;
     }
     for (const std::string& text : lines(renderDigest(run, 5, style))) {

@@ -23,12 +23,13 @@ std::string renderChange(const std::string& variant, const std::string& fault,
                          const std::string& patch, const ViewStyle& style) {
   const std::size_t inner = frameWidth(style) - 4;
   std::vector<Line> body;
-  if (!fault.empty()) addWrapped(&body, fault, nullptr, inner);
+  if (!fault.empty()) addWrapped(&body, shown(fault, style), nullptr, inner);
   addWrapped(&body, "the shop with this change to its protocol:", kDim, inner);
   for (const ChangedFile& file : changedFiles(patch)) {
     if (!file.path.empty()) addWrapped(&body, shown(file.path, style), kBold, inner);
     for (const std::string& line : file.lines) addChangedLine(&body, line, inner, style);
   }
-  return framed("barbershop-trace" + std::string(glyphs(style).dot) + "variant " + variant, body,
-                style);
+  return framed(
+      "barbershop-trace" + std::string(glyphs(style).dot) + "variant " + shown(variant, style),
+      body, style);
 }
