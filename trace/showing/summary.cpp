@@ -131,7 +131,8 @@ std::string title(const FinishedRun& run, const ViewStyle& style) {
   const std::size_t n = run.record.roster.size();
   return "barbershop-trace" + std::string(g.dot) + "run " + std::to_string(run.record.number) +
          g.dot + counted(n, "customer", "customers") +
-         (run.record.variant.empty() ? "" : g.dot + ("variant " + run.record.variant));
+         (run.record.variant.empty() ? ""
+                                     : g.dot + ("variant " + shown(run.record.variant, style)));
 }
 
 std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const ViewStyle& style) {
