@@ -98,7 +98,7 @@ TEST(View, EveryLineFillsTheWidthInEveryStyleAndObeysNoControl) {
     const std::string framedViews =
         summary + aggregate.render(style) +
         renderChange("v", "Zoë waits.",
-                     "+++ b/x.cpp\n+  int a = \"" + std::string(kControl) +
+                     "--- a/x.cpp\n+++ b/x.cpp\n+  int a = \"" + std::string(kControl) +
                          "\"; // a comment long enough to wrap at forty",
                      style);
     const std::string all = framedViews + renderDigest(run, 5, style);
