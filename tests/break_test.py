@@ -56,6 +56,8 @@ class Break(unittest.TestCase):
                 named = f"stuck in {len(caught)} of {runs} runs" if rule == "stuck" else \
                     f"{rule} broke in {len(caught)} of {runs} runs"
                 self.assertIn(named, out)
+                # The change is shown once in a session, however many of its runs fail.
+                self.assertEqual(out.count("the shop with this change to its protocol"), 1)
             with self.subTest(correct=scenario):
                 status, out, exported = traced("--scenario", scenario, "--runs", "3")
                 self.assertEqual((status, [rules_of(r) for r in exported]), (0, [set()] * 3),

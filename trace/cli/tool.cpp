@@ -65,8 +65,11 @@ int listVariants(const ViewStyle& style) {
     say(wrapped(std::string("  shown by --scenario ") + variant->scenario + ", caught as " +
                     variant->rule + "; its change:",
                 style.width, 4));
-    for (const std::string& line : changedLines(variant->change)) {
-      say(wrapped("    " + shown(line, style), style.width, 4));
+    for (const ChangedFile& file : changedFiles(variant->change)) {
+      if (!file.path.empty()) say(wrapped("    " + shown(file.path, style), style.width, 4));
+      for (const std::string& line : file.lines) {
+        say(wrapped("      " + shown(line, style), style.width, 4));
+      }
     }
   }
   return kExitOk;
@@ -168,9 +171,10 @@ int renderSavedLog(const TraceOptions& options) {
 struct Outputs {
   ExportFile exported;
   Aggregate aggregate;
-  SessionPage page;       // with --report
-  std::size_t drawn = 0;  // runs whose three files were all written
-  bool written = true;    // every file written so far
+  SessionPage page;          // with --report
+  std::size_t drawn = 0;     // runs whose three files were all written
+  bool written = true;       // every file written so far
+  bool changeShown = false;  // a variant's change is shown once, before the first summary
 };
 
 bool openOutputs(const TraceOptions& options, Outputs* outputs) {
@@ -200,6 +204,12 @@ void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs
   } else {
     // A run cut short may have left the program, or a ^C, mid-line.
     if (run.record.end != RunEnd::kClosed) say("\n");
+    if (!run.record.variant.empty() && !outputs->changeShown) {
+      const VariantInfo* variant = findVariant(run.record.variant);
+      say(renderChange(run.record.variant, variant ? variant->fault : "", run.record.variantChange,
+                       options.style));
+      outputs->changeShown = true;
+    }
     say(renderSummary(run, options.style));
   }
   const double shownMs =
@@ -224,11 +234,11 @@ int runSession(const TraceOptions& options) {
   int status = session.run();
   const std::size_t runs = outputs.aggregate.runs();
   if (options.session.runs > 1 && !options.reportDir.empty() && outputs.drawn > 0) {
-    const std::string of = outputs.drawn < runs ? " of " + std::to_string(runs) : "";
-    fprintf(stderr,
-            "barbershop-trace: %zu%s runs drawn in %s: run-N.html, run-N.trace.json, "
-            "run-N.jsonl\n",
-            outputs.drawn, of.c_str(), options.reportDir.c_str());
+    const std::string drawn =
+        outputs.drawn < runs ? std::to_string(outputs.drawn) + " of " + counted(runs, "run", "runs")
+                             : counted(runs, "run", "runs");
+    fprintf(stderr, "barbershop-trace: %s drawn in %s: run-N.html, run-N.trace.json, run-N.jsonl\n",
+            drawn.c_str(), options.reportDir.c_str());
   }
   if (!options.reportDir.empty() && runs > 0 && !reportSession(options.reportDir, outputs.page)) {
     outputs.written = false;

@@ -1,5 +1,5 @@
-// The aggregate over --runs: outcomes per customer, races, verdicts and the spread of times,
-// gathered as counts run by run.
+// The aggregate over --runs: outcomes per customer, races, verdicts, the spread of times, and the
+// last failing run's verdict, gathered run by run.
 
 #include <algorithm>
 #include <cmath>
@@ -10,25 +10,9 @@
 #include "trace/common/utf8.h"
 #include "trace/common/words.h"
 #include "trace/showing/text.h"
+#include "trace/showing/verdict_lines.h"
 
 namespace {
-
-constexpr std::int64_t kExactBelowUs = 1024;
-constexpr int kSubBuckets = 64;
-
-std::int64_t bucketOf(std::int64_t us) {
-  if (us < kExactBelowUs) return us;
-  int power = 63;
-  while ((us >> power) == 0) --power;
-  return (static_cast<std::int64_t>(power) << 8) | ((us >> (power - 6)) & (kSubBuckets - 1));
-}
-
-double lowestOf(std::int64_t bucket) {
-  if (bucket < kExactBelowUs) return static_cast<double>(bucket) / 1000.0;
-  const int power = static_cast<int>(bucket >> 8);
-  const std::int64_t sub = bucket & 0xFF;
-  return static_cast<double>((std::int64_t{1} << power) + (sub << (power - 6))) / 1000.0;
-}
 
 // A list that stays short: the first run numbers, then how many more.
 std::string runList(const std::vector<int>& numbers) {
@@ -42,53 +26,81 @@ std::string runList(const std::vector<int>& numbers) {
 }
 
 std::string ofRuns(std::size_t n, std::size_t runs) {
-  return std::to_string(n) + " of " + std::to_string(runs) + (runs == 1 ? " run" : " runs");
+  return std::to_string(n) + " of " + counted(runs, "run", "runs");
 }
 
-// How far the run's cuts started and ended from the exact schedule, and how long runs took.
-void addSpread(std::vector<Line>* body, const Histogram& deviations, const Histogram& lengths,
-               std::size_t inner, const char* dot) {
-  if (deviations.count() == 0) {
-    body->push_back({Seg{"no cut of the exact schedule was measured", kDim}});
+// How far the cuts started and ended from the plan, and how long the runs took.
+void addSpread(std::vector<Line>* body, const std::vector<double>& deviations,
+               const std::vector<double>& lengths, std::size_t inner, const char* dot) {
+  if (deviations.empty()) {
+    body->push_back({Seg{"no planned cut was measured", kDim}});
   } else {
     addPhrases(body,
-               {"how far each cut's start and end, and each run's end, came from the exact "
-                "schedule, over " +
-                    std::to_string(deviations.count()) + " of them: half within " +
-                    fixed(deviations.at(0.5), 2) + " ms",
-                "9 in 10 within " + fixed(deviations.at(0.9), 2) + " ms",
-                "99 in 100 within " + fixed(deviations.at(0.99), 2) + " ms",
-                "the furthest " + fixed(deviations.most(), 2) + " ms"},
+               {"how far from the plan each cut started and ended, and each run ended (" +
+                    counted(deviations.size(), "moment", "moments") + "): half within " +
+                    fixed(nearestRank(deviations, 50), 2) + " ms",
+                "9 in 10 within " + fixed(nearestRank(deviations, 90), 2) + " ms",
+                "99 in 100 within " + fixed(nearestRank(deviations, 99), 2) + " ms",
+                "the furthest " + fixed(nearestRank(deviations, 100), 2) + " ms"},
                nullptr, inner, dot);
   }
-  if (lengths.count() == 0) {
+  if (lengths.empty()) {
     body->push_back({Seg{"no run finished (none printed \"Finished all customers.\")", kRed}});
     return;
   }
+  if (lengths.size() == 1) {
+    body->push_back({Seg{"the one finished run took " + fixed(lengths[0], 1) + " ms", nullptr}});
+    return;
+  }
   addPhrases(body,
-             {"run length over " + std::to_string(lengths.count()) +
-                  " finished runs: half took at most " + fixed(lengths.at(0.5), 1) + " ms",
-              "the longest " + fixed(lengths.most(), 1) + " ms"},
+             {"run length over " + std::to_string(lengths.size()) + " finished runs" +
+                  ": the shortest " + fixed(nearestRank(lengths, 0), 1) + " ms",
+              "half took at most " + fixed(nearestRank(lengths, 50), 1) + " ms",
+              "the longest " + fixed(nearestRank(lengths, 100), 1) + " ms"},
              nullptr, inner, dot);
+}
+
+// How each customer fared: a row each, or in the compact form a phrase each.
+void addFared(std::vector<Line>* body, const std::vector<std::string>& names,
+              const std::map<std::string, Aggregate::Counts>& outcomes, std::size_t inner,
+              const ViewStyle& style, bool compact) {
+  const Glyphs& g = glyphs(style);
+  std::size_t nameWidth = 0;
+  for (const std::string& name : names)
+    nameWidth = std::max(nameWidth, columns(shown(name, style)));
+  nameWidth = std::min<std::size_t>(nameWidth, 12);
+  if (!compact) body->push_back({Seg{"how each customer fared", kDim}});
+  std::vector<std::string> phrases;
+  for (const std::string& name : names) {
+    std::string text;
+    const auto& counts = outcomes.at(name);
+    for (std::size_t o = 0; o < counts.size(); ++o) {
+      if (counts[o] == 0) continue;
+      text += std::string(text.empty() ? "" : ", ") + wordsOf(static_cast<Outcome>(o)).brief + " " +
+              std::to_string(counts[o]) + g.times;
+    }
+    if (compact) {
+      phrases.push_back(shown(name, style) + " " + text);
+    } else {
+      addWrapped(body,
+                 padRight(ellipsize(shown(name, style), nameWidth, style), nameWidth) + "  " + text,
+                 nullptr, inner, nameWidth + 2);
+    }
+  }
+  addPhrases(body, phrases, nullptr, inner, g.dot);
 }
 
 }  // namespace
 
-void Histogram::add(double ms) {
-  const auto us = static_cast<std::int64_t>(std::llround(std::fabs(ms) * 1000.0));
-  ++buckets_[bucketOf(us)];
-  ++count_;
-  mostMs_ = std::max(mostMs_, std::fabs(ms));
-}
-
-double Histogram::at(double q) const {
-  const double rank = std::ceil(q * static_cast<double>(count_));
-  std::size_t want = rank < 1 ? 1 : static_cast<std::size_t>(rank), seen = 0;
-  for (const auto& [bucket, n] : buckets_) {
-    seen += n;
-    if (seen >= want) return lowestOf(bucket);
-  }
-  return mostMs_;
+double nearestRank(std::vector<double> values, int percent) {
+  if (values.empty()) return 0;
+  const std::size_t n = values.size();
+  const std::size_t p = static_cast<std::size_t>(std::clamp(percent, 0, 100));
+  // ceil(p * n / 100) in whole numbers, so 90 % of 10 is rank 9, not 10 by a rounding error.
+  const std::size_t rank = std::max<std::size_t>(1, (p * n + 99) / 100);
+  const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank - 1);
+  std::nth_element(values.begin(), at, values.end());
+  return *at;
 }
 
 void Aggregate::add(const FinishedRun& run) {
@@ -112,34 +124,28 @@ void Aggregate::add(const FinishedRun& run) {
   for (const std::string& rule : rules) ++broken_[rule];
   if (run.verdict.stuck) stuck_.push_back(run.record.number);
   if (!run.verdict.complete && !run.verdict.stuck) unfinished_.push_back(run.record.number);
-  for (const Deviation& d : a.deviations) deviations_.add(d.measuredMs - d.exactMs);
-  if (a.lengthMs) lengths_.add(*a.lengthMs);
+  for (const Deviation& d : a.deviations)
+    deviations_.push_back(std::fabs(d.measuredMs - d.exactMs));
+  if (a.lengthMs) lengths_.push_back(*a.lengthMs);
+  if (!run.verdict.holds()) lastFailure_ = Failure{run.record.number, run.record.end, run.verdict};
 }
 
 std::string Aggregate::render(const ViewStyle& style) const {
+  // Rows for the aggregate on the last screen: the shell's prompt takes one after it.
+  const std::size_t rows = style.height > 1 ? style.height - 1 : 0;
+  const std::string whole = renderAs(style, false, 0);
+  const auto count = static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n'));
+  return rows == 0 || count <= rows ? whole : renderAs(style, true, rows);
+}
+
+std::string Aggregate::renderAs(const ViewStyle& style, bool compact, std::size_t rows) const {
   const Glyphs& g = glyphs(style);
   const std::size_t inner = frameWidth(style) - 4;
   std::vector<Line> body;
-  std::size_t nameWidth = 0;
-  for (const std::string& name : names_)
-    nameWidth = std::max(nameWidth, columns(shown(name, style)));
-  nameWidth = std::min<std::size_t>(nameWidth, 12);
-  body.push_back({Seg{"how each customer fared", kDim}});
-  for (const std::string& name : names_) {
-    std::string text;
-    const auto& counts = outcomes_.at(name);
-    for (std::size_t o = 0; o < kOutcomes; ++o) {
-      if (counts[o] == 0) continue;
-      text += std::string(text.empty() ? "" : ", ") + wordsOf(static_cast<Outcome>(o)).brief + " " +
-              std::to_string(counts[o]) + g.times;
-    }
-    addWrapped(&body,
-               padRight(ellipsize(shown(name, style), nameWidth, style), nameWidth) + "  " + text,
-               nullptr, inner, nameWidth + 2);
-  }
-  body.push_back({});
+  addFared(&body, names_, outcomes_, inner, style, compact);
+  if (!compact) body.push_back({});
   std::string races =
-      "customers who arrived together were served out of roster order in " + ofRuns(raced_, runs_);
+      "customers arriving together were served out of list order in " + ofRuns(raced_, runs_);
   std::string sep = ": ";
   for (const auto& [pair, n] : races_) {
     races += sep + shown(pair.first, style) + " before " + shown(pair.second, style) + " " +
@@ -147,15 +153,40 @@ std::string Aggregate::render(const ViewStyle& style) const {
     sep = ", ";
   }
   addWrapped(&body, races, races_.empty() ? nullptr : kYellow, inner);
-  const std::size_t broke = runs_ - held_;
-  std::string verdicts = "every rule held in " + ofRuns(held_, runs_);
-  for (const auto& [rule, n] : broken_) verdicts += "; " + rule + " broke in " + ofRuns(n, runs_);
+  // A line each: every rule held, each rule broken with what it means, the runs that got stuck.
+  addWrapped(&body, "every rule held in " + ofRuns(held_, runs_), held_ < runs_ ? kRed : kGreen,
+             inner);
+  for (const auto& [rule, n] : broken_) {
+    const char* words = ruleWords(rule);
+    addWrapped(&body,
+               rule + " broke in " + ofRuns(n, runs_) +
+                   (words ? std::string(" (the rule: ") + words + ")" : ""),
+               kRed, inner);
+  }
   if (!stuck_.empty())
-    verdicts += "; stuck in " + ofRuns(stuck_.size(), runs_) + ": " + runList(stuck_);
-  if (!unfinished_.empty()) verdicts += "; unfinished: " + runList(unfinished_);
-  addWrapped(&body, verdicts, broke > 0 ? kRed : kGreen, inner);
+    addWrapped(&body, "stuck in " + ofRuns(stuck_.size(), runs_) + ": " + runList(stuck_), kRed,
+               inner);
+  if (!unfinished_.empty())
+    addWrapped(&body,
+               "not finished in " + ofRuns(unfinished_.size(), runs_) + ": " + runList(unfinished_),
+               kRed, inner);
   addSpread(&body, deviations_, lengths_, inner, g.dot);
-  const std::string title = "barbershop-trace" + std::string(g.dot) + std::to_string(runs_) +
-                            (runs_ == 1 ? " run" : " runs");
-  return framed(title, body, style);
+  if (lastFailure_) {
+    if (!compact) body.push_back({});
+    const std::string number = std::to_string(lastFailure_->number);
+    addWrapped(&body, "the last run that failed, run " + number + ":", kBold, inner);
+    std::vector<Line> verdict;
+    addVerdict(&verdict, lastFailure_->verdict, lastFailure_->end, {}, inner, style,
+               VerdictForm{compact, false});
+    // Cut to the rows left within the frame, never below two, its end said to be elsewhere.
+    const std::size_t left = rows > body.size() + 4 ? rows - body.size() - 2 : 2;
+    if (rows > 0 && verdict.size() > left) {
+      verdict.resize(left - 1);
+      verdict.push_back(
+          {Seg{std::string(g.more) + " the rest is in run " + number + "'s summary above", kDim}});
+    }
+    body.insert(body.end(), verdict.begin(), verdict.end());
+  }
+  return framed("barbershop-trace" + std::string(g.dot) + counted(runs_, "run", "runs"), body,
+                style);
 }

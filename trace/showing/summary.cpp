@@ -12,6 +12,7 @@
 #include "trace/common/words.h"
 #include "trace/showing/text.h"
 #include "trace/showing/timeline.h"
+#include "trace/showing/verdict_lines.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::string outcomeCell(const CustomerStory& s, bool brief) {
   return brief ? wordsOf(s.outcome).brief : wordsOf(s.outcome).words;
 }
 
-// The customer's cut against the exact schedule's: how late it started, or how they differ.
+// The customer's cut against the plan's: how late it started, or how they differ.
 std::string lateCell(const CustomerStory& s) {
   const bool cut = s.cutStartMs.has_value(), planned = s.planned.outcome != Planned::kSentAway;
   if (!cut) return planned ? "plan: cut" : "-";
@@ -45,7 +46,7 @@ std::string lateCell(const CustomerStory& s) {
 
 std::vector<Row> tableRows(const FinishedRun& run, const ViewStyle& style, bool brief) {
   std::vector<Row> rows = {
-      Row{"customer", "delay", "arrived", "outcome", "start", "finish", "vs plan"}};
+      Row{"customer", "delay", "arrived", "outcome", "start", "finish", "late"}};
   for (const CustomerStory& s : run.analysis.customers) {
     rows.push_back(Row{shown(customerName(run.record.roster, s.who), style),
                        std::to_string(s.delayMs), orDash(s.arrivalMs), outcomeCell(s, brief),
@@ -104,61 +105,8 @@ std::vector<std::string> totals(const Analysis& a) {
           "sent away " + std::to_string(a.sentAway),
           "barber busy " + fixed(a.busyShare * 100, 0) + " %",
           "longest queue " + std::to_string(a.longestQueue),
-          length + " (exact schedule " + fixed(a.exactLengthMs, 0) + " ms)",
-          "furthest from the exact schedule " + ms(a.worstDeviationMs)};
-}
-
-std::string quoted(const Event& event, const ViewStyle& style) {
-  std::string out;
-  for (char c : narration(event))
-    out += c == '\n' ? std::string(glyphs(style).newline) : std::string(1, c);
-  return shown(out, style);
-}
-
-// `compact`: no lines under a finding, and at most three findings.
-void addVerdict(std::vector<Line>* body, const FinishedRun& run, std::size_t inner,
-                const ViewStyle& style, bool compact) {
-  constexpr std::size_t kCompactFindings = 3;
-  const Glyphs& g = glyphs(style);
-  const Verdict& verdict = run.verdict;
-  if (verdict.holds()) addWrapped(body, std::string(g.ok) + " every rule holds", kGreen, inner);
-  for (std::size_t i = 0; i < verdict.broken.size(); ++i) {
-    const Finding& finding = verdict.broken[i];
-    if (compact && i == kCompactFindings) {
-      addWrapped(body, "and " + std::to_string(verdict.broken.size() - i) + " more", kRed, inner);
-      break;
-    }
-    addWrapped(body, std::string(g.bad) + " " + finding.rule + ": " + shown(finding.what, style),
-               kRed, inner);
-    for (std::size_t index : finding.events) {
-      if (compact || index >= run.record.events.size()) continue;
-      const Event& event = run.record.events[index];
-      addWrapped(body, "    at " + ms(event.us / 1000.0) + ": " + quoted(event, style), nullptr,
-                 inner, 6);
-    }
-  }
-  if (!verdict.complete) {
-    std::string text = std::string(g.bad) + " " + (verdict.stuck ? "stuck" : "not finished") +
-                       ": " + endWords(run.record.end);
-    if (!verdict.stuckStory.empty()) text += "; " + shown(verdict.stuckStory, style);
-    addWrapped(body, text, kRed, inner);
-  }
-}
-
-// A broken variant of the shop ran: which, and what its change is, beside the verdict.
-void addVariant(std::vector<Line>* body, const RunRecord& record, std::size_t inner,
-                const ViewStyle& style, std::size_t most) {
-  if (record.variant.empty()) return;
-  addWrapped(body, "variant " + record.variant + ": the shop with this change to its protocol",
-             kBold, inner);
-  const std::vector<std::string> lines = changedLines(record.variantChange);
-  for (std::size_t i = 0; i < lines.size() && i < most; ++i) {
-    body->push_back({Seg{"  " + shown(lines[i], style), lines[i][0] == '+' ? kGreen : kRed}});
-  }
-  if (lines.size() > most) {
-    body->push_back(
-        {Seg{"  (" + std::to_string(lines.size() - most) + " more changed lines)", kDim}});
-  }
+          length + " (planned " + fixed(a.exactLengthMs, 0) + " ms)",
+          "at most " + ms(a.worstDeviationMs) + " from the plan"};
 }
 
 // Races and notes: what happened that breaks no rule.
@@ -182,19 +130,20 @@ std::string title(const FinishedRun& run, const ViewStyle& style) {
   const Glyphs& g = glyphs(style);
   const std::size_t n = run.record.roster.size();
   return "barbershop-trace" + std::string(g.dot) + "run " + std::to_string(run.record.number) +
-         g.dot + std::to_string(n) + (n == 1 ? " customer" : " customers") +
-         (run.record.variant.empty() ? "" : g.dot + ("variant " + run.record.variant));
+         g.dot + counted(n, "customer", "customers") +
+         (run.record.variant.empty() ? ""
+                                     : g.dot + ("variant " + shown(run.record.variant, style)));
 }
 
 std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const ViewStyle& style) {
   std::vector<Line> body;
   if (run.record.end != RunEnd::kClosed) {
-    addWrapped(&body, std::string("INCOMPLETE RUN: ") + endWords(run.record.end), kRed, inner);
+    addWrapped(&body, std::string("not finished: ") + endWords(run.record.end), kRed, inner);
     body.push_back({});
   }
   addWrapped(&body,
-             "times in ms from the Run choice; vs plan: the cut's start against the exact "
-             "schedule",
+             "times in ms since Run was chosen; late: how long after its planned time the cut "
+             "started (the plan: the run as it would go if the shop's machinery took no time)",
              kDim, inner);
   addTable(&body, run, inner, style, false);
   body.push_back({});
@@ -203,8 +152,9 @@ std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const View
   for (Line& line : timelineLines(run, inner, style, true)) body.push_back(std::move(line));
   for (Line& line : legendLines(inner, style)) body.push_back(std::move(line));
   body.push_back({});
-  addVerdict(&body, run, inner, style, false);
-  addVariant(&body, run.record, inner, style, 40);
+  // An unfinished run's top line has said how it ended.
+  addVerdict(&body, run.verdict, run.record.end, run.record.events, inner, style,
+             VerdictForm{false, false});
   addNotes(&body, run, inner, style);
   return body;
 }
@@ -213,8 +163,8 @@ std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const View
 std::vector<Line> compactBody(const FinishedRun& run, std::size_t inner, const ViewStyle& style,
                               std::size_t rows) {
   std::vector<Line> body;
-  addVerdict(&body, run, inner, style, true);
-  addVariant(&body, run.record, inner, style, 4);
+  addVerdict(&body, run.verdict, run.record.end, run.record.events, inner, style,
+             VerdictForm{true, true});
   addPhrases(&body, totals(run.analysis), nullptr, inner, glyphs(style).dot);
   const Line hint = {Seg{"the whole summary: --summary full, or the page with --report DIR", kDim}};
   std::vector<Line> table;
@@ -246,8 +196,8 @@ std::string renderSummary(const FinishedRun& run, const ViewStyle& style) {
 std::string renderDigest(const FinishedRun& run, int runs, const ViewStyle& style) {
   const Analysis& a = run.analysis;
   std::string text = "run " + std::to_string(run.record.number) + "/" + std::to_string(runs) +
-                     ": every rule holds, " + ms(a.lengthMs.value_or(0)) + " (exact " +
-                     fixed(a.exactLengthMs, 0) + " ms), at most " + fixed(a.worstDeviationMs, 2) +
+                     ": every rule holds, " + ms(a.lengthMs.value_or(0)) + " (planned " +
+                     fixed(a.exactLengthMs, 0) + "), at most " + fixed(a.worstDeviationMs, 2) +
                      " ms off";
   if (!a.races.empty()) text += ", a race";
   return wrapped(text, frameWidth(style), 4);

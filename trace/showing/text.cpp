@@ -3,6 +3,7 @@
 #include "trace/showing/text.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "trace/common/utf8.h"
 
@@ -14,6 +15,19 @@ constexpr Glyphs kUnicode = {"╭", "╮",   "╰", "╯", "─", "│", " · ",
                              "…", " ⏎ ", "→", "·", "█", "░", "▓",   "▏", "─", "┴"};
 constexpr Glyphs kAscii = {"+", "+",   "+",  "+", "-", "|", " - ", "OK", "FAIL", "x",
                            "~", " / ", "->", ".", "#", "-", "=",   "|",  "-",    "+"};
+
+// Where a word ends once a unit after it is taken along, so that "200.7 ms" and "8 %" are never
+// parted at the end of a line.
+std::size_t withUnit(const std::string& text, std::size_t wordEnd) {
+  if (wordEnd == 0 || !std::isdigit(static_cast<unsigned char>(text[wordEnd - 1]))) return wordEnd;
+  for (std::string_view unit : {" ms", " %", " s"}) {
+    const std::size_t end = wordEnd + unit.size();
+    if (text.compare(wordEnd, unit.size(), unit) != 0) continue;
+    if (end == text.size() || std::string_view(" ,;:.)").find(text[end]) != std::string_view::npos)
+      return end;
+  }
+  return wordEnd;
+}
 
 }  // namespace
 
@@ -69,7 +83,7 @@ void addWrapped(std::vector<Line>* out, const std::string& text, const char* sgr
   };
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t wordAt = std::min(text.find_first_not_of(' ', at), text.size());
-    const std::size_t wordEnd = std::min(text.find(' ', wordAt), text.size());
+    const std::size_t wordEnd = withUnit(text, std::min(text.find(' ', wordAt), text.size()));
     const std::string gap = text.substr(at, wordAt - at);
     std::string word = text.substr(wordAt, wordEnd - wordAt);
     at = wordEnd;
@@ -149,14 +163,29 @@ std::string framed(const std::string& title, const std::vector<Line>& body,
   return out;
 }
 
-std::vector<std::string> changedLines(const std::string& patch) {
-  std::vector<std::string> out;
+std::string counted(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::vector<ChangedFile> changedFiles(const std::string& patch) {
+  std::vector<ChangedFile> out;
+  std::string before;  // the line before: a "--- " header is one when "+++ " follows it
   for (std::size_t at = 0; at < patch.size();) {
     const std::size_t end = std::min(patch.find('\n', at), patch.size());
     const std::string line = patch.substr(at, end - at);
     at = end + 1;
-    const bool header = line.rfind("+++", 0) == 0 || line.rfind("---", 0) == 0;
-    if (!header && !line.empty() && (line[0] == '+' || line[0] == '-')) out.push_back(line);
+    if (line.rfind("+++ ", 0) == 0 && before.rfind("--- ", 0) == 0) {
+      out.back().lines.pop_back();  // the "--- " line was taken for a line taken away
+      if (out.back().path.empty() && out.back().lines.empty()) out.pop_back();
+      std::string path = line.substr(4);
+      path = path.substr(0, path.find('\t'));
+      if (path.rfind("b/", 0) == 0) path.erase(0, 2);
+      out.push_back(ChangedFile{path, {}});
+    } else if (!line.empty() && (line[0] == '+' || line[0] == '-')) {
+      if (out.empty()) out.push_back(ChangedFile{});
+      out.back().lines.push_back(line);
+    }
+    before = line;
   }
   return out;
 }

@@ -63,7 +63,15 @@ std::size_t frameWidth(const ViewStyle& style);
 // The frame that sets barbershop-trace's own text apart from the program's.
 std::string framed(const std::string& title, const std::vector<Line>& body, const ViewStyle& style);
 
-// The lines a variant's patch adds and takes away ("+..." and "-..."), without its headers.
-std::vector<std::string> changedLines(const std::string& patch);
+// A count with its noun in the right number: "1 run", "2 runs", "0 runs".
+std::string counted(std::size_t n, const char* one, const char* many);
+
+// What a variant's patch changes in one file: the file's name and the lines the patch adds and
+// takes away ("+..." and "-..."), without its headers, hunk lines or unchanged lines.
+struct ChangedFile {
+  std::string path;  // as the patch names it after "+++ b/"
+  std::vector<std::string> lines;
+};
+std::vector<ChangedFile> changedFiles(const std::string& patch);
 
 #endif  // BARBERSHOP_TRACE_SHOWING_TEXT_H_

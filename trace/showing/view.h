@@ -2,13 +2,15 @@
 #define BARBERSHOP_TRACE_SHOWING_VIEW_H_
 // What barbershop-trace prints of its own, set apart in a frame so it is never mistaken for the
 // program's output: the summary after every run (a row per customer, the totals, a timeline as
-// wide as the terminal and the verdict; compact when the terminal is too short for it), the
-// line per run of --runs and the aggregate after them. Text only; pure.
+// wide as the terminal and the verdict; compact when the terminal is too short for it), a broken
+// variant's change once before the first summary, the line per run of --runs and the aggregate
+// after them. Text only; pure.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,38 +33,47 @@ std::string renderSummary(const FinishedRun& run, const ViewStyle& style);
 // The line --runs prints for a run that kept every rule, wrapped to the width.
 std::string renderDigest(const FinishedRun& run, int runs, const ViewStyle& style);
 
-// Counts of values in microseconds, in buckets 1/64 of a power of two wide (exact below
-// 1024 µs), so that a hundred thousand runs take no more room than one.
-class Histogram {
- public:
-  void add(double ms);
-  std::size_t count() const { return count_; }
-  // The value at quantile `q` by nearest rank, to within its bucket, in ms.
-  double at(double q) const;
-  double most() const { return mostMs_; }
+// A broken variant's change to the shop, framed: what goes wrong (`fault`), then each file the
+// patch changes, by name, with the lines it adds and takes away, wrapped to the width. Shown once
+// per session, so the summaries leave it out.
+std::string renderChange(const std::string& variant, const std::string& fault,
+                         const std::string& patch, const ViewStyle& style);
 
- private:
-  std::map<std::int64_t, std::size_t> buckets_;
-  std::size_t count_ = 0;
-  double mostMs_ = 0;
-};
+// The percentile every view shows, by nearest rank: the value at rank ceil(percent/100 * n) of
+// the values sorted, the least that at least `percent` % of them are at or below. So each figure
+// shown is one a run measured, and "half took at most" is true of it. 0 for no values.
+double nearestRank(std::vector<double> values, int percent);
 
-// What --runs N adds after its runs, gathered run by run: counts, never the runs themselves.
+// What --runs N adds after its runs, gathered run by run: counts, one number per measured moment
+// (8 bytes each; at most 21 a run), and the verdict of the last run that failed, never the runs
+// themselves.
 class Aggregate {
  public:
+  using Counts = std::array<std::size_t, 6>;  // runs, one count per Outcome
   void add(const FinishedRun& run);
   std::size_t runs() const { return runs_; }
+  // Compact when the terminal is too short for the whole, so that its last screen holds the
+  // aggregate and the last failing run's verdict.
   std::string render(const ViewStyle& style) const;
 
  private:
-  static constexpr std::size_t kOutcomes = 6;
+  struct Failure {
+    int number = 0;
+    RunEnd end = RunEnd::kClosed;
+    Verdict verdict;
+  };
+  // `rows`: the most the whole may take, the last failing verdict cut to fit; 0 for no limit.
+  std::string renderAs(const ViewStyle& style, bool compact, std::size_t rows) const;
+
   std::vector<std::string> names_;  // customers in the order they first appear
-  std::map<std::string, std::array<std::size_t, kOutcomes>> outcomes_;
+  std::map<std::string, Counts> outcomes_;
   std::map<std::pair<std::string, std::string>, std::size_t> races_;  // winner, loser
   std::map<std::string, std::size_t> broken_;                         // rule: runs
   std::vector<int> stuck_, unfinished_;                               // run numbers
   std::size_t runs_ = 0, held_ = 0, raced_ = 0;
-  Histogram deviations_, lengths_;
+  std::vector<double> deviations_;  // ms each planned moment was missed by, either way
+  std::vector<double> lengths_;     // ms each finished run took
+  std::optional<Failure> lastFailure_;
 };
 
 #endif  // BARBERSHOP_TRACE_SHOWING_VIEW_H_
