@@ -264,7 +264,7 @@ TEST(Check, AnOutcomeTheScheduleDidNotPlanIsANoteNotAFault) {
   const Verdict verdict = verdictOf(s.record(kThree));
   EXPECT_TRUE(verdict.holds()) << testing::PrintToString(rules(verdict));
   ASSERT_EQ(verdict.notes.size(), 1u);
-  EXPECT_NE(verdict.notes[0].find("C went away: every chair taken; the exact schedule has it wait"),
+  EXPECT_NE(verdict.notes[0].find("C went away: every chair taken; the plan has it wait"),
             std::string::npos)
       << verdict.notes[0];
 }

@@ -4,18 +4,18 @@
 
 const std::vector<GlossaryEntry>& glossary() {
   static const std::vector<GlossaryEntry> kGlossary = {
-      {"exact schedule, plan",
+      {"plan, exact schedule",
        "What the roster would do if the shop's own steps took no time: when each customer "
        "arrives, whether it wakes the barber, waits or is sent away, and when its cut starts and "
        "ends. Every run is measured against it; barbershop-trace schedule prints it."},
-      {"vs plan",
-       "How much later (+) or earlier (-) a cut started than the exact schedule says. Where the "
-       "run went another way it says what the schedule planned: \"plan: cut\" for a customer "
-       "the schedule cuts, \"plan: away\" for one it sends away."},
+      {"late",
+       "How much later (+) or earlier (-) a cut started than the plan says. Where the run went "
+       "another way the column says what was planned: \"plan: cut\" for a customer the plan "
+       "cuts, \"plan: away\" for one it sends away."},
       {"deviation",
        "How far a moment of the run (a cut's start or end, the last customer leaving) came from "
-       "the same moment in the exact schedule. A few ms are the cost of threads on a busy "
-       "machine; \"furthest from the exact schedule\" is the largest."},
+       "the same moment in the plan. A few ms are the cost of threads on a busy machine; \"at "
+       "most 4.2 ms from the plan\" gives the largest."},
       {"race",
        "Customers who arrive within a millisecond of each other are put in order by the machine, "
        "not by the roster. The summary says who was served first; a race breaks no rule and "
@@ -37,7 +37,7 @@ const std::vector<GlossaryEntry>& glossary() {
        "Every thread of the program is waiting (for a lock, a semaphore or another thread) and "
        "nothing has moved for well past the exact schedule's end, so nobody can ever move again. "
        "The summary says who waits for what; the program is ended and the exit status is 1."},
-      {"incomplete run",
+      {"not finished",
        "A run that never printed its closing line, \"Finished all customers.\": it got stuck, "
        "the program died, or the run was interrupted (Ctrl-C). Its summary shows what happened "
        "until then and says why it stopped."},

@@ -37,7 +37,7 @@ void setAlikeApart(const RunRecord& run, const Attribution& attribution, Verdict
     return std::any_of(finding.who.begin(), finding.who.end(),
                        [&](int who) { return alike.count(who) > 0; });
   };
-  demote(verdict, "not counted, namesakes: ", unsure);
+  demote(verdict, "not counted, as these customers share an ID: ", unsure);
 }
 
 // Torn text means lines of two actors ran into each other: a line may be lost into another, a
@@ -46,7 +46,7 @@ void setAlikeApart(const RunRecord& run, const Attribution& attribution, Verdict
 void setTornApart(Verdict* verdict) {
   auto torn = [](const Finding& finding) { return finding.rule == kTornRule; };
   if (std::none_of(verdict->broken.begin(), verdict->broken.end(), torn)) return;
-  demote(verdict, "not counted, the text was torn: ", [&](const Finding& finding) {
+  demote(verdict, "not counted, as the printed text was torn: ", [&](const Finding& finding) {
     return !torn(finding);
   });
 }
@@ -78,9 +78,9 @@ std::string nearestMoment(const RunRecord& run, const Analysis& a, const Custome
 void timingNotes(const RunRecord& run, const Analysis& a, Verdict* verdict) {
   for (const CustomerStory& story : a.customers) {
     if (!story.leftMs || fulfils(story.outcome, story.planned.outcome)) continue;
-    std::string note = nameOf(run, story.who) + " " + wordsOf(story.outcome).words +
-                       "; the exact schedule " + plannedClause(story.planned.outcome) +
-                       " (it arrived at " + ms(story.arrivalMs.value_or(0));
+    std::string note = nameOf(run, story.who) + " " + wordsOf(story.outcome).words + "; the plan " +
+                       plannedClause(story.planned.outcome) + " (it arrived at " +
+                       ms(story.arrivalMs.value_or(0));
     const double late = story.arrivalMs.value_or(0) - static_cast<double>(story.planned.arrivalMs);
     const std::string near = nearestMoment(run, a, story);
     if (!near.empty()) note += ", " + near;
