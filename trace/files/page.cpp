@@ -9,7 +9,6 @@
 #include "trace/common/words.h"
 #include "trace/files/assets.h"
 #include "trace/files/html.h"
-#include "trace/files/shop_frames.h"
 
 namespace {
 
@@ -32,8 +31,9 @@ std::string startedText(const RunRecord& record) {
 }
 
 std::string title(const FinishedRun& run) {
+  const std::size_t customers = run.record.roster.size();
   return "barbershop run " + std::to_string(run.record.number) + " \xC2\xB7 " +
-         std::to_string(run.record.roster.size()) + " customers";
+         std::to_string(customers) + (customers == 1 ? " customer" : " customers");
 }
 
 std::string head(const FinishedRun& run) {
@@ -166,9 +166,8 @@ std::string narrationSection(const FinishedRun& run) {
 }  // namespace
 
 std::string htmlPage(const FinishedRun& run) {
-  const std::vector<ShopFrame> frames = shopFrames(run.record);
   return head(run) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
-         "</div>\n" + shopSection(run, frames) + playerBar(run) + lanesSection(run) +
-         narrationSection(run) + summarySection(run) + playerData(run, frames) + "<script>" +
+         "</div>\n" + shopSection(run) + playerBar(run) + lanesSection(run) +
+         narrationSection(run) + summarySection(run) + playerData(run) + "<script>" +
          kPlayerScript + "</script>\n</body>\n</html>\n";
 }
