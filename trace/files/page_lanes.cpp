@@ -16,6 +16,7 @@
 #include "trace/common/words.h"
 #include "trace/files/html.h"
 #include "trace/files/page.h"
+#include "trace/judging/telling.h"
 
 namespace {
 
@@ -155,9 +156,13 @@ class Lanes {
     return "Swim lanes over " + msText(story_.end) +
            " from the Run choice: the barber's sleep and cuts, each customer's wait in the "
            "queue and cut, and the queue's length; dashed outlines show the exact schedule. " +
-           std::to_string(story_.cut) + " cut, " + std::to_string(story_.sentAway) +
-           " sent away, longest queue " + std::to_string(story_.longestQueue) +
-           ". Verdict: " + verdictHeadline(run_.verdict) + ".";
+           totals() + ". Verdict: " + verdictHeadline(run_.verdict) + ".";
+  }
+
+  std::string totals() const {
+    std::string out;
+    for (const std::string& part : totalsParts(run_)) out += (out.empty() ? "" : ", ") + part;
+    return out;
   }
 
   // The names, a row per lane, in their own column.
