@@ -243,10 +243,21 @@ inline KnownRun tornBlockRun() {
         "awake chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 1/0"}}};
 }
 
+// The barber takes Bob from the queue before Bob prints that he sat: he never waits there.
+inline KnownRun takenBeforeHisChairLineRun() {
+  return KnownRun{
+      "TakenBeforeHisChairLine",
+      {{"Bob", 0, 100}},
+      {{said(kStartCutting, "Bob"), "cutting chair=Bob queue=[] door=[] cut=[] away=[] lists 0/0"},
+       {said(kGotChair, "Bob"), "cutting chair=Bob queue=[] door=[] cut=[] away=[] lists 0/0"},
+       {said(kFinishCutting, "Bob"), ""},
+       {said(kLeaveCut, "Bob"), "awake chair=- queue=[] door=[] cut=[Bob] away=[] lists 1/0"}}};
+}
+
 inline const std::vector<KnownRun>& knownRuns() {
   static const std::vector<KnownRun> kRuns = {
       wakeThenWaitRun(),  blockOrdersRun(),  namesakesRun(), wakerBeforeBedRun(),
-      releasedEarlyRun(), lostHandOverRun(), tornBlockRun()};
+      releasedEarlyRun(), lostHandOverRun(), tornBlockRun(), takenBeforeHisChairLineRun()};
   return kRuns;
 }
 
