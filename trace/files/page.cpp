@@ -6,11 +6,12 @@
 #include <optional>
 #include <string>
 
+#include "trace/common/micros.h"
 #include "trace/common/words.h"
 #include "trace/files/assets.h"
 #include "trace/files/glossary_html.h"
 #include "trace/files/html.h"
-#include "trace/files/shop_frames.h"
+#include "trace/judging/telling.h"
 
 namespace {
 
@@ -33,8 +34,9 @@ std::string startedText(const RunRecord& record) {
 }
 
 std::string title(const FinishedRun& run) {
+  const std::size_t customers = run.record.roster.size();
   return "barbershop run " + std::to_string(run.record.number) + " \xC2\xB7 " +
-         std::to_string(run.record.roster.size()) + " customers";
+         std::to_string(customers) + (customers == 1 ? " customer" : " customers");
 }
 
 std::string head(const FinishedRun& run) {
@@ -59,7 +61,7 @@ std::string findingsList(const FinishedRun& run) {
     out += "<li><strong>" + esc(finding.rule) + "</strong>: " + esc(finding.what);
     for (std::size_t index : finding.events) {
       out += " <a href=\"#n-" + std::to_string(index) + "\">" +
-             ms(run.record.events[index].us / 1000.0) + "</a>";
+             msText(Micros{run.record.events[index].us}) + "</a>";
     }
     out += "</li>\n";
   }
@@ -81,9 +83,7 @@ std::string verdictSection(const FinishedRun& run) {
            (v.stuckStory.empty() ? "" : "; " + esc(v.stuckStory)) + ".</p>\n";
   }
   for (const Race& race : run.analysis.races) {
-    out += "<p>A race: " + esc(nameOf(run, race.winner)) + " and " + esc(nameOf(run, race.loser)) +
-           " arrived together, and " + esc(nameOf(run, race.winner)) +
-           " was served first though listed later.</p>\n";
+    out += "<p>A race: " + esc(raceSentence(run, race)) + ".</p>\n";
   }
   for (const std::string& note : v.notes) out += "<p class=\"note\">Note: " + esc(note) + "</p>\n";
   return out + "</section>\n";
@@ -93,13 +93,6 @@ std::string cell(const std::optional<double>& value) {
   return value ? msNumber(*value) : "\xE2\x80\x93";
 }
 
-std::string outcomeWords(const CustomerStory& s) {
-  if (s.outcome == Outcome::kWaited && s.satMs && s.cutStartMs) {
-    return "waited " + ms(*s.cutStartMs - *s.satMs) + " in the queue";
-  }
-  return wordsOf(s.outcome).words;
-}
-
 std::string customerRow(const FinishedRun& run, const CustomerStory& s) {
   const std::string exact = s.planned.startMs < 0 ? std::string("sent away")
                                                   : span(static_cast<double>(s.planned.startMs),
@@ -107,9 +100,9 @@ std::string customerRow(const FinishedRun& run, const CustomerStory& s) {
   const std::string late = s.startLateMs ? signedMs(*s.startLateMs) : "\xE2\x80\x93";
   return "<tr><th scope=\"row\">" + esc(nameOf(run, s.who)) + "</th><td>" +
          std::to_string(s.delayMs) + "</td><td>" + std::to_string(s.cuttingMs) + "</td><td>" +
-         cell(s.arrivalMs) + "</td><td class=\"outcome\">" + esc(outcomeWords(s)) + "</td><td>" +
-         cell(s.cutStartMs) + "</td><td>" + cell(s.cutFinishMs) + "</td><td>" + exact +
-         "</td><td>" + late + "</td></tr>\n";
+         cell(s.arrivalMs) + "</td><td class=\"outcome\">" + esc(outcomeWords(run, s.who, false)) +
+         "</td><td>" + cell(s.cutStartMs) + "</td><td>" + cell(s.cutFinishMs) + "</td><td>" +
+         exact + "</td><td>" + late + "</td></tr>\n";
 }
 
 std::string summarySection(const FinishedRun& run) {
@@ -123,13 +116,10 @@ std::string summarySection(const FinishedRun& run) {
       "<th scope=\"col\">finish</th><th scope=\"col\">exact</th><th scope=\"col\">vs plan</th>"
       "</tr></thead>\n<tbody>\n";
   for (const CustomerStory& s : a.customers) out += customerRow(run, s);
-  out += "</tbody>\n</table></div>\n<p>Cut " + std::to_string(a.cut) + " \xC2\xB7 sent away " +
-         std::to_string(a.sentAway) + " \xC2\xB7 barber busy " + fixed(a.busyShare * 100, 0) +
-         " % \xC2\xB7 longest queue " + std::to_string(a.longestQueue) + " \xC2\xB7 run length " +
-         (a.lengthMs ? ms(*a.lengthMs) : std::string("unknown: the run did not finish")) +
-         " against the exact schedule's " + ms(a.exactLengthMs) +
-         " \xC2\xB7 furthest from the exact schedule " + ms(a.worstDeviationMs) +
-         "</p>\n</section>\n";
+  std::string totals;
+  for (const std::string& part : totalsParts(run))
+    totals += (totals.empty() ? "" : " \xC2\xB7 ") + esc(part);
+  out += "</tbody>\n</table></div>\n<p>" + totals + "</p>\n</section>\n";
   return out;
 }
 
@@ -151,7 +141,7 @@ std::string narrationSection(const FinishedRun& run) {
   for (std::size_t i = 0; i < run.record.events.size(); ++i) {
     const Event& event = run.record.events[i];
     out += "<li id=\"n-" + std::to_string(i) + "\"><a class=\"when\" href=\"#e-" +
-           std::to_string(i) + "\">" + ms(event.us / 1000.0) + "</a>";
+           std::to_string(i) + "\">" + msText(Micros{event.us}) + "</a>";
     if (event.kind == Kind::kState) {
       out += "<pre>" + escLines(narration(event)) + "</pre>";
     } else if (event.kind == Kind::kTorn) {
@@ -167,9 +157,8 @@ std::string narrationSection(const FinishedRun& run) {
 }  // namespace
 
 std::string htmlPage(const FinishedRun& run) {
-  const std::vector<ShopFrame> frames = shopFrames(run.record);
   return head(run) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
-         "</div>\n" + shopSection(run, frames) + playerBar(run) + lanesSection(run) +
-         narrationSection(run) + summarySection(run) + playerData(run, frames) + "<script>" +
+         "</div>\n" + shopSection(run) + playerBar(run) + lanesSection(run) +
+         narrationSection(run) + summarySection(run) + playerData(run) + "<script>" +
          kPlayerScript + "</script>\n" + glossarySection() + "</body>\n</html>\n";
 }
