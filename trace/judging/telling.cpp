@@ -21,8 +21,8 @@ std::vector<std::string> totalsParts(const FinishedRun& run) {
     parts.push_back("left before the cut was done " + std::to_string(s.leftEarly));
   parts.insert(parts.end(), {"barber busy " + fixed(s.busyShare * 100, 0) + " %",
                              "longest queue " + std::to_string(s.longestQueue),
-                             length + " (exact schedule " + fixed(a.exactLengthMs, 0) + " ms)",
-                             "furthest from the exact schedule " + ms(a.worstDeviationMs)});
+                             length + " (planned " + fixed(a.exactLengthMs, 0) + " ms)",
+                             "at most " + ms(a.worstDeviationMs) + " from the plan"});
   return parts;
 }
 
@@ -32,7 +32,7 @@ std::string outcomeWords(const FinishedRun& run, int who, bool brief) {
     return "waited " + fixed((v.cutStart->at - v.sat->at).ms(), 0) + " ms" +
            (brief ? "" : " in the queue");
   }
-  if (brief) return wordsOf(v.outcome).brief;
-  return std::string(wordsOf(v.outcome).words) +
-         (v.leftEarly ? "; left before the cut was done" : "");
+  // Let go before the barber's finish line: the one thing such a run has to show.
+  if (v.leftEarly) return brief ? "left mid-cut" : "left before the cut was done";
+  return brief ? wordsOf(v.outcome).brief : wordsOf(v.outcome).words;
 }

@@ -12,8 +12,8 @@
 // "Bob and Ann arrived together and Bob was served first, though listed later".
 std::string raceSentence(const FinishedRun& run, const Race& race);
 
-// "cut 2", "sent away 1", "barber busy 36 %", "longest queue 1", "run length 351.5 ms (exact
-// schedule 450 ms)", "furthest from the exact schedule 98.5 ms": a view joins them its own way.
+// "cut 2", "sent away 1", "barber busy 36 %", "longest queue 1", "run length 351.5 ms (planned
+// 450 ms)", "at most 98.5 ms from the plan": a view joins them its own way.
 std::vector<std::string> totalsParts(const FinishedRun& run);
 
 // How customer `who`'s visit ended: "waited 12 ms in the queue", "woke the barber", and with

@@ -10,6 +10,7 @@
 
 #include "trace/common/utf8.h"
 #include "trace/common/words.h"
+#include "trace/judging/telling.h"
 #include "trace/showing/text.h"
 #include "trace/showing/timeline.h"
 #include "trace/showing/verdict_lines.h"
@@ -24,13 +25,6 @@ using Row = std::array<std::string, kColumns>;
 constexpr std::size_t kGap[kColumns] = {0, 2, 1, 1, 2, 1, 2};
 
 std::string orDash(const std::optional<double>& value) { return value ? fixed(*value, 1) : "-"; }
-
-std::string outcomeCell(const CustomerStory& s, bool brief) {
-  if (s.outcome == Outcome::kWaited && s.satMs && s.cutStartMs) {
-    return "waited " + fixed(*s.cutStartMs - *s.satMs, 0) + " ms" + (brief ? "" : " in the queue");
-  }
-  return brief ? wordsOf(s.outcome).brief : wordsOf(s.outcome).words;
-}
 
 // The customer's cut against the plan's: how late it started, or how they differ.
 std::string lateCell(const CustomerStory& s) {
@@ -49,8 +43,9 @@ std::vector<Row> tableRows(const FinishedRun& run, const ViewStyle& style, bool 
       Row{"customer", "delay", "arrived", "outcome", "start", "finish", "late"}};
   for (const CustomerStory& s : run.analysis.customers) {
     rows.push_back(Row{shown(customerName(run.record.roster, s.who), style),
-                       std::to_string(s.delayMs), orDash(s.arrivalMs), outcomeCell(s, brief),
-                       orDash(s.cutStartMs), orDash(s.cutFinishMs), lateCell(s)});
+                       std::to_string(s.delayMs), orDash(s.arrivalMs),
+                       outcomeWords(run, s.who, brief), orDash(s.cutStartMs), orDash(s.cutFinishMs),
+                       lateCell(s)});
   }
   return rows;
 }
@@ -99,27 +94,11 @@ void addTable(std::vector<Line>* body, const FinishedRun& run, std::size_t inner
   }
 }
 
-std::vector<std::string> totals(const Analysis& a) {
-  const std::string length = a.lengthMs ? "run length " + ms(*a.lengthMs) : "did not finish";
-  return {"cut " + std::to_string(a.cut),
-          "sent away " + std::to_string(a.sentAway),
-          "barber busy " + fixed(a.busyShare * 100, 0) + " %",
-          "longest queue " + std::to_string(a.longestQueue),
-          length + " (planned " + fixed(a.exactLengthMs, 0) + " ms)",
-          "at most " + ms(a.worstDeviationMs) + " from the plan"};
-}
-
 // Races and notes: what happened that breaks no rule.
 void addNotes(std::vector<Line>* body, const FinishedRun& run, std::size_t inner,
               const ViewStyle& style) {
   for (const Race& race : run.analysis.races) {
-    addWrapped(body,
-               "race: " + shown(customerName(run.record.roster, race.winner), style) + " and " +
-                   shown(customerName(run.record.roster, race.loser), style) +
-                   " arrived together and " +
-                   shown(customerName(run.record.roster, race.winner), style) +
-                   " was served first, though listed later",
-               kYellow, inner);
+    addWrapped(body, "race: " + shown(raceSentence(run, race), style), kYellow, inner);
   }
   for (const std::string& note : run.verdict.notes) {
     addWrapped(body, "note: " + shown(note, style), kYellow, inner);
@@ -147,7 +126,7 @@ std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const View
              kDim, inner);
   addTable(&body, run, inner, style, false);
   body.push_back({});
-  addPhrases(&body, totals(run.analysis), nullptr, inner, glyphs(style).dot);
+  addPhrases(&body, totalsParts(run), nullptr, inner, glyphs(style).dot);
   body.push_back({});
   for (Line& line : timelineLines(run, inner, style, true)) body.push_back(std::move(line));
   for (Line& line : legendLines(inner, style)) body.push_back(std::move(line));
@@ -165,7 +144,7 @@ std::vector<Line> compactBody(const FinishedRun& run, std::size_t inner, const V
   std::vector<Line> body;
   addVerdict(&body, run.verdict, run.record.end, run.record.events, inner, style,
              VerdictForm{true, true});
-  addPhrases(&body, totals(run.analysis), nullptr, inner, glyphs(style).dot);
+  addPhrases(&body, totalsParts(run), nullptr, inner, glyphs(style).dot);
   const Line hint = {Seg{"the whole summary: --summary full, or the page with --report DIR", kDim}};
   std::vector<Line> table;
   addTable(&table, run, inner, style, true);
