@@ -7,7 +7,7 @@
 #include <vector>
 
 struct GlossaryEntry {
-  const char* term;     // as the summary and the pages write it: "vs plan", "one-in-chair"
+  const char* term;     // as the summary and the pages write it: "late", "one-in-chair"
   const char* meaning;  // one or two plain sentences, ASCII
 };
 
