@@ -56,17 +56,32 @@ std::string tornText(const Event& event) {
   return "<q class=\"torn-text\">" + esc(shown) + "</q>";
 }
 
+// A torn run is reported once, at its first piece: the pieces after it, counted, the next linked.
+std::string morePieces(const RunRecord& record, std::size_t first) {
+  std::size_t more = 0, next = 0;
+  for (std::size_t i = first + 1; i < record.events.size(); ++i) {
+    if (record.events[i].kind != Kind::kTorn) continue;
+    if (more++ == 0) next = i;
+  }
+  if (more == 0) return "";
+  return "; " + std::to_string(more) + (more == 1 ? " more piece" : " more pieces") +
+         ", the next " + lineLink(record, next, false) + " " + tornText(record.events[next]);
+}
+
 std::string findingsList(const FinishedRun& run) {
   const RunRecord& record = run.record;
   std::string out = "<ul class=\"findings\">\n";
   for (const Finding& finding : run.verdict.broken) {
     out +=
         "<li><strong>" + esc(finding.rule) + "</strong>: " + linkedText(record, finding.what, true);
+    bool torn = false;
     for (std::size_t index : finding.events) {
       out += " " + lineLink(record, index, true);
-      if (record.events[index].kind == Kind::kTorn)
-        out += " torn text " + tornText(record.events[index]);
+      if (record.events[index].kind != Kind::kTorn) continue;
+      out += " torn text " + tornText(record.events[index]);
+      torn = true;
     }
+    if (torn) out += morePieces(record, finding.events.back());
     out += "</li>\n";
   }
   return out + "</ul>\n";
