@@ -124,7 +124,9 @@
     var power = Math.pow(10, Math.floor(Math.log10(rough)));
     var step = [1, 2, 5, 10].map(function (f) { return f * power; }).filter(function (s) { return s >= rough; })[0];
     var digits = Math.max(0, -Math.floor(Math.log10(step) + 1e-9));
-    var parts = ['<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
+    // A strip to grab: a drag along the axis pans.
+    var parts = ['<rect class="hit" x="0" y="' + (y - 4) + '" width="' + state.width + '" height="30"/>' +
+      '<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
     for (var k = Math.ceil(state.v0 / 1000 / step - 1e-9); k * step <= state.v1 / 1000 + 1e-9; k++) {
       var x = X(k * step * 1000).toFixed(1);
       parts.push('<line class="axis" x1="' + x + '" x2="' + x + '" y1="' + y + '" y2="' + (y + 5) +
