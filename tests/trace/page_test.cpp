@@ -1,5 +1,5 @@
-// The run page's player and the session page: the shop the player draws after each line of a few
-// hand-written runs, the data and marks the page carries for it, and the session page's rows.
+// The run page and the session page draw the story of a few hand-written runs: the player's data
+// and the lanes say what the story says, and the session page's rows.
 
 #include "trace/files/page.h"
 
@@ -11,204 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/narration.h"
+#include "tests/trace/known_runs.h"
 #include "trace/files/session_page.h"
-#include "trace/files/shop_frames.h"
 
 namespace {
-
-std::string said(std::string format, const std::string& id = "") {
-  const std::size_t hole = format.find("%s");
-  if (hole != std::string::npos) format.replace(hole, 2, id);
-  return format;
-}
-
-std::string block(const std::string& chair, const std::string& queue,
-                  const std::string& finished = "", const std::string& gone = "") {
-  return std::string(kCurrLabel) + (chair.empty() ? "" : "{" + chair + "}") + "\n" + kWaitLabel +
-         queue + "\n" + (finished.empty() ? "" : kFinishedLabel + finished + "\n") +
-         (gone.empty() ? "" : kGoneLabel + gone + "\n") + kBlockRule;
-}
-
-// A line of a run and, unless empty, the shop the player must draw once it is out.
-struct Step {
-  std::string text;
-  std::string after;
-};
-
-struct KnownRun {
-  const char* name;
-  Roster roster;
-  std::vector<Step> steps;
-};
-
-// A frame in words: "cutting chair=Ann queue=[Bob Cat] door=[] cut=[] away=[] lists 0/0".
-std::string described(const ShopFrame& frame, const Roster& roster) {
-  auto names = [&](const std::vector<int>& who) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < who.size(); ++i)
-      out += (i ? " " : "") + customerName(roster, who[i]);
-    return out + "]";
-  };
-  const char* barber[] = {"asleep", "awake", "cutting"};
-  return std::string(barber[static_cast<int>(frame.barber)]) +
-         " chair=" + (frame.chair < 0 ? "-" : customerName(roster, frame.chair)) +
-         " queue=" + names(frame.queue) + " door=" + names(frame.door) +
-         " cut=" + names(frame.cut) + " away=" + names(frame.away) + " lists " +
-         std::to_string(frame.finished) + "/" + std::to_string(frame.gone);
-}
-
-void PrintTo(const KnownRun& run, std::ostream* out) { *out << run.name; }
-
-RunRecord recordOf(const KnownRun& run) {
-  RunRecord record;
-  record.roster = run.roster;
-  const IdBook book(record.roster);
-  std::int64_t us = 0;
-  for (const Step& step : run.steps) {
-    std::optional<Event> event = parseLine(step.text, book);
-    EXPECT_TRUE(event.has_value()) << step.text;
-    if (!event) continue;
-    event->us = us += 1000;
-    record.events.push_back(*event);
-  }
-  record.endUs = us;
-  return record;
-}
-
-// Ann wakes the barber, Bob sits and is cut after her; each leaves through the cut list.
-KnownRun wakeThenWaitRun() {
-  return KnownRun{
-      "WakeThenWait",
-      {{"Ann", 0, 100}, {"Bob", 10, 50}},
-      {{said(kSeeSleeping, "Ann"), "asleep chair=- queue=[] door=[Ann] cut=[] away=[] lists 0/0"},
-       {said(kTryToWake, "Ann"), ""},
-       {said(kWokeBarber, "Ann"), "asleep chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
-       {said(kBarberWokenUp), "awake chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
-       {said(kStartCutting, "Ann"), "cutting chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
-       {block("Ann", ""), ""},
-       {said(kWaiting, "Ann"), ""},
-       {said(kSeeNotSleeping, "Bob"),
-        "cutting chair=Ann queue=[] door=[Bob] cut=[] away=[] lists 0/0"},
-       {said(kTryForChair, "Bob"), ""},
-       {block("Ann", ""), ""},
-       {said(kGotChair, "Bob"), "cutting chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 0/0"},
-       {block("Ann", "[Bob]"), ""},
-       {said(kWaiting, "Bob"), ""},
-       {said(kFinishCutting, "Ann"),
-        "awake chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 1/0"},
-       {said(kLeaveCut, "Ann"), "awake chair=- queue=[Bob] door=[] cut=[Ann] away=[] lists 1/0"},
-       {said(kStartCutting, "Bob"),
-        "cutting chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
-       // The block catches the chair not yet emptied after Bob's cut: the block wins.
-       {said(kFinishCutting, "Bob"), ""},
-       {said(kLeaveCut, "Bob"), "awake chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
-       {block("Bob", "", "[Ann][Bob]"),
-        "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 2/0"},
-       {said(kBarberToBed), "asleep chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
-       {said(kClosing), ""}}};
-}
-
-// Two sit in one order by their lines and the other by the queue: the block's order wins;
-// a block that catches Bob between his chair and the barber's leaves him standing.
-KnownRun blockOrdersRun() {
-  return KnownRun{"TheBlockOrdersTheQueue",
-                  {{"Ann", 0, 100}, {"Bob", 10, 50}, {"Cat", 10, 50}},
-                  {{said(kSeeSleeping, "Ann"), ""},
-                   {said(kTryToWake, "Ann"), ""},
-                   {said(kWokeBarber, "Ann"), ""},
-                   {said(kBarberWokenUp), ""},
-                   {said(kStartCutting, "Ann"), ""},
-                   {said(kSeeNotSleeping, "Bob"), ""},
-                   {said(kSeeNotSleeping, "Cat"),
-                    "cutting chair=Ann queue=[] door=[Bob Cat] cut=[] away=[] lists 0/0"},
-                   {said(kTryForChair, "Bob"), ""},
-                   {said(kTryForChair, "Cat"), ""},
-                   {said(kGotChair, "Cat"),
-                    "cutting chair=Ann queue=[Cat] door=[Bob] cut=[] away=[] lists 0/0"},
-                   {said(kGotChair, "Bob"),
-                    "cutting chair=Ann queue=[Cat Bob] door=[] cut=[] away=[] lists 0/0"},
-                   {block("Ann", "[Bob][Cat]"),
-                    "cutting chair=Ann queue=[Bob Cat] door=[] cut=[] away=[] lists 0/0"},
-                   {said(kWaiting, "Ann"), ""},
-                   {said(kFinishCutting, "Ann"), ""},
-                   {said(kLeaveCut, "Ann"), ""},
-                   {block("", "[Cat]", "[Ann]"),
-                    "awake chair=- queue=[Cat] door=[Bob] cut=[Ann] away=[] lists 1/0"},
-                   {said(kStartCutting, "Bob"),
-                    "cutting chair=Bob queue=[Cat] door=[] cut=[Ann] away=[] lists 1/0"}}};
-}
-
-// Namesakes: the A listed later comes, and sits, first; the block's "[A][A]" keeps them in
-// that order, and the one who finds the queue full goes on the go-away list.
-KnownRun namesakesRun() {
-  return KnownRun{
-      "NamesakesKeepTheirPlaces",
-      {{"W", 0, 100}, {"A", 9, 50}, {"A", 6, 50}, {"C", 12, 50}},
-      {{said(kSeeSleeping, "W"), ""},
-       {said(kTryToWake, "W"), ""},
-       {said(kWokeBarber, "W"), ""},
-       {said(kBarberWokenUp), ""},
-       {said(kStartCutting, "W"), ""},
-       {said(kSeeNotSleeping, "A"), ""},
-       {said(kTryForChair, "A"), ""},
-       {said(kGotChair, "A"), ""},
-       {said(kSeeNotSleeping, "A"), ""},
-       {said(kTryForChair, "A"), ""},
-       {said(kGotChair, "A"), ""},
-       {block("W", "[A][A]"), "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[] lists 0/0"},
-       {said(kSeeNotSleeping, "C"), ""},
-       {said(kQueueFull, "C"),
-        "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[C] lists 0/1"},
-       {block("W", "[A][A]", "", "[C]"),
-        "cutting chair=W queue=[A #3 A #2] door=[] cut=[] away=[C] lists 0/1"}}};
-}
-
-// The waker sits in the chair before the barber's bed line is out: the chair stays his.
-KnownRun wakerBeforeBedRun() {
-  return KnownRun{
-      "AWakerBeforeTheBedLine",
-      {{"Ann", 0, 50}, {"Bob", 60, 50}},
-      {{said(kSeeSleeping, "Ann"), ""},
-       {said(kTryToWake, "Ann"), ""},
-       {said(kWokeBarber, "Ann"), ""},
-       {said(kBarberWokenUp), ""},
-       {said(kStartCutting, "Ann"), ""},
-       {said(kFinishCutting, "Ann"), ""},
-       {said(kLeaveCut, "Ann"), ""},
-       {said(kSeeSleeping, "Bob"), ""},
-       {said(kTryToWake, "Bob"), ""},
-       {said(kWokeBarber, "Bob"), "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
-       {said(kBarberToBed), "asleep chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
-       {said(kBarberWokenUp), "awake chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"}}};
-}
-
-const std::vector<KnownRun>& knownRuns() {
-  static const std::vector<KnownRun> kRuns = {wakeThenWaitRun(), blockOrdersRun(), namesakesRun(),
-                                              wakerBeforeBedRun()};
-  return kRuns;
-}
-
-class ShopFrames : public testing::TestWithParam<KnownRun> {};
-
-TEST_P(ShopFrames, DrawTheShopAsTheLinesAndBlocksTellIt) {
-  const KnownRun& run = GetParam();
-  const FinishedRun finished = finish(recordOf(run));
-  const std::vector<ShopFrame> frames = shopFrames(finished.record);
-  ASSERT_EQ(frames.size(), run.steps.size() + 1);
-  EXPECT_EQ(described(frames[0], run.roster),
-            "asleep chair=- queue=[] door=[] cut=[] away=[] lists 0/0");
-  for (std::size_t i = 0; i < run.steps.size(); ++i) {
-    if (run.steps[i].after.empty()) continue;
-    EXPECT_EQ(described(frames[i + 1], run.roster), run.steps[i].after)
-        << "after line " << i << ": " << run.steps[i].text;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(KnownRuns, ShopFrames, testing::ValuesIn(knownRuns()),
-                         [](const testing::TestParamInfo<KnownRun>& param) {
-                           return std::string(param.param.name);
-                         });
 
 std::size_t count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
@@ -226,21 +32,73 @@ nlohmann::json embedded(const std::string& page, const std::string& open) {
 
 const KnownRun& wakeThenWait() { return knownRuns()[0]; }
 
-TEST(RunPage, CarriesTheShopAfterEveryLineForThePlayer) {
-  const RunRecord record = recordOf(wakeThenWait());
-  const std::string page = htmlPage(finish(record));
+class RunPage : public testing::TestWithParam<KnownRun> {};
+
+// The player draws the story's shop: the same moments, read by name.
+TEST_P(RunPage, CarriesTheStorysShopForThePlayer) {
+  const FinishedRun run = finish(recordOf(GetParam()));
+  const std::string page = htmlPage(run);
   const nlohmann::json data =
       embedded(page, "<script type=\"application/json\" id=\"player-data\">");
-  ASSERT_EQ(data["us"].size(), record.events.size());
-  EXPECT_EQ(data["us"][10], record.events[10].us);
-  ASSERT_EQ(data["frames"].size(), record.events.size() + 1);
-  // After Bob's "got a chair": Ann cut in the chair, Bob in the first waiting chair.
-  EXPECT_EQ(data["frames"][11], nlohmann::json::parse("[2, 0, [1], [], [], [], 0, 0]"));
-  // The still drawing, for a page read without its script, is the shop when the run ended.
-  EXPECT_NE(page.find("data-chair=\"\" data-queue=\"[]\""), std::string::npos);
-  EXPECT_EQ(count(page, "<li class=\"seat\" data-seat="), 6u);
-  EXPECT_NE(page.find("data-zone=\"cut\"><span class=\"zone-name\">cut <b class=\"count\">2</b>"),
-            std::string::npos);
+  ASSERT_EQ(data["lineUs"].size(), run.record.events.size());
+  EXPECT_EQ(data["endUs"], run.story.end.count);
+  ASSERT_EQ(data["shop"].size(), run.story.shop.size());
+  for (std::size_t k = 0; k < run.story.shop.size(); ++k) {
+    const ShopMoment& m = run.story.shop[k];
+    const nlohmann::json& d = data["shop"][k];
+    EXPECT_EQ(d["lines"], m.lines);
+    EXPECT_EQ(d["barber"], barberWord(m.shop.barber));
+    EXPECT_EQ(d["chair"], m.shop.chair);
+    EXPECT_EQ(d["queue"].get<std::vector<int>>(), m.shop.queue);
+    EXPECT_EQ(d["door"].get<std::vector<int>>(), m.shop.door);
+    EXPECT_EQ(d["cut"].get<std::vector<int>>(), m.shop.cut);
+    EXPECT_EQ(d["away"].get<std::vector<int>>(), m.shop.away);
+    EXPECT_EQ(d["early"].get<std::vector<int>>(), m.shop.early);
+  }
+}
+
+// Each customer's lane has a bar for each stay the story has it waiting or being cut, over the
+// same microseconds.
+TEST_P(RunPage, DrawsEachLaneFromTheStorysStays) {
+  const FinishedRun run = finish(recordOf(GetParam()));
+  const std::string page = htmlPage(run);
+  for (std::size_t who = 0; who < run.story.visits.size(); ++who) {
+    SCOPED_TRACE(who);
+    const std::size_t from =
+        page.find("<g data-lane=\"customer\" data-who=\"" + std::to_string(who) + "\"");
+    ASSERT_NE(from, std::string::npos);
+    const std::string lane = page.substr(from, page.find("</g>", from) - from);
+    for (const Stay& stay : run.story.visits[who].stays) {
+      const bool drawn =
+          stay.to > stay.from && (stay.cutting || stay.place == Place::kQueue ||
+                                  stay.place == Place::kDoor || stay.place == Place::kChair);
+      const std::string bar = std::string("class=\"") + (stay.cutting ? "cut" : "wait") + "\"";
+      const std::string times = "data-t0=\"" + std::to_string(stay.from.count) + "\" data-t1=\"" +
+                                std::to_string(stay.to.count) + "\"";
+      const std::size_t at = lane.find(times);
+      EXPECT_EQ(at != std::string::npos, drawn) << placeName(stay.place) << " " << times;
+      if (drawn && at != std::string::npos) {
+        const std::size_t open = lane.rfind("<rect", at);
+        EXPECT_NE(lane.substr(open, at - open).find(bar), std::string::npos) << times;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(KnownRuns, RunPage, testing::ValuesIn(knownRuns()),
+                         [](const testing::TestParamInfo<KnownRun>& param) {
+                           return std::string(param.param.name);
+                         });
+
+TEST(RunPage, CountsItsCustomersInItsTitle) {
+  for (std::size_t customers : {1, 2}) {
+    KnownRun run = wakeThenWait();
+    run.roster.resize(customers);
+    const std::string page = htmlPage(finish(recordOf(run)));
+    const std::string title =
+        customers == 1 ? "\xC2\xB7 1 customer \xC2\xB7" : "\xC2\xB7 2 customers \xC2\xB7";
+    EXPECT_NE(page.find("<title>barbershop run 1 " + title), std::string::npos) << customers;
+  }
 }
 
 struct Marked {

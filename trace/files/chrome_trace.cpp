@@ -9,6 +9,7 @@
 #include <string>
 
 #include "trace/common/json_text.h"
+#include "trace/common/micros.h"
 #include "trace/common/utf8.h"
 
 namespace {
@@ -16,19 +17,19 @@ namespace {
 constexpr int kPid = 1;
 constexpr int kBarberTid = 1;  // customers follow in roster order, then the exact schedule
 
-std::int64_t usOf(double ms) { return std::llround(ms * 1000.0); }
-
 class Trace {
  public:
   explicit Trace(const FinishedRun& run) : run_(run), record_(run.record) {}
 
   Json build() {
     threads();
-    for (const BarberSpan& span : run_.analysis.barber) barberSpan(span);
-    for (const CustomerStory& story : run_.analysis.customers) customer(story);
+    for (const BarberStay& stay : run_.story.barber) barberSpan(stay);
+    for (std::size_t who = 0; who < run_.story.visits.size(); ++who) {
+      customer(static_cast<int>(who), run_.story.visits[who]);
+    }
     exactSchedule();
-    for (const QueuePoint& point : run_.analysis.queue) {
-      event("C", 0, "queue", "queue", usOf(point.ms), {{"args", {{"waiting", point.length}}}});
+    for (const QueueStep& step : run_.story.queue) {
+      event("C", 0, "queue", "queue", step.at.count, {{"args", {{"waiting", step.length}}}});
     }
     for (const Finding& finding : run_.verdict.broken) broken(finding);
     Json other = {{"version", record_.writtenBy}};
@@ -80,44 +81,51 @@ class Trace {
     return args;
   }
 
-  void complete(int tid, const std::string& title, const char* category, double fromMs, double toMs,
+  void complete(int tid, const std::string& title, const char* category, Micros from, Micros to,
                 std::optional<std::size_t> line) {
-    const std::int64_t from = usOf(fromMs);
-    event("X", tid, title, category, from,
-          {{"dur", std::max<std::int64_t>(0, usOf(toMs) - from)}, {"args", narrated(line)}});
+    event("X", tid, title, category, from.count,
+          {{"dur", std::max<std::int64_t>(0, (to - from).count)}, {"args", narrated(line)}});
   }
 
-  void instant(int tid, const std::string& title, double ms, std::optional<std::size_t> line) {
-    event("i", tid, title, "customer", usOf(ms), {{"s", "t"}, {"args", narrated(line)}});
+  void instant(int tid, const std::string& title, const Moment& moment) {
+    event("i", tid, title, "customer", moment.at.count,
+          {{"s", "t"}, {"args", narrated(moment.line)}});
   }
 
-  void barberSpan(const BarberSpan& span) {
-    const std::string title = span.who < 0 ? "asleep" : "cutting " + name(span.who);
-    complete(kBarberTid, title, "barber", span.fromMs, span.toMs, span.line);
+  // His sleep and his cuts; awake between them is the gap.
+  void barberSpan(const BarberStay& stay) {
+    if (stay.doing == BarberDoing::kAwake) return;
+    const std::string title =
+        stay.doing == BarberDoing::kAsleep ? "asleep" : "cutting " + name(stay.who);
+    complete(kBarberTid, title, "barber", stay.from, stay.to, stay.line);
   }
 
-  void customer(const CustomerStory& s) {
-    const int tid = customerTid(s.who);
-    const double endMs = run_.analysis.endMs;
-    if (s.arrivalMs) instant(tid, "arrives", *s.arrivalMs, s.arrivalLine);
-    if (s.satMs) {
-      complete(tid, "waiting in the queue", "customer", *s.satMs,
-               s.cutStartMs.value_or(s.leftMs.value_or(endMs)), s.satLine);
+  // Its stays while waiting or being cut, as the story tells them, and its first and last line.
+  void customer(int who, const Visit& v) {
+    const int tid = customerTid(who);
+    if (v.arrived) instant(tid, "arrives", *v.arrived);
+    for (const Stay& stay : v.stays) {
+      if (stay.to <= stay.from) continue;
+      if (stay.cutting) {
+        complete(tid, "in the chair", "customer", stay.from, stay.to, stay.line);
+      } else if (stay.place == Place::kQueue || stay.place == Place::kDoor ||
+                 stay.place == Place::kChair) {
+        complete(tid, placeWords(stay.place), "customer", stay.from, stay.to, stay.line);
+      }
     }
-    if (s.cutStartMs) {
-      complete(tid, "in the chair", "customer", *s.cutStartMs, s.cutFinishMs.value_or(endMs),
-               s.cutStartLine);
-    }
-    if (!s.leftMs) return;
-    instant(tid, wentAway(s.outcome) ? std::string(wordsOf(s.outcome).words) : "leaves, cut",
-            *s.leftMs, s.leftLine);
+    if (!v.left) return;
+    const std::string title = wentAway(v.outcome) ? std::string(wordsOf(v.outcome).words)
+                              : v.leftEarly       ? "leaves before the cut is done"
+                                                  : "leaves, cut";
+    instant(tid, title, *v.left);
   }
 
   void exactSchedule() {
     for (const CustomerStory& story : run_.analysis.customers) {
       if (story.planned.startMs < 0) continue;
-      event("X", exactTid(), "cutting " + name(story.who), "exact", usOf(story.planned.startMs),
-            {{"dur", (story.planned.finishMs - story.planned.startMs) * 1000},
+      const Micros start = Micros::ofMs(story.planned.startMs);
+      event("X", exactTid(), "cutting " + name(story.who), "exact", start.count,
+            {{"dur", (Micros::ofMs(story.planned.finishMs) - start).count},
              {"args", {{"arrives_ms", story.planned.arrivalMs}}}});
     }
   }

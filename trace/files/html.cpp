@@ -66,3 +66,7 @@ std::string msNumber(double ms) { return fixed(ms, 1); }
 std::string span(double fromMs, double toMs) {
   return msNumber(fromMs) + "\xE2\x80\x93" + ::ms(toMs);
 }
+
+std::string span(Micros from, Micros to) {
+  return msNumberText(from) + "\xE2\x80\x93" + msText(to);
+}

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "trace/common/micros.h"
+
 // Text and attribute values alike: shown as trace/common/utf8.h's visible(), then markup
 // characters as references.
 std::string esc(std::string_view text);
@@ -21,5 +23,6 @@ std::string num(double value);
 // Milliseconds as "12.3", and a stretch as "12.3–45.6 ms".
 std::string msNumber(double ms);
 std::string span(double fromMs, double toMs);
+std::string span(Micros from, Micros to);
 
 #endif  // BARBERSHOP_TRACE_FILES_HTML_H_

@@ -6,10 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "trace/common/micros.h"
 #include "trace/common/words.h"
 #include "trace/files/assets.h"
 #include "trace/files/html.h"
-#include "trace/files/shop_frames.h"
+#include "trace/judging/telling.h"
 
 namespace {
 
@@ -32,8 +33,9 @@ std::string startedText(const RunRecord& record) {
 }
 
 std::string title(const FinishedRun& run) {
+  const std::size_t customers = run.record.roster.size();
   return "barbershop run " + std::to_string(run.record.number) + " \xC2\xB7 " +
-         std::to_string(run.record.roster.size()) + " customers";
+         std::to_string(customers) + (customers == 1 ? " customer" : " customers");
 }
 
 std::string head(const FinishedRun& run) {
@@ -56,13 +58,6 @@ std::string cell(const std::optional<double>& value) {
   return value ? msNumber(*value) : "\xE2\x80\x93";
 }
 
-std::string outcomeWords(const CustomerStory& s) {
-  if (s.outcome == Outcome::kWaited && s.satMs && s.cutStartMs) {
-    return "waited " + ms(*s.cutStartMs - *s.satMs) + " in the queue";
-  }
-  return wordsOf(s.outcome).words;
-}
-
 std::string customerRow(const FinishedRun& run, const CustomerStory& s) {
   const std::string exact = s.planned.startMs < 0 ? std::string("sent away")
                                                   : span(static_cast<double>(s.planned.startMs),
@@ -70,9 +65,9 @@ std::string customerRow(const FinishedRun& run, const CustomerStory& s) {
   const std::string late = s.startLateMs ? signedMs(*s.startLateMs) : "\xE2\x80\x93";
   return "<tr><th scope=\"row\">" + esc(nameOf(run, s.who)) + "</th><td>" +
          std::to_string(s.delayMs) + "</td><td>" + std::to_string(s.cuttingMs) + "</td><td>" +
-         cell(s.arrivalMs) + "</td><td class=\"outcome\">" + esc(outcomeWords(s)) + "</td><td>" +
-         cell(s.cutStartMs) + "</td><td>" + cell(s.cutFinishMs) + "</td><td>" + exact +
-         "</td><td>" + late + "</td></tr>\n";
+         cell(s.arrivalMs) + "</td><td class=\"outcome\">" + esc(outcomeWords(run, s.who, false)) +
+         "</td><td>" + cell(s.cutStartMs) + "</td><td>" + cell(s.cutFinishMs) + "</td><td>" +
+         exact + "</td><td>" + late + "</td></tr>\n";
 }
 
 std::string summarySection(const FinishedRun& run) {
@@ -86,13 +81,10 @@ std::string summarySection(const FinishedRun& run) {
       "<th scope=\"col\">finish</th><th scope=\"col\">exact</th><th scope=\"col\">vs plan</th>"
       "</tr></thead>\n<tbody>\n";
   for (const CustomerStory& s : a.customers) out += customerRow(run, s);
-  out += "</tbody>\n</table></div>\n<p>Cut " + std::to_string(a.cut) + " \xC2\xB7 sent away " +
-         std::to_string(a.sentAway) + " \xC2\xB7 barber busy " + fixed(a.busyShare * 100, 0) +
-         " % \xC2\xB7 longest queue " + std::to_string(a.longestQueue) + " \xC2\xB7 run length " +
-         (a.lengthMs ? ms(*a.lengthMs) : std::string("unknown: the run did not finish")) +
-         " against the exact schedule's " + ms(a.exactLengthMs) +
-         " \xC2\xB7 furthest from the exact schedule " + ms(a.worstDeviationMs) +
-         "</p>\n</section>\n";
+  std::string totals;
+  for (const std::string& part : totalsParts(run))
+    totals += (totals.empty() ? "" : " \xC2\xB7 ") + esc(part);
+  out += "</tbody>\n</table></div>\n<p>" + totals + "</p>\n</section>\n";
   return out;
 }
 
@@ -115,7 +107,7 @@ std::string narrationSection(const FinishedRun& run) {
   for (std::size_t i = 0; i < run.record.events.size(); ++i) {
     const Event& event = run.record.events[i];
     out += "<li id=\"n-" + std::to_string(i) + "\"><a class=\"when\" href=\"#e-" +
-           std::to_string(i) + "\">" + ms(event.us / 1000.0) + "</a>";
+           std::to_string(i) + "\">" + msText(Micros{event.us}) + "</a>";
     if (event.kind == Kind::kState) {
       out += "<pre>" + escLines(narration(event)) + "</pre>";
     } else if (event.kind == Kind::kTorn) {
@@ -131,9 +123,8 @@ std::string narrationSection(const FinishedRun& run) {
 }  // namespace
 
 std::string htmlPage(const FinishedRun& run) {
-  const std::vector<ShopFrame> frames = shopFrames(run.record);
   return head(run) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
-         "</div>\n" + playerBar(run) + shopSection(run, frames) + lanesSection(run) +
-         narrationSection(run) + summarySection(run) + playerData(run, frames) + "<script>" +
+         "</div>\n" + playerBar(run) + shopSection(run) + lanesSection(run) +
+         narrationSection(run) + summarySection(run) + playerData(run) + "<script>" +
          kPlayerScript + "</script>\n</body>\n</html>\n";
 }

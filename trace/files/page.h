@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "trace/files/shop_frames.h"
 #include "trace/judging/finish.h"
 
 std::string htmlPage(const FinishedRun& run);
@@ -26,9 +25,9 @@ std::string verdictSection(const FinishedRun& run);
 std::string lanesSection(const FinishedRun& run);
 
 // The shop when the run ended, the player's controls, and the player's data: the time of each
-// line and the shop after it, `frames` being shopFrames(run.record) (files/page_shop.cpp).
-std::string shopSection(const FinishedRun& run, const std::vector<ShopFrame>& frames);
+// line and the run's story of its shop (files/page_shop.cpp).
+std::string shopSection(const FinishedRun& run);
 std::string playerBar(const FinishedRun& run);
-std::string playerData(const FinishedRun& run, const std::vector<ShopFrame>& frames);
+std::string playerData(const FinishedRun& run);
 
 #endif  // BARBERSHOP_TRACE_FILES_PAGE_H_

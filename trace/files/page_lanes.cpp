@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "core/constants.h"
+#include "trace/common/micros.h"
 #include "trace/common/words.h"
 #include "trace/files/html.h"
 #include "trace/files/page.h"
+#include "trace/judging/telling.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ double tickStep(double range) {
 }
 
 // A time as the player reads it: whole microseconds.
-std::string us(double ms) { return std::to_string(std::llround(ms * 1000.0)); }
+std::string us(Micros t) { return std::to_string(t.count); }
 
 constexpr struct {
   const char* swatch;
@@ -51,7 +53,7 @@ constexpr struct {
     {"<rect class=\"lane-bg\" x=\"1\" y=\"1\" width=\"26\" height=\"12\"/>",
      "barber awake, not cutting (his lane left bare)"},
     {"<rect class=\"cut\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "cutting, in the chair"},
-    {"<rect class=\"wait\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "waiting in the queue"},
+    {"<rect class=\"wait\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "waiting to be cut"},
     {"<rect class=\"exact\" x=\"1\" y=\"1\" width=\"26\" height=\"12\"/>",
      "exact schedule (a circle: sent away; a line: the last one leaves)"},
     {"<path class=\"arrive\" d=\"M9 1h10l-5 8z\"/>", "arrives"},
@@ -73,7 +75,8 @@ class Lanes {
       : run_(run),
         record_(run.record),
         a_(run.analysis),
-        end_(std::max(a_.endMs, 1e-3)),
+        story_(run.story),
+        end_(std::max(story_.end, Micros{1})),
         queueTop_(std::max(WAIT_CHAIRS, a_.longestQueue)),
         faults_(faultyLanes(run)) {}
 
@@ -86,7 +89,7 @@ class Lanes {
         num(kPlotWidth) + "\" height=\"" + num(height()) + "\" data-end=\"" + us(end_) +
         "\" xmlns=\"http://www.w3.org/2000/svg\">\n";
     out_ += "<title id=\"lanes-title\">Run " + std::to_string(record_.number) +
-            ": the barber, each customer and the queue over " + ms(a_.endMs) + "</title>\n";
+            ": the barber, each customer and the queue over " + msText(story_.end) + "</title>\n";
     out_ += "<desc id=\"lanes-desc\">" + esc(description()) + "</desc>\n";
     out_ += "<clipPath id=\"plot-clip\"><rect class=\"clip\" x=\"0\" y=\"0\" width=\"" +
             num(kPlotWidth) + "\" height=\"" + num(height()) + "\"/></clipPath>\n";
@@ -119,8 +122,9 @@ class Lanes {
   }
 
   double height() const { return queueY() + kQueueHeight + kAxisHeight; }
-  double x(double ms) const {
-    return kLeftPad + std::clamp(ms, 0.0, end_) / end_ * (kPlotWidth - kLeftPad - kRightPad);
+  double x(Micros t) const {
+    const Micros within = std::clamp(t, Micros{}, end_);
+    return kLeftPad + within.ms() / end_.ms() * (kPlotWidth - kLeftPad - kRightPad);
   }
   double laneY(std::size_t row) const { return kTop + row * (kLaneHeight + kLaneGap); }
   double queueY() const { return laneY(a_.customers.size() + 1); }
@@ -134,11 +138,11 @@ class Lanes {
     return line ? "\n" + narration(record_.events[*line]) : std::string();
   }
   // Where a point in time sits: moved as a whole when the player zooms.
-  std::string at(double ms) const {
-    return " data-t=\"" + us(ms) + "\" transform=\"translate(" + num(x(ms)) + " 0)\"";
+  std::string at(Micros t) const {
+    return " data-t=\"" + us(t) + "\" transform=\"translate(" + num(x(t)) + " 0)\"";
   }
 
-  void rect(const char* cls, double from, double to, double y, double h, const std::string& tip) {
+  void rect(const char* cls, Micros from, Micros to, double y, double h, const std::string& tip) {
     out_ += "<rect class=\"" + std::string(cls) + "\" x=\"" + num(x(from)) + "\" y=\"" + num(y) +
             "\" width=\"" + num(std::max(x(to) - x(from), 1.0)) + "\" height=\"" + num(h) +
             "\" data-t0=\"" + us(from) + "\" data-t1=\"" + us(to) + "\"><title>" + escLines(tip) +
@@ -156,12 +160,16 @@ class Lanes {
   }
 
   std::string description() const {
-    return "Swim lanes over " + ms(a_.endMs) +
+    return "Swim lanes over " + msText(story_.end) +
            " from the Run choice: the barber's sleep and cuts, each customer's wait in the "
            "queue and cut, and the queue's length; dashed outlines show the exact schedule. " +
-           std::to_string(a_.cut) + " cut, " + std::to_string(a_.sentAway) +
-           " sent away, longest queue " + std::to_string(a_.longestQueue) +
-           ". Verdict: " + verdictHeadline(run_.verdict) + ".";
+           totals() + ". Verdict: " + verdictHeadline(run_.verdict) + ".";
+  }
+
+  std::string totals() const {
+    std::string out;
+    for (const std::string& part : totalsParts(run_)) out += (out.empty() ? "" : ", ") + part;
+    return out;
   }
 
   // The names, a row per lane, in their own column.
@@ -201,7 +209,7 @@ class Lanes {
       barberLane();
     } else {
       exactVisit(a_.customers[row - 1], laneY(row));
-      customerLane(a_.customers[row - 1], laneY(row));
+      customerLane(who, laneY(row));
     }
     out_ += "</g>\n";
   }
@@ -210,42 +218,41 @@ class Lanes {
     const double y = laneY(0);
     for (const CustomerStory& s : a_.customers) {
       if (s.planned.startMs < 0) continue;
-      const double from = static_cast<double>(s.planned.startMs);
-      const double to = static_cast<double>(s.planned.finishMs);
+      const Micros from = Micros::ofMs(s.planned.startMs), to = Micros::ofMs(s.planned.finishMs);
       rect("exact", from, to, y + 1, kLaneHeight - 2,
            "exact schedule: cutting " + nameOf(s.who) + ", " + span(from, to));
     }
-    for (const BarberSpan& b : a_.barber) {
-      if (b.who < 0) {
-        rect("asleep", b.fromMs, b.toMs, y + 5, kLaneHeight - 10,
-             "asleep, " + span(b.fromMs, b.toMs) + lineTip(b.line));
-        continue;
+    for (const BarberStay& b : story_.barber) {
+      if (b.doing == BarberDoing::kAsleep) {
+        rect("asleep", b.from, b.to, y + 5, kLaneHeight - 10,
+             "asleep, " + span(b.from, b.to) + lineTip(b.line));
       }
-      rect("cut", b.fromMs, b.toMs, y + 5, kLaneHeight - 10,
-           "cutting " + nameOf(b.who) + ", " + span(b.fromMs, b.toMs) + lineTip(b.line));
+      if (b.doing != BarberDoing::kCutting) continue;
+      rect("cut", b.from, b.to, y + 5, kLaneHeight - 10,
+           "cutting " + nameOf(b.who) + ", " + span(b.from, b.to) + lineTip(b.line));
       // The name inside the bar when it fits; the player shows it again whenever it does.
       const std::string label = shortened(nameOf(b.who), 12);
       const double needs = 7.0 * static_cast<double>(label.size()) + 6;
-      out_ += "<text class=\"cut-id\" aria-hidden=\"true\" x=\"" + num(x(b.fromMs) + 3) +
-              "\" y=\"" + num(y + kLaneHeight / 2 + 4) + "\" data-t0=\"" + us(b.fromMs) +
-              "\" data-t1=\"" + us(b.toMs) + "\" data-w=\"" + num(needs) + "\"" +
-              (x(b.toMs) - x(b.fromMs) > needs ? "" : " display=\"none\"") + ">" + esc(label) +
+      out_ += "<text class=\"cut-id\" aria-hidden=\"true\" x=\"" + num(x(b.from) + 3) + "\" y=\"" +
+              num(y + kLaneHeight / 2 + 4) + "\" data-t0=\"" + us(b.from) + "\" data-t1=\"" +
+              us(b.to) + "\" data-w=\"" + num(needs) + "\"" +
+              (x(b.to) - x(b.from) > needs ? "" : " display=\"none\"") + ">" + esc(label) +
               "</text>\n";
     }
   }
 
   void exactVisit(const CustomerStory& s, double y) {
     const PlannedVisit& p = s.planned;
-    const double arrival = static_cast<double>(p.arrivalMs);
+    const Micros arrival = Micros::ofMs(p.arrivalMs);
     if (p.outcome == Planned::kSentAway) {
       out_ += "<circle class=\"exact\" cx=\"0\" cy=\"" + num(y + kLaneHeight / 2) + "\" r=\"8\"" +
               at(arrival) + "><title>" +
-              esc("exact schedule: " + nameOf(s.who) + " arrives at " + ms(arrival) +
+              esc("exact schedule: " + nameOf(s.who) + " arrives at " + msText(arrival) +
                   " and goes away: every chair taken") +
               "</title></circle>\n";
       return;
     }
-    const double start = static_cast<double>(p.startMs), finish = static_cast<double>(p.finishMs);
+    const Micros start = Micros::ofMs(p.startMs), finish = Micros::ofMs(p.finishMs);
     if (start > arrival) {
       rect("exact", arrival, start, y + 3, kLaneHeight - 6,
            "exact schedule: " + nameOf(s.who) + " waits, " + span(arrival, start));
@@ -254,17 +261,20 @@ class Lanes {
          "exact schedule: " + nameOf(s.who) + " in the chair, " + span(start, finish));
   }
 
-  void customerLane(const CustomerStory& s, double y) {
-    if (s.satMs) {
-      const double until = s.cutStartMs.value_or(s.leftMs.value_or(a_.endMs));
-      rect("wait", *s.satMs, until, y + 6, kLaneHeight - 12,
-           nameOf(s.who) + " waiting in the queue, " + span(*s.satMs, until) + lineTip(s.satLine));
-    }
-    if (s.cutStartMs) {
-      const double until = s.cutFinishMs.value_or(a_.endMs);
-      rect(
-          "cut", *s.cutStartMs, until, y + 5, kLaneHeight - 10,
-          nameOf(s.who) + " in the chair, " + span(*s.cutStartMs, until) + lineTip(s.cutStartLine));
+  // The customer's stays as the story tells them: waiting (in the queue, at the door, or in the
+  // barber's chair before he cuts) and being cut; after its last line it has no bar.
+  void customerLane(int who, double y) {
+    for (const Stay& stay : story_.visits[static_cast<std::size_t>(who)].stays) {
+      if (stay.to <= stay.from) continue;  // moved on within the microsecond it came
+      const std::string tip = nameOf(who) + " " +
+                              (stay.cutting ? "in the chair, being cut" : placeWords(stay.place)) +
+                              ", " + span(stay.from, stay.to) + lineTip(stay.line);
+      if (stay.cutting) {
+        rect("cut", stay.from, stay.to, y + 5, kLaneHeight - 10, tip);
+      } else if (stay.place == Place::kQueue || stay.place == Place::kDoor ||
+                 stay.place == Place::kChair) {
+        rect("wait", stay.from, stay.to, y + 6, kLaneHeight - 12, tip);
+      }
     }
   }
 
@@ -276,14 +286,15 @@ class Lanes {
     const double chairs = queueLevel(WAIT_CHAIRS);
     out_ += "<line class=\"grid\" x1=\"0\" x2=\"" + num(kPlotWidth) + "\" y1=\"" + num(chairs) +
             "\" y2=\"" + num(chairs) + "\"/>\n";
-    for (std::size_t i = 0; i < a_.queue.size(); ++i) {
-      const QueuePoint& point = a_.queue[i];
-      const double until = i + 1 < a_.queue.size() ? a_.queue[i + 1].ms : a_.endMs;
-      if (until <= point.ms && i + 1 < a_.queue.size()) continue;
-      const double level = queueLevel(point.length);
-      rect(point.length > 0 ? "queue" : "hit", point.ms, until, point.length > 0 ? level : top,
-           point.length > 0 ? top + kQueueHeight - level : kQueueHeight,
-           std::to_string(point.length) + " waiting, " + span(point.ms, until));
+    const std::vector<QueueStep>& queue = story_.queue;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+      const QueueStep& step = queue[i];
+      const Micros until = i + 1 < queue.size() ? queue[i + 1].at : story_.end;
+      if (until <= step.at && i + 1 < queue.size()) continue;
+      const double level = queueLevel(step.length);
+      rect(step.length > 0 ? "queue" : "hit", step.at, until, step.length > 0 ? level : top,
+           step.length > 0 ? top + kQueueHeight - level : kQueueHeight,
+           std::to_string(step.length) + " waiting, " + span(step.at, until));
     }
     out_ += "</g>\n";
   }
@@ -306,7 +317,7 @@ class Lanes {
     out_ += "<g class=\"marks\">\n";
     for (std::size_t i = 0; i < record_.events.size(); ++i) {
       const Event& event = record_.events[i];
-      const double when = event.us / 1000.0;
+      const Micros when{event.us};
       std::size_t row = queueRow;  // the queue lane: blocks and the run's lines
       if (event.actor() == Actor::kBarber) row = 0;
       if (event.actor() == Actor::kCustomer && event.who >= 0)
@@ -315,8 +326,8 @@ class Lanes {
       if (event.actor() == Actor::kCustomer) seen[row] = true;
       const double y = row == queueRow ? queueY() : laneY(row);
       const double h = row == queueRow ? 12 : kLaneHeight;
-      const std::string tip =
-          ms(when) + (event.kind == Kind::kTorn ? " (a torn line)" : "") + "\n" + narration(event);
+      const std::string tip = msText(when) + (event.kind == Kind::kTorn ? " (a torn line)" : "") +
+                              "\n" + narration(event);
       out_ += "<a href=\"#n-" + std::to_string(i) + "\" id=\"e-" + std::to_string(i) +
               "\" class=\"mark\"" + at(when) + "><title>" + escLines(tip) +
               "</title><rect class=\"hit\" x=\"-4\" y=\"" + num(y) + "\" width=\"8\" height=\"" +
@@ -327,25 +338,30 @@ class Lanes {
 
   // Where the exact schedule has the last customer leave, and the player's cursor.
   void ends() {
+    const Micros exactEnd = Micros::ofMs(static_cast<std::int64_t>(a_.exactLengthMs));
     out_ += "<line class=\"exact\" x1=\"0\" x2=\"0\" y1=\"" + num(laneY(0)) + "\" y2=\"" +
-            num(queueY() + kQueueHeight) + "\"" + at(a_.exactLengthMs) +
-            "><title>exact schedule: the last customer leaves at " + ms(a_.exactLengthMs) +
+            num(queueY() + kQueueHeight) + "\"" + at(exactEnd) +
+            "><title>exact schedule: the last customer leaves at " + msText(exactEnd) +
             "</title></line>\n";
     out_ += "<line class=\"cursor\" x1=\"0\" x2=\"0\" y1=\"0\" y2=\"" +
-            num(queueY() + kQueueHeight) + "\"" + at(a_.endMs) + "/>\n";
+            num(queueY() + kQueueHeight) + "\"" + at(story_.end) + "/>\n";
   }
 
+  // Ticks in ms, the unit the axis is labelled in.
   void axis() {
     const double y = queueY() + kQueueHeight + 6;
-    out_ += "<g class=\"axis\" data-y=\"" + num(y) + "\">\n<line class=\"axis\" x1=\"" + num(x(0)) +
-            "\" x2=\"" + num(x(a_.endMs)) + "\" y1=\"" + num(y) + "\" y2=\"" + num(y) + "\"/>\n";
-    const double step = tickStep(end_);
-    for (int k = 0; k * step <= end_ * (1 + 1e-9); ++k) {
+    out_ += "<g class=\"axis\" data-y=\"" + num(y) + "\">\n<line class=\"axis\" x1=\"" +
+            num(x(Micros{})) + "\" x2=\"" + num(x(story_.end)) + "\" y1=\"" + num(y) + "\" y2=\"" +
+            num(y) + "\"/>\n";
+    const double endMs = end_.ms();
+    const double step = tickStep(endMs);
+    for (int k = 0; k * step <= endMs * (1 + 1e-9); ++k) {
       const double t = k * step;
+      const double tickX = kLeftPad + t / endMs * (kPlotWidth - kLeftPad - kRightPad);
       char label[32];
       snprintf(label, sizeof label, "%.6g", t);
-      out_ += "<line class=\"axis\" x1=\"" + num(x(t)) + "\" x2=\"" + num(x(t)) + "\" y1=\"" +
-              num(y) + "\" y2=\"" + num(y + 5) + "\"/><text x=\"" + num(x(t)) + "\" y=\"" +
+      out_ += "<line class=\"axis\" x1=\"" + num(tickX) + "\" x2=\"" + num(tickX) + "\" y1=\"" +
+              num(y) + "\" y2=\"" + num(y + 5) + "\"/><text x=\"" + num(tickX) + "\" y=\"" +
               num(y + 18) + "\" text-anchor=\"middle\">" + label + "</text>\n";
     }
     out_ += "</g>\n";
@@ -354,7 +370,8 @@ class Lanes {
   const FinishedRun& run_;
   const RunRecord& record_;
   const Analysis& a_;
-  double end_;
+  const Story& story_;
+  Micros end_;
   std::size_t queueTop_;
   std::vector<bool> faults_;
   std::string out_;

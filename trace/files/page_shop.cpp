@@ -6,6 +6,7 @@
 
 #include "core/constants.h"
 #include "trace/common/json_text.h"
+#include "trace/common/micros.h"
 #include "trace/common/utf8.h"
 #include "trace/common/words.h"
 #include "trace/files/html.h"
@@ -14,18 +15,6 @@
 namespace {
 
 constexpr std::size_t kTokenChars = 10;
-
-const char* barberWord(BarberDoing barber) {
-  switch (barber) {
-    case BarberDoing::kAsleep:
-      return "asleep";
-    case BarberDoing::kAwake:
-      return "awake";
-    case BarberDoing::kCutting:
-      return "cutting";
-  }
-  return "asleep";
-}
 
 // The token of customer `who`: the page's bank holds one of each, the player copies them.
 std::string token(const FinishedRun& run, int who) {
@@ -58,7 +47,9 @@ std::string idList(const FinishedRun& run, const std::vector<int>& who) {
 }
 
 std::string seats(const FinishedRun& run, const ShopFrame& frame) {
-  std::string out = "<ol class=\"seats\" aria-label=\"The waiting chairs, the front first\">";
+  // The grid is as wide as the shop has chairs: the CSS reads it from here.
+  std::string out = "<ol class=\"seats\" style=\"--chairs:" + std::to_string(WAIT_CHAIRS) +
+                    "\" aria-label=\"The waiting chairs, the front first\">";
   const std::size_t count = std::max<std::size_t>(WAIT_CHAIRS, frame.queue.size());
   for (std::size_t seat = 0; seat < count; ++seat) {
     out += "<li class=\"seat" + std::string(seat >= WAIT_CHAIRS ? " extra" : "") +
@@ -80,27 +71,48 @@ std::string button(const char* act, const char* words, const char* key, const ch
          "\" aria-label=\"" + words + "\">" + face + "</button>";
 }
 
+std::string count(std::size_t n) { return "<b class=\"count\">" + std::to_string(n) + "</b>"; }
+
+// A list of positions for the script.
+Json positions(const std::vector<int>& who) { return Json(who); }
+
+Json frameJson(const ShopMoment& moment) {
+  const ShopFrame& f = moment.shop;
+  return {{"lines", moment.lines},
+          {"barber", barberWord(f.barber)},
+          {"cutting", f.cutting},
+          {"chair", f.chair},
+          {"queue", positions(f.queue)},
+          {"door", positions(f.door)},
+          {"cut", positions(f.cut)},
+          {"away", positions(f.away)},
+          {"early", positions(f.early)},
+          {"finished", f.finished},
+          {"gone", f.gone}};
+}
+
 }  // namespace
 
-std::string shopSection(const FinishedRun& run, const std::vector<ShopFrame>& frames) {
-  const ShopFrame& end = frames.back();
-  const double endMs = run.analysis.endMs;
+std::string shopSection(const FinishedRun& run) {
+  const ShopFrame& end = run.story.shop.back().shop;
+  const Micros endAt = run.story.end;
   std::vector<int> street;
-  for (int who = 0; who < static_cast<int>(run.record.roster.size()); ++who) {
-    bool placed = who == end.chair;
-    for (const std::vector<int>* list : {&end.queue, &end.door, &end.cut, &end.away}) {
-      for (int each : *list) placed = placed || each == who;
-    }
-    if (!placed) street.push_back(who);
+  std::vector<bool> placed(run.record.roster.size());
+  if (end.chair >= 0) placed[static_cast<std::size_t>(end.chair)] = true;
+  for (const std::vector<int>* list : {&end.queue, &end.door, &end.cut, &end.away, &end.early}) {
+    for (int each : *list) placed[static_cast<std::size_t>(each)] = true;
+  }
+  for (std::size_t who = 0; who < placed.size(); ++who) {
+    if (!placed[who]) street.push_back(static_cast<int>(who));
   }
   const std::string chairId =
       end.chair < 0 ? "" : run.record.roster[static_cast<std::size_t>(end.chair)].id;
   std::string out = "<section id=\"shop\" class=\"shop\" aria-labelledby=\"shop-title\" data-t=\"" +
-                    fixed(endMs, 3) + "\" data-chair=\"" + esc(chairId) + "\" data-queue=\"" +
+                    fixed(endAt.ms(), 3) + "\" data-chair=\"" + esc(chairId) + "\" data-queue=\"" +
                     esc(idList(run, end.queue)) +
                     "\">\n<h2 id=\"shop-title\">The shop <span "
                     "class=\"shop-when\">when the run ended, at " +
-                    ms(endMs) + "</span></h2>\n";
+                    msText(endAt) + "</span></h2>\n";
   out += zone("street", "outside", "", tokens(run, street));
   out += "<div class=\"room\">\n<div class=\"station\"><div class=\"barber\" data-barber=\"" +
          std::string(barberWord(end.barber)) + "\">Barber <span class=\"doing\">" +
@@ -108,17 +120,17 @@ std::string shopSection(const FinishedRun& run, const std::vector<ShopFrame>& fr
          zone("chair", "barber's chair", "", end.chair < 0 ? "" : token(run, end.chair)) +
          "</div>\n" + seats(run, end) + zone("door", "door", "", tokens(run, end.door)) +
          "</div>\n<div class=\"tallies\">\n";
-  out += zone("cut", "cut ", "<b class=\"count\">" + std::to_string(end.finished) + "</b>",
-              tokens(run, end.cut));
-  out += zone("away", "went away ", "<b class=\"count\">" + std::to_string(end.gone) + "</b>",
-              tokens(run, end.away));
+  out += zone("cut", "cut ", count(end.finished), tokens(run, end.cut));
+  out += zone("away", "went away ", count(end.gone), tokens(run, end.away));
+  out += zone("early", "left before the cut was done ", count(end.early.size()),
+              tokens(run, end.early));
   out += "</div>\n<div class=\"bank\" hidden>";
   for (int who = 0; who < static_cast<int>(run.record.roster.size()); ++who) out += token(run, who);
   return out + "</div>\n</section>\n";
 }
 
 std::string playerBar(const FinishedRun& run) {
-  const std::string end = fixed(run.analysis.endMs, 3);
+  const std::string end = msNumberText(run.story.end);
   std::string speeds;
   for (const char* speed : {"0.05", "0.1", "0.2", "0.5", "1", "2", "5", "10", "20"}) {
     const std::string value = speed;
@@ -134,24 +146,25 @@ std::string playerBar(const FinishedRun& run) {
          "<label class=\"speed\">speed <select data-act=\"speed\">" + speeds +
          "</select></label><input type=\"range\" data-act=\"scrub\" min=\"0\" max=\"" + end +
          "\" step=\"any\" value=\"" + end +
-         "\" aria-label=\"Time in ms\"><output class=\"clock\">" + end +
-         " ms</output><span class=\"zoom\">" + button("out", "Zoom out", " (-)", "\xE2\x88\x92") +
+         "\" aria-label=\"Time in ms\"><output class=\"clock\">" + msText(run.story.end) +
+         "</output><span class=\"zoom\">" + button("out", "Zoom out", " (-)", "\xE2\x88\x92") +
          button("in", "Zoom in", " (+)", "+") +
          button("fit", "The whole run", " (0)", "whole run") +
          "</span></div>\n<p class=\"now-line\" aria-live=\"polite\"></p>\n</div>\n";
 }
 
-std::string playerData(const FinishedRun& run, const std::vector<ShopFrame>& frames) {
+// The player's data, one object read by name: when each line came, the shop wherever it changed
+// (from the line count `lines` on), the run's end, and the shop's own numbers, so the script
+// holds no constant of the shop.
+std::string playerData(const FinishedRun& run) {
   Json times = Json::array();
   for (const Event& event : run.record.events) times.push_back(event.us);
-  Json drawn = Json::array();
-  for (const ShopFrame& frame : frames) {
-    drawn.push_back({static_cast<int>(frame.barber), frame.chair, frame.queue, frame.door,
-                     frame.cut, frame.away, frame.finished, frame.gone});
-  }
-  const Json data = {{"us", std::move(times)},
-                     {"frames", std::move(drawn)},
-                     {"end", std::llround(run.analysis.endMs * 1000.0)}};
-  // Only numbers: nothing in it can end the script element.
+  Json shop = Json::array();
+  for (const ShopMoment& moment : run.story.shop) shop.push_back(frameJson(moment));
+  const Json data = {{"lineUs", std::move(times)},
+                     {"shop", std::move(shop)},
+                     {"endUs", run.story.end.count},
+                     {"waitChairs", WAIT_CHAIRS}};
+  // Only numbers and fixed words: nothing in it can end the script element.
   return "<script type=\"application/json\" id=\"player-data\">" + oneLine(data) + "</script>\n";
 }

@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "trace/common/micros.h"
 #include "trace/common/words.h"
 #include "trace/files/html.h"
 #include "trace/files/page.h"
+#include "trace/judging/telling.h"
 
 namespace {
 
@@ -18,14 +20,14 @@ namespace {
 std::string lineLink(const RunRecord& record, std::size_t index, bool fault) {
   const std::string i = std::to_string(index);
   return "<a href=\"#n-" + i + "\" data-e=\"" + i + "\"" + (fault ? " class=\"fault\"" : "") + ">" +
-         ms(record.events[index].us / 1000.0) + "</a>";
+         msText(Micros{record.events[index].us}) + "</a>";
 }
 
-// The last line printed at the instant shown as `text` (ms()'s rounding), if any.
+// The last line printed at the instant shown as `text` (msText()'s rounding), if any.
 std::optional<std::size_t> lineShownAs(const RunRecord& record, const std::string& text) {
   std::optional<std::size_t> found;
   for (std::size_t i = 0; i < record.events.size(); ++i) {
-    if (ms(record.events[i].us / 1000.0) == text) found = i;
+    if (msText(Micros{record.events[i].us}) == text) found = i;
   }
   return found;
 }
@@ -87,8 +89,6 @@ std::string findingsList(const FinishedRun& run) {
   return out + "</ul>\n";
 }
 
-std::string nameOf(const FinishedRun& run, int who) { return customerName(run.record.roster, who); }
-
 // Notes break no rule: past two, they fold away so the verdict stays a glance long.
 std::string notesPart(const FinishedRun& run) {
   const std::vector<std::string>& notes = run.verdict.notes;
@@ -118,9 +118,7 @@ std::string verdictSection(const FinishedRun& run) {
            ".</p>\n";
   }
   for (const Race& race : run.analysis.races) {
-    out += "<p>A race: " + esc(nameOf(run, race.winner)) + " and " + esc(nameOf(run, race.loser)) +
-           " arrived together, and " + esc(nameOf(run, race.winner)) +
-           " was served first though listed later.</p>\n";
+    out += "<p>A race: " + esc(raceSentence(run, race)) + ".</p>\n";
   }
   return out + notesPart(run) + "</section>\n";
 }

@@ -1,8 +1,8 @@
 // The run page's player: a time cursor over the run, the shop drawn as it stood at the cursor,
 // the lanes zoomed and panned around it, and the cursor kept in the address (#t=MS). It only
-// moves and copies what the page already holds: the shop after each line comes precomputed in
-// #player-data, and every drawn time in the lanes carries its microseconds (data-t, data-t0,
-// data-t1). Without it the page stays the still picture of the run's end.
+// moves and copies what the page already holds: #player-data names when each line came, the
+// shop wherever it changed and the shop's own numbers, and every drawn time in the lanes carries
+// its microseconds (data-t, data-t0, data-t1). Without it the page stays the still picture of the run's end.
 (function () {
   'use strict';
   var dataNode = document.getElementById('player-data');
@@ -10,10 +10,10 @@
   if (!dataNode || !plot || !window.JSON || !document.body.classList) return;
   var data = JSON.parse(dataNode.textContent);
   // The lanes end where the run is drawn to, or at its last line when that came later.
-  var times = data.us, frames = data.frames, endUs = Math.max(data.end, times[times.length - 1] || 0, 1);
+  var times = data.lineUs, shopMoments = data.shop;
+  var endUs = Math.max(data.endUs, times[times.length - 1] || 0, 1);
   var MIN_SPAN = 20; // microseconds across the lanes at the deepest zoom
   var LEFT = 8, RIGHT = 16; // the plot's margins, as page_lanes.cpp draws them
-  var BARBER = ['asleep', 'awake', 'cutting'];
   var doc = document;
   doc.documentElement.classList.add('js');
 
@@ -40,6 +40,16 @@
     return lo - 1;
   }
 
+  // The shop once the first `lines` lines are out: the last change at or before them.
+  function shopAfter(lines) {
+    var lo = 0, hi = shopMoments.length;
+    while (lo < hi) {
+      var mid = (lo + hi) >> 1;
+      if (shopMoments[mid].lines <= lines) lo = mid + 1; else hi = mid;
+    }
+    return shopMoments[Math.max(lo - 1, 0)];
+  }
+
   // ---- The shop ----
   var bank = {}, idOf = {};
   Array.prototype.forEach.call(shop.querySelectorAll('.bank .token'), function (token) {
@@ -47,7 +57,7 @@
     idOf[token.dataset.who] = token.dataset.id;
   });
   var zones = {};
-  ['street', 'chair', 'door', 'cut', 'away'].forEach(function (name) {
+  ['street', 'chair', 'door', 'cut', 'away', 'early'].forEach(function (name) {
     zones[name] = shop.querySelector('[data-zone=' + name + ']');
   });
   var seats = shop.querySelector('.seats'), barber = shop.querySelector('.barber');
@@ -59,10 +69,10 @@
     who.forEach(function (w) { place.appendChild(bank[w].cloneNode(true)); });
   }
 
-  // As many chairs as waiting customers, and never fewer than the shop's six.
+  // As many chairs as waiting customers, and never fewer than the shop has.
   function drawSeats(queue) {
     var first = seats.children[0];
-    while (seats.children.length > Math.max(6, queue.length) && seats.lastElementChild.classList.contains('extra')) {
+    while (seats.children.length > Math.max(data.waitChairs, queue.length) && seats.lastElementChild.classList.contains('extra')) {
       seats.lastElementChild.remove();
     }
     while (seats.children.length < queue.length) {
@@ -78,23 +88,25 @@
   }
 
   function drawShop(frame, us) {
-    var placed = {};
-    [[frame[1]], frame[2], frame[3], frame[4], frame[5]].forEach(function (list) {
+    var chair = frame.chair >= 0 ? [frame.chair] : [], placed = {};
+    [chair, frame.queue, frame.door, frame.cut, frame.away, frame.early].forEach(function (list) {
       list.forEach(function (w) { placed[w] = true; });
     });
-    barber.dataset.barber = BARBER[frame[0]];
-    barber.querySelector('.doing').textContent = BARBER[frame[0]];
-    put(zones.chair, frame[1] >= 0 ? [frame[1]] : []);
-    drawSeats(frame[2]);
-    put(zones.door, frame[3]);
-    put(zones.cut, frame[4]);
-    put(zones.away, frame[5]);
-    zones.cut.querySelector('.count').textContent = frame[6];
-    zones.away.querySelector('.count').textContent = frame[7];
+    barber.dataset.barber = frame.barber;
+    barber.querySelector('.doing').textContent = frame.barber;
+    put(zones.chair, chair);
+    drawSeats(frame.queue);
+    put(zones.door, frame.door);
+    put(zones.cut, frame.cut);
+    put(zones.away, frame.away);
+    put(zones.early, frame.early);
+    zones.cut.querySelector('.count').textContent = frame.finished;
+    zones.away.querySelector('.count').textContent = frame.gone;
+    zones.early.querySelector('.count').textContent = frame.early.length;
     put(zones.street, Object.keys(bank).filter(function (w) { return !placed[w]; }).map(Number));
     shop.dataset.t = msText(us);
-    shop.dataset.chair = frame[1] >= 0 ? idOf[frame[1]] : '';
-    shop.dataset.queue = JSON.stringify(frame[2].map(function (w) { return idOf[w]; }));
+    shop.dataset.chair = frame.chair >= 0 ? idOf[frame.chair] : '';
+    shop.dataset.queue = JSON.stringify(frame.queue.map(function (w) { return idOf[w]; }));
     shop.querySelector('.shop-when').textContent = 'at ' + msText(us) + ' ms';
   }
 
@@ -246,7 +258,7 @@
   function goTo(us, index) {
     state.t = clamp(us, 0, endUs);
     state.index = index === undefined ? indexAt(state.t) : index;
-    drawShop(frames[state.index + 1], state.t);
+    drawShop(shopAfter(state.index + 1), state.t);
     if (state.index !== state.lit) highlight(state.index);
     scrub.value = state.t / 1000;
     clock.textContent = msText(state.t) + ' ms';
@@ -427,7 +439,7 @@
   // Paper gets the shop at the end and the whole run, at the width the print style expects.
   window.addEventListener('beforeprint', function () {
     state.saved = [state.v0, state.v1 - state.v0, state.width];
-    drawShop(frames[frames.length - 1], endUs);
+    drawShop(shopMoments[shopMoments.length - 1], endUs);
     state.width = 850;
     setView(0, endUs);
   });

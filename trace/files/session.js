@@ -3,7 +3,8 @@
 // each, and a moment only one of them has marked with a diamond. The axis zooms (the buttons,
 // the keys + - 0 over the view, the wheel) and pans (a drag); the pair is kept in the address
 // (#compare=A,B), so a link opens the same two runs. It draws from #session-data, which holds
-// the first runs' lanes in microseconds and the words for each way a visit ends.
+// the first runs' lanes in microseconds and the words for each way a visit ends, each field read
+// by its name.
 (function () {
   'use strict';
   var dataNode = document.getElementById('session-data');
@@ -29,13 +30,12 @@
   }
   function clamp(v, lo, hi) { return Math.min(Math.max(v, lo), hi); }
   function ms(us) { return (us / 1000).toFixed(1) + ' ms'; }
-  function away(outcome) { return data.outcomes[outcome].away; }
 
   // A run's moments in time order: [kind, who, us], kind an index into MOMENTS.
   function moments(run) {
     var list = [];
-    run.c.forEach(function (c, who) {
-      var at = [c[1], c[2], c[3], c[4], away(c[0]) ? c[5] : -1];
+    run.customers.forEach(function (c, who) {
+      var at = [c.arrived, c.sat, c.cutStart, c.cutFinish, c.away ? c.left : -1];
       at.forEach(function (us, kind) { if (us >= 0) list.push([kind, who, us]); });
     });
     return list.sort(function (a, b) { return a[2] - b[2] || a[1] - b[1] || a[0] - b[0]; });
@@ -68,21 +68,21 @@
     var barber = el('g', {'data-lane': 'barber'});
     barber.appendChild(el('rect', {'class': 'lane-bg', x: 0, y: y, width: width, height: LANE}));
     barber.appendChild(el('text', {x: 4, y: y + 13}, 'Barber'));
-    run.b.forEach(function (s) {
-      lanes.appendChild(el('rect', {'class': s[2] < 0 ? 'asleep' : 'cut', x: X(s[0]), y: y + 3,
-        width: Math.max(X(s[1]) - X(s[0]), 1), height: LANE - 6}));
+    run.barber.forEach(function (s) {
+      lanes.appendChild(el('rect', {'class': s.doing === 'cutting' ? 'cut' : 'asleep', x: X(s.from), y: y + 3,
+        width: Math.max(X(s.to) - X(s.from), 1), height: LANE - 6}));
     });
     group.appendChild(barber);
-    run.c.forEach(function (c, who) {
+    run.customers.forEach(function (c, who) {
       var top = y + (who + 1) * (LANE + GAP), lane = el('g', {'data-lane': 'customer', 'data-who': who});
       lane.appendChild(el('rect', {'class': otherwise[who] ? 'lane-bg differs' : 'lane-bg', x: 0, y: top, width: width, height: LANE}));
       lane.appendChild(el('text', {x: 4, y: top + 13}, (otherwise[who] ? '\u2260 ' : '') + names[who]));
-      var until = c[3] >= 0 ? c[3] : (c[5] >= 0 ? c[5] : run.end);
+      var until = c.cutStart >= 0 ? c.cutStart : (c.left >= 0 ? c.left : run.end);
       var bars = el('g', {'data-who': who});
-      if (c[2] >= 0) bars.appendChild(el('rect', {'class': 'wait', x: X(c[2]), y: top + 5, width: Math.max(X(until) - X(c[2]), 1), height: LANE - 10}));
-      if (c[3] >= 0) bars.appendChild(el('rect', {'class': 'cut', x: X(c[3]), y: top + 3, width: Math.max(X(c[4] >= 0 ? c[4] : run.end) - X(c[3]), 1), height: LANE - 6}));
-      if (c[1] >= 0) bars.appendChild(el('path', {'class': 'arrive', d: 'M' + (X(c[1]) - 4) + ' ' + top + 'h8l-4 7z'}));
-      if (away(c[0]) && c[5] >= 0) bars.appendChild(el('path', {'class': 'away', d: 'M' + (X(c[5]) - 5) + ' ' + (top + 4) + 'l10 10m0 -10l-10 10'}));
+      if (c.sat >= 0) bars.appendChild(el('rect', {'class': 'wait', x: X(c.sat), y: top + 5, width: Math.max(X(until) - X(c.sat), 1), height: LANE - 10}));
+      if (c.cutStart >= 0) bars.appendChild(el('rect', {'class': 'cut', x: X(c.cutStart), y: top + 3, width: Math.max(X(c.cutFinish >= 0 ? c.cutFinish : run.end) - X(c.cutStart), 1), height: LANE - 6}));
+      if (c.arrived >= 0) bars.appendChild(el('path', {'class': 'arrive', d: 'M' + (X(c.arrived) - 4) + ' ' + top + 'h8l-4 7z'}));
+      if (c.away && c.left >= 0) bars.appendChild(el('path', {'class': 'away', d: 'M' + (X(c.left) - 5) + ' ' + (top + 4) + 'l10 10m0 -10l-10 10'}));
       lanes.appendChild(bars);
       group.appendChild(lane);
     });
@@ -92,7 +92,7 @@
     });
     group.appendChild(lanes);
     svg.appendChild(group);
-    return y + (run.c.length + 1) * (LANE + GAP);
+    return y + (run.customers.length + 1) * (LANE + GAP);
   }
 
   function pair() { return [data.runs[+pickA.value], data.runs[+pickB.value]]; }
@@ -101,8 +101,8 @@
     var runs = pair(), a = runs[0], b = runs[1];
     var width = Math.max(box.clientWidth, 560);
     var X = function (us) { return NAMES + (us - view.v0) / (view.v1 - view.v0) * (width - NAMES - RIGHT); };
-    var diff = differences(a, b), otherwise = a.c.map(function (c, who) { return !b.c[who] || b.c[who][0] !== c[0]; });
-    var height = TITLE * 2 + BETWEEN + (a.c.length + b.c.length + 2) * (LANE + GAP) + 30;
+    var diff = differences(a, b), otherwise = a.customers.map(function (c, who) { return !b.customers[who] || b.customers[who].outcome !== c.outcome; });
+    var height = TITLE * 2 + BETWEEN + (a.customers.length + b.customers.length + 2) * (LANE + GAP) + 30;
     var svg = el('svg', {'class': 'compare', width: width, height: height, role: 'img',
       'aria-label': 'Run ' + a.n + ' above run ' + b.n + ' on one time axis'});
     var clip = el('clipPath', {id: 'compare-clip'});
@@ -115,7 +115,7 @@
       [[diff.part[0], yA], [diff.part[1], yB]].forEach(function (p) {
         if (!p[0]) return;
         var x = X(p[0][2]);
-        parts.appendChild(el('line', {'class': 'part', x1: x, x2: x, y1: p[1] + TITLE, y2: p[1] + TITLE + (a.c.length + 1) * (LANE + GAP)}));
+        parts.appendChild(el('line', {'class': 'part', x1: x, x2: x, y1: p[1] + TITLE, y2: p[1] + TITLE + (a.customers.length + 1) * (LANE + GAP)}));
       });
       svg.appendChild(parts);
     }
@@ -157,8 +157,8 @@
     var ended = [];
     otherwise.forEach(function (x, i) {
       if (!x) return;
-      var wordsB = b.c[i] ? data.outcomes[b.c[i][0]].words : 'was not there';
-      ended.push(data.rosters[a.r][i] + ': in run ' + a.n + ' ' + data.outcomes[a.c[i][0]].words + ', in run ' +
+      var wordsB = b.customers[i] ? data.outcomes[b.customers[i].outcome] : 'was not there';
+      ended.push(data.rosters[a.r][i] + ': in run ' + a.n + ' ' + data.outcomes[a.customers[i].outcome] + ', in run ' +
         b.n + ' ' + wordsB);
     });
     if (ended.length) text += ' Ended differently (\u2260): ' + ended.join('; ') + '.';

@@ -24,7 +24,6 @@ constexpr std::size_t kOutcomes = 6;
 constexpr std::size_t kBins = 12;
 
 std::int64_t usOf(double ms) { return std::llround(ms * 1000.0); }
-std::int64_t usOf(const std::optional<double>& ms) { return ms ? usOf(*ms) : -1; }
 
 std::string msOf(std::int64_t us) { return ms(static_cast<double>(us) / 1000.0); }
 
@@ -353,11 +352,11 @@ std::string Writer::dataScript() const {
     }
     rosters.push_back(std::move(list));
   }
-  // How a visit ends, in words, and whether it ended uncut: the view's only table of outcomes.
-  Json outcomes = Json::array();
+  // How a visit ends in words, by the name each customer's "outcome" carries.
+  Json outcomes = Json::object();
   for (std::size_t o = 0; o < kOutcomes; ++o) {
-    const Outcome outcome = static_cast<Outcome>(o);
-    outcomes.push_back({{"words", wordsOf(outcome).words}, {"away", wentAway(outcome)}});
+    const Words& words = wordsOf(static_cast<Outcome>(o));
+    outcomes[words.name] = words.words;
   }
   std::string text =
       "{\"rosters\":" + oneLine(rosters) + ",\"outcomes\":" + oneLine(outcomes) + ",\"runs\":[";
@@ -380,16 +379,33 @@ std::string Writer::dataScript() const {
 
 }  // namespace
 
+// A run's lanes as the compare view reads them, by name: each customer's moments in
+// microseconds (-1: never) and how it ended, and the barber's sleep and cuts, from the story.
 std::string comparedLanes(const FinishedRun& run) {
-  const Analysis& a = run.analysis;
+  const Story& story = run.story;
+  auto us = [](const std::optional<Moment>& moment) -> std::int64_t {
+    return moment ? moment->at.count : -1;
+  };
   Json customers = Json::array();
-  for (const CustomerStory& s : a.customers) {
-    customers.push_back({static_cast<int>(s.outcome), usOf(s.arrivalMs), usOf(s.satMs),
-                         usOf(s.cutStartMs), usOf(s.cutFinishMs), usOf(s.leftMs)});
+  for (const Visit& v : story.visits) {
+    customers.push_back({{"outcome", wordsOf(v.outcome).name},
+                         {"away", wentAway(v.outcome)},
+                         {"arrived", us(v.arrived)},
+                         {"sat", us(v.sat)},
+                         {"cutStart", us(v.cutStart)},
+                         {"cutFinish", us(v.cutFinish)},
+                         {"left", us(v.left)}});
   }
   Json barber = Json::array();
-  for (const BarberSpan& b : a.barber) barber.push_back({usOf(b.fromMs), usOf(b.toMs), b.who});
-  std::string text = oneLine({{"end", usOf(a.endMs)}, {"c", customers}, {"b", barber}});
+  for (const BarberStay& b : story.barber) {
+    if (b.doing == BarberDoing::kAwake) continue;
+    barber.push_back({{"doing", barberWord(b.doing)},
+                      {"from", b.from.count},
+                      {"to", b.to.count},
+                      {"who", b.who}});
+  }
+  std::string text =
+      oneLine({{"end", story.end.count}, {"customers", customers}, {"barber", barber}});
   return text.substr(1, text.size() - 2);  // its fields, for the run's object
 }
 
@@ -406,7 +422,7 @@ void SessionPage::add(const FinishedRun& run) {
     row.outcomes.push_back(static_cast<std::uint8_t>(s.outcome));
   }
   for (const Race& race : run.analysis.races) row.races.push_back({race.winner, race.loser});
-  row.lengthUs = run.analysis.lengthMs ? usOf(*run.analysis.lengthMs) : -1;
+  row.lengthUs = run.story.closing ? run.story.closing->count : -1;
   row.worstUs = usOf(run.analysis.worstDeviationMs);
   row.variant = run.record.variant;
   auto same = std::find_if(rosters_.begin(), rosters_.end(), [&](const Roster& each) {

@@ -12,129 +12,45 @@
 
 namespace {
 
-// Arrivals planned less than this apart are one moment to a real machine.
-constexpr double kSameMomentMs = 1.0;
+std::optional<double> msOf(const std::optional<Moment>& moment) {
+  if (!moment) return std::nullopt;
+  return moment->at.ms();
+}
+std::optional<std::size_t> lineOf(const std::optional<Moment>& moment) {
+  if (!moment) return std::nullopt;
+  return moment->line;
+}
 
-double toMs(std::int64_t us) { return static_cast<double>(us) / 1000.0; }
-
-// The pass over the events: the barber's sleep and cuts, each customer's moments, the queue.
-class Measure {
- public:
-  explicit Measure(Analysis* a) : a_(*a), woke_(a->customers.size()) {
-    a_.queue.push_back(QueuePoint{0, 0});
+// The story's visits, barber and queue, in the milliseconds the summary and timeline read.
+void retell(const Story& story, Analysis* a) {
+  for (CustomerStory& c : a->customers) {
+    const Visit& visit = story.visits[static_cast<std::size_t>(c.who)];
+    c.outcome = visit.outcome;
+    c.arrivalMs = msOf(visit.arrived);
+    c.satMs = msOf(visit.sat);
+    c.cutStartMs = msOf(visit.cutStart);
+    c.cutFinishMs = msOf(visit.cutFinish);
+    c.leftMs = msOf(visit.left);
+    c.arrivalLine = lineOf(visit.arrived);
+    c.satLine = lineOf(visit.sat);
+    c.cutStartLine = lineOf(visit.cutStart);
+    c.cutFinishLine = lineOf(visit.cutFinish);
+    c.leftLine = lineOf(visit.left);
   }
-
-  void event(const Event& event, std::size_t line) {
-    line_ = line;
-    const double ms = toMs(event.us);
-    switch (event.kind) {
-      case Kind::kBarberToBed:
-        if (!asleep_) {
-          asleep_ = true;
-          asleepSince_ = ms;
-          asleepLine_ = line;
-        }
-        return;
-      case Kind::kBarberWokenUp:
-        wakeUp(ms);
-        return;
-      case Kind::kStartCutting:
-        return start(event.who, ms);
-      case Kind::kFinishCutting:
-        return finish(event.who, ms);
-      case Kind::kState:
-        // A block shows the queue whole, even where the lines missed a change.
-        a_.longestQueue = std::max(a_.longestQueue, event.state.fewestWaiting);
-        return;
-      default:
-        if (event.actor() == Actor::kCustomer && event.who >= 0) customer(event, ms);
-    }
+  for (const BarberStay& stay : story.barber) {
+    if (stay.doing == BarberDoing::kAwake) continue;
+    a->barber.push_back(BarberSpan{stay.from.ms(), stay.to.ms(),
+                                   stay.doing == BarberDoing::kCutting ? stay.who : -1, stay.line});
   }
-
-  void end() {
-    if (asleep_) a_.barber.push_back(BarberSpan{asleepSince_, a_.endMs, -1, asleepLine_});
-    std::stable_sort(a_.barber.begin(), a_.barber.end(),
-                     [](const BarberSpan& x, const BarberSpan& y) { return x.fromMs < y.fromMs; });
-  }
-
- private:
-  void setQueue(double ms, std::size_t length) {
-    queueLength_ = length;
-    a_.queue.push_back(QueuePoint{ms, length});
-    a_.longestQueue = std::max(a_.longestQueue, length);
-  }
-
-  void wakeUp(double ms) {
-    if (!asleep_) return;
-    a_.barber.push_back(BarberSpan{asleepSince_, ms, -1, asleepLine_});
-    asleep_ = false;
-  }
-
-  void start(int who, double ms) {
-    wakeUp(ms);  // a cut without its wake-up line still ends his sleep
-    open_.push_back(a_.barber.size());
-    a_.barber.push_back(BarberSpan{ms, a_.endMs, who, line_});
-    if (who < 0) return;
-    CustomerStory& story = a_.customers[static_cast<std::size_t>(who)];
-    if (story.cutStartMs) return;
-    story.cutStartMs = ms;
-    story.cutStartLine = line_;
-    if (story.satMs && queueLength_ > 0) setQueue(ms, queueLength_ - 1);
-  }
-
-  void finish(int who, double ms) {
-    auto open = std::find_if(open_.begin(), open_.end(),
-                             [&](std::size_t span) { return a_.barber[span].who == who; });
-    if (open != open_.end()) {
-      a_.barber[*open].toMs = ms;
-      open_.erase(open);
-    }
-    if (who >= 0 && !a_.customers[static_cast<std::size_t>(who)].cutFinishMs) {
-      a_.customers[static_cast<std::size_t>(who)].cutFinishMs = ms;
-      a_.customers[static_cast<std::size_t>(who)].cutFinishLine = line_;
-    }
-  }
-
-  void customer(const Event& event, double ms) {
-    CustomerStory& story = a_.customers[static_cast<std::size_t>(event.who)];
-    if (!story.arrivalMs) {
-      story.arrivalMs = ms;
-      story.arrivalLine = line_;
-    }
-    if (event.kind == Kind::kWokeBarber) woke_[static_cast<std::size_t>(event.who)] = true;
-    if (event.kind == Kind::kGotChair && !story.satMs) {
-      story.satMs = ms;
-      story.satLine = line_;
-      // The barber may take it from the queue before it prints that it sat: then it has
-      // already left the queue again.
-      if (!story.cutStartMs) setQueue(ms, queueLength_ + 1);
-    }
-    if (story.leftMs) return;  // a second way out is the check's to report
-    if (event.kind == Kind::kLeaveCut || event.kind == Kind::kQueueFull ||
-        event.kind == Kind::kNoChair) {
-      story.leftLine = line_;
-    }
-    if (event.kind == Kind::kLeaveCut) {
-      story.leftMs = ms;
-      // Cut without having woken the barber: it can only have come through the queue.
-      story.outcome =
-          woke_[static_cast<std::size_t>(event.who)] ? Outcome::kWoke : Outcome::kWaited;
-    } else if (event.kind == Kind::kQueueFull || event.kind == Kind::kNoChair) {
-      story.leftMs = ms;
-      story.outcome =
-          event.kind == Kind::kQueueFull ? Outcome::kAwayQueueFull : Outcome::kAwayNoChair;
-    }
-  }
-
-  Analysis& a_;
-  std::vector<bool> woke_;
-  bool asleep_ = true;  // he went to bed at the end of the run before
-  double asleepSince_ = 0;
-  std::vector<std::size_t> open_;  // the barber's cuts not yet finished
-  std::optional<std::size_t> asleepLine_;
-  std::size_t line_ = 0;
-  std::size_t queueLength_ = 0;
-};
+  for (const QueueStep& step : story.queue)
+    a->queue.push_back(QueuePoint{step.at.ms(), step.length});
+  a->cut = story.cut;
+  a->sentAway = story.sentAway;
+  a->busyShare = story.busyShare;
+  a->longestQueue = story.longestQueue;
+  if (story.closing) a->lengthMs = story.closing->ms();
+  a->endMs = story.end.ms();
+}
 
 std::int64_t plannedArrival(const CustomerStory& story) { return std::max(0, story.delayMs); }
 
@@ -154,9 +70,11 @@ std::vector<std::size_t> raceOrder(Analysis* a) {
   });
   std::vector<std::size_t> rank(stories.size());
   for (std::size_t from = 0, to; from < order.size(); from = to) {
-    for (to = from + 1; to < order.size() && plannedArrival(stories[order[to]]) -
-                                                     plannedArrival(stories[order[to - 1]]) <=
-                                                 kSameMomentMs;
+    // One moment is one planned millisecond: delays are whole milliseconds, the program's own
+    // grain, so arrivals planned apart are at least a millisecond apart and their order is the
+    // schedule's, never the machine's to pick.
+    for (to = from + 1; to < order.size() &&
+                        plannedArrival(stories[order[to]]) == plannedArrival(stories[order[from]]);
          ++to) {
     }
     const std::size_t expected = order[from];
@@ -194,58 +112,19 @@ void compare(const Schedule& schedule, const std::optional<double>& closingMs, A
   }
 }
 
-void totals(Analysis* a) {
-  double cuttingMs = 0;
-  for (const BarberSpan& span : a->barber) {
-    if (span.who >= 0) cuttingMs += span.toMs - span.fromMs;
-  }
-  const double lengthMs = a->lengthMs.value_or(a->endMs);
-  a->busyShare = lengthMs > 0 ? cuttingMs / lengthMs : 0;
-  for (CustomerStory& story : a->customers) {
-    if (!story.leftMs && story.arrivalMs) story.outcome = Outcome::kStillThere;
-    if (story.outcome == Outcome::kWoke || story.outcome == Outcome::kWaited || story.cutFinishMs) {
-      ++a->cut;
-    }
-    if (wentAway(story.outcome)) ++a->sentAway;
-  }
-}
-
 }  // namespace
 
-Analysis analyse(const RunRecord& run) {
+Analysis analyse(const RunRecord& run, const Story& story) {
   Analysis a;
   for (std::size_t i = 0; i < run.roster.size(); ++i) {
-    CustomerStory story;
-    story.who = static_cast<int>(i);
-    story.id = run.roster[i].id;
-    story.delayMs = run.roster[i].delayMs;
-    story.cuttingMs = run.roster[i].cuttingMs;
-    a.customers.push_back(story);
+    CustomerStory c;
+    c.who = static_cast<int>(i);
+    c.id = run.roster[i].id;
+    c.delayMs = run.roster[i].delayMs;
+    c.cuttingMs = run.roster[i].cuttingMs;
+    a.customers.push_back(c);
   }
-  std::optional<double> closingMs;
-  double lastMs = 0;
-  for (const Event& event : run.events) {
-    lastMs = std::max(lastMs, toMs(event.us));
-    if (event.kind == Kind::kClosing && !closingMs) closingMs = toMs(event.us);
-  }
-  a.lengthMs = closingMs;
-  // A run cut short is drawn to where it stopped: what the schedule says after that never
-  // happened, and a cut still under way ends there.
-  const Schedule roster = exactSchedule(run.roster);
-  a.endMs = run.end == RunEnd::kClosed ? std::max({closingMs.value_or(0), lastMs, toMs(run.endUs),
-                                                   static_cast<double>(roster.closingMs)})
-                                       : std::max(lastMs, toMs(run.endUs));
-  Measure measure(&a);
-  for (std::size_t i = 0; i < run.events.size(); ++i) measure.event(run.events[i], i);
-  measure.end();
-  compare(exactSchedule(run.roster, raceOrder(&a)), closingMs, &a);
-  if (run.end == RunEnd::kClosed && a.exactLengthMs > a.endMs) {
-    // The order the races chose may close the schedule later: the drawing runs on to it.
-    for (BarberSpan& span : a.barber) {
-      if (span.toMs == a.endMs) span.toMs = a.exactLengthMs;
-    }
-    a.endMs = a.exactLengthMs;
-  }
-  totals(&a);
+  retell(story, &a);
+  compare(exactSchedule(run.roster, raceOrder(&a)), a.lengthMs, &a);
   return a;
 }

@@ -13,6 +13,7 @@
 
 #include "trace/common/words.h"
 #include "trace/judging/schedule.h"
+#include "trace/judging/story.h"
 #include "trace/reading/run_record.h"
 
 struct CustomerStory {
@@ -54,8 +55,9 @@ struct Deviation {
   double measuredMs = 0;
 };
 
-// Customers who arrived at one moment (within a millisecond) and were served in another order
-// than the roster's: `winner` went before `loser`, whom roster order puts first.
+// Customers planned to arrive at one moment (the same millisecond, the program's grain) and
+// served in another order than the roster's: `winner` went before `loser`, whom roster order puts
+// first.
 struct Race {
   int winner = 0;
   int loser = 0;
@@ -70,7 +72,7 @@ struct Analysis {
   std::vector<Race> races;
   std::size_t cut = 0;
   std::size_t sentAway = 0;
-  double busyShare = 0;  // of the run's length, the barber spent cutting
+  double busyShare = 0;  // of the run up to endMs, the barber spent cutting: 0 to 1
   std::size_t longestQueue = 0;
   std::optional<double> lengthMs;  // Run choice to the closing line, when it came
   double exactLengthMs = 0;
@@ -78,7 +80,8 @@ struct Analysis {
   double endMs = 0;  // the last moment the run is drawn to
 };
 
-// `run`'s events must be attributed (trace/judging/attribution.h).
-Analysis analyse(const RunRecord& run);
+// `run`'s events must be attributed (trace/judging/attribution.h); `story` is told from them.
+// The per-customer facts, the barber, the queue and the totals are the story's, in ms.
+Analysis analyse(const RunRecord& run, const Story& story);
 
 #endif  // BARBERSHOP_TRACE_JUDGING_ANALYSIS_H_

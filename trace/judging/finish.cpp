@@ -14,7 +14,8 @@ FinishedRun finish(RunRecord record) {
   run.record = std::move(record);
   run.attribution =
       attribute(run.record.roster, run.record.end == RunEnd::kClosed, &run.record.events);
-  run.analysis = analyse(run.record);
+  run.story = tellStory(run.record);
+  run.analysis = analyse(run.record, run.story);
   run.verdict = checkRun(run.record, run.analysis, run.attribution);
   run.judgedMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();

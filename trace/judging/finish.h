@@ -14,6 +14,7 @@
 struct FinishedRun {
   RunRecord record;  // its events attributed
   Attribution attribution;
+  Story story;  // the shop and each visit, told once for every view
   Analysis analysis;
   Verdict verdict;
   double judgedMs = 0;  // how long this step took, for the companion's own cost
