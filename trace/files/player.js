@@ -370,16 +370,19 @@
   plot.addEventListener('pointerdown', function (e) {
     if (e.pointerType === 'touch' || e.button !== 0) return;
     var pan = e.shiftKey || !!e.target.closest('g.axis');
-    drag = {x: e.clientX, v0: state.v0, moved: false, pan: pan};
+    drag = {x: e.clientX, v0: state.v0, moved: false, pan: pan, mark: e.target.closest('.mark')};
     pause();
-    if (!pan && !e.target.closest('.mark')) scrubTo(e.clientX);
-    if (plot.setPointerCapture) plot.setPointerCapture(e.pointerId);
+    if (!pan && !drag.mark) scrubTo(e.clientX);
     e.preventDefault();
   });
   plot.addEventListener('pointermove', function (e) {
     if (!drag) return;
     var dx = e.clientX - drag.x;
-    if (Math.abs(dx) > 4) drag.moved = true;
+    if (!drag.moved && Math.abs(dx) > 4) {
+      // Only a drag holds the pointer: a click keeps its target, the mark under it.
+      drag.moved = true;
+      if (plot.setPointerCapture) plot.setPointerCapture(e.pointerId);
+    }
     if (!drag.moved) return;
     if (drag.pan) {
       var span = state.v1 - state.v0;
@@ -400,7 +403,7 @@
     drag = null;
     if (was && (was.moved || was.pan)) return;
     pause();
-    var mark = e.target.closest('.mark');
+    var mark = e.target.closest('.mark') || (was && was.mark);
     if (mark) {
       var i = +mark.id.slice(2);
       goTo(times[i], i);
