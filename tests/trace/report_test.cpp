@@ -141,16 +141,6 @@ TEST(ReportPage, GivesEveryLineAMarkWithItsTimeAndTextLinkedBothWays) {
             std::string::npos);
 }
 
-TEST(ReportPage, OutlinesTheExactScheduleBehindTheBars) {
-  const std::string page = htmlPage(finish(shop()));
-  // Three cuts on the barber's lane, each customer's cut and the two waits, and the legend's.
-  EXPECT_EQ(count(page, "class=\"exact\" x="), 3u + 3u + 2u + 1u);
-  EXPECT_NE(page.find("<title>exact schedule: cutting B, 100.0\xE2\x80\x93"
-                      "150.0 ms</title>"),
-            std::string::npos);
-  EXPECT_LT(page.find("exact schedule: cutting A"), page.find("<title>cutting A,"));
-}
-
 TEST(ReportPage, PutsTheVerdictAtTheTop) {
   const std::string kept = htmlPage(finish(shop()));
   EXPECT_NE(kept.find("Verdict: every rule holds"), std::string::npos);

@@ -70,17 +70,12 @@ class Model {
     if (std::find(list->begin(), list->end(), who) == list->end()) list->push_back(who);
   }
 
-  // He is cutting a customer other than `who`, one that has not left.
-  bool busyWithOther(int who) const {
-    return barber_ == BarberDoing::kCutting && cutting_ >= 0 && cutting_ != who &&
-           !left_[at(cutting_)];
-  }
   void customerLine(Kind kind, int who);
   void barberLine(Kind kind, int who);
   void block(const ShopState& state);
   int pick(const std::string& id, const std::vector<int>& before, std::vector<bool>* taken) const;
-  std::vector<int> picked(const std::vector<std::string>& ids, const std::vector<int>& before,
-                          bool seat) const;
+  std::vector<int> picked(const std::vector<std::string>& ids,
+                          const std::vector<int>& before) const;
 
   const Roster& roster_;
   std::map<std::string, std::vector<int>> namesakes_;
@@ -100,10 +95,9 @@ void Model::customerLine(Kind kind, int who) {
   if (left_[at(who)]) return;  // a line after its last is the check's to report
   switch (kind) {
     case Kind::kWokeBarber:
-      // The waker is handed to the barber through his chair, unless he is cutting another in it:
-      // then the hand-over waits, and so does the waker, at the door.
+      // The waker is handed to the barber through his chair, even while he cuts another there.
       unseat(who);
-      if (!busyWithOther(who)) chair_ = who;
+      chair_ = who;
       break;
     case Kind::kGotChair:
       if (chair_ != who) addOnce(&queue_, who);
@@ -185,28 +179,25 @@ int Model::pick(const std::string& id, const std::vector<int>& before,
   return chosen;
 }
 
-// A list of the block's IDs as positions; a seat is never given to one who has left.
-std::vector<int> Model::picked(const std::vector<std::string>& ids, const std::vector<int>& before,
-                               bool seat) const {
+// A list of the block's IDs as positions.
+std::vector<int> Model::picked(const std::vector<std::string>& ids,
+                               const std::vector<int>& before) const {
   std::vector<bool> taken(roster_.size());
   std::vector<int> out;
   for (const std::string& id : ids) {
     const int who = pick(id, before, &taken);
-    if (who >= 0 && !(seat && left_[at(who)])) out.push_back(who);
+    if (who >= 0) out.push_back(who);
   }
   return out;
 }
 
 void Model::block(const ShopState& state) {
   std::vector<int> chair;
-  if (state.chair) chair = picked({*state.chair}, {chair_}, true);
-  std::vector<int> queue = picked(state.queue, queue_, true);
-  std::vector<int> finished = picked(state.finished, finished_, false);
-  std::vector<int> gone = picked(state.gone, gone_, false);
+  if (state.chair) chair = picked({*state.chair}, {chair_});
+  std::vector<int> queue = picked(state.queue, queue_);
+  std::vector<int> finished = picked(state.finished, finished_);
+  std::vector<int> gone = picked(state.gone, gone_);
   chair_ = chair.empty() ? -1 : chair.front();
-  // The block shows the chair the barber reads before a cut; while he cuts, the one he cuts
-  // stays in it.
-  if (chair_ >= 0 && busyWithOther(chair_)) chair_ = cutting_;
   queue_ = std::move(queue);
   finished_ = std::move(finished);
   gone_ = std::move(gone);
@@ -225,9 +216,11 @@ ShopFrame Model::frame() const {
   frame.queue = queue_;
   frame.finished = finished_.size();
   frame.gone = gone_.size();
+  // The chairs are as the program holds them; one who has left and is still held there is also
+  // where its last line took it.
   std::vector<bool> placed(roster_.size());
-  if (chair_ >= 0) placed[at(chair_)] = true;
-  for (int who : queue_) placed[at(who)] = true;
+  if (chair_ >= 0 && !left_[at(chair_)]) placed[at(chair_)] = true;
+  for (int who : queue_) placed[at(who)] = placed[at(who)] || !left_[at(who)];
   auto place = [&](std::vector<int>* list, int who) {
     if (placed[at(who)]) return;
     placed[at(who)] = true;
@@ -241,7 +234,7 @@ ShopFrame Model::frame() const {
   for (int who : order_) {
     if (!left_[at(who)]) {
       place(&frame.door, who);
-    } else if (!placed[at(who)]) {
+    } else {
       // Gone by its own last line, on neither list the blocks keep: where that line took it.
       place(early_[at(who)] ? &frame.early : &frame.cut, who);
     }
@@ -252,6 +245,8 @@ ShopFrame Model::frame() const {
 // Every customer's place in `frame`.
 std::vector<Place> placesIn(const ShopFrame& frame, std::size_t customers) {
   std::vector<Place> places(customers, Place::kStreet);
+  if (frame.chair >= 0) places[at(frame.chair)] = Place::kChair;
+  // The lists of those who have left come last: a chair that still holds one does not seat it.
   const std::pair<const std::vector<int>*, Place> lists[] = {{&frame.queue, Place::kQueue},
                                                              {&frame.door, Place::kDoor},
                                                              {&frame.cut, Place::kLeftCut},
@@ -260,7 +255,6 @@ std::vector<Place> placesIn(const ShopFrame& frame, std::size_t customers) {
   for (const auto& list : lists) {
     for (int who : *list.first) places[at(who)] = list.second;
   }
-  if (frame.chair >= 0) places[at(frame.chair)] = Place::kChair;
   return places;
 }
 
@@ -342,8 +336,11 @@ class Teller {
     }
     const std::vector<Place> places = placesIn(frame, places_.size());
     for (std::size_t who = 0; who < places.size(); ++who) {
-      const bool cutting = places[who] == Place::kChair && frame.barber == BarberDoing::kCutting &&
-                           frame.cutting == static_cast<int>(who);
+      // Being cut wherever the chair's pointer says it is, until it leaves.
+      const bool gone = places[who] == Place::kLeftCut || places[who] == Place::kWentAway ||
+                        places[who] == Place::kLeftEarly;
+      const bool cutting =
+          !gone && frame.barber == BarberDoing::kCutting && frame.cutting == static_cast<int>(who);
       std::vector<Stay>& stays = s_.visits[who].stays;
       if (places[who] == places_[who] && (stays.empty() || stays.back().cutting == cutting))
         continue;

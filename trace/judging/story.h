@@ -6,10 +6,10 @@
 // left before the barber finished), each customer's visit and where it was when, the barber's
 // stretches, the queue's length over time, the totals and the run's end. Between state blocks
 // the narration moves the customers as its lines say; a block then sets the chairs and lists to
-// what the program itself showed, since a block is the program's own word on its shop, except
-// that a customer who has said its last line is never seated again and one the barber is cutting
-// keeps his chair until his finish line. Customers are roster positions. Linear in the run's
-// lines. Pure.
+// what the program itself showed, since a block is the program's own word on its shop. A chair
+// may still hold a customer who has said its last line (the program clears it later): that
+// customer is then also where its line took it, and its place is that. Customers are roster
+// positions. Linear in the run's lines. Pure.
 
 #include <cstddef>
 #include <optional>
@@ -27,7 +27,7 @@ enum class Place { kStreet, kDoor, kQueue, kChair, kLeftCut, kWentAway, kLeftEar
 struct ShopFrame {
   BarberDoing barber = BarberDoing::kAsleep;
   int cutting = -1;        // whom his start line named, while he cuts; -1: nobody known
-  int chair = -1;          // in the barber's chair; -1: empty
+  int chair = -1;          // in the barber's chair as the program holds it; -1: empty
   std::vector<int> queue;  // in the waiting chairs, the front first
   std::vector<int> door;   // in the shop but in no chair and on no list, in the order they came
   std::vector<int> cut;    // left cut, or leaving cut
@@ -58,7 +58,7 @@ struct Stay {
   Place place = Place::kStreet;
   Micros from, to;
   std::size_t line = 0;
-  bool cutting = false;  // in the barber's chair with the barber cutting it
+  bool cutting = false;  // the barber cutting it (his start line for it is out, its last not)
 };
 
 struct Visit {
