@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "trace/common/json_text.h"
+#include "trace/common/micros.h"
 #include "trace/common/utf8.h"
 #include "trace/common/words.h"
 #include "trace/files/assets.h"
@@ -25,7 +26,7 @@ constexpr std::size_t kBins = 12;
 
 std::int64_t usOf(double ms) { return std::llround(ms * 1000.0); }
 
-std::string msOf(std::int64_t us) { return ms(static_cast<double>(us) / 1000.0); }
+std::string msOf(std::int64_t us) { return msText(Micros{us}); }
 
 std::string percent(std::size_t part, std::size_t whole) {
   return fixed(whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole),
