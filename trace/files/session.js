@@ -121,7 +121,16 @@
     }
     axis(svg, X, bottom + 4, width);
     box.replaceChildren(svg);
-    words.textContent = describe(a, b, diff, otherwise);
+    words.replaceChildren(describe(a, b, diff, otherwise));
+    // Each run's own page, opened at the moment it parts from the other.
+    if (diff.part) [[a, diff.part[0]], [b, diff.part[1]]].forEach(function (p, k) {
+      if (!p[1]) return;
+      var link = document.createElement('a');
+      link.href = 'run-' + p[0].n + '.html#t=' + p[1][2] / 1000;
+      link.textContent = 'run ' + p[0].n + ' at ' + ms(p[1][2]);
+      words.append(k === 0 ? ' See it in ' : ' and in ', link);
+    });
+    if (diff.part) words.append('.');
   }
 
   function axis(svg, X, y, width) {
