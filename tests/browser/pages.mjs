@@ -271,6 +271,7 @@ async function stuckPage(browser, dir) {
   }
   check(links.length >= 2, `${name}: the verdict links ${links.length} instants`);
   await page.close();
+  await phone(browser, file, name);
   console.log(`pages: ${name}: opens where it got stuck, ${links.length} instants linked`);
 }
 
