@@ -32,5 +32,7 @@ std::string outcomeWords(const FinishedRun& run, int who, bool brief) {
     return "waited " + fixed((v.cutStart->at - v.sat->at).ms(), 0) + " ms" +
            (brief ? "" : " in the queue");
   }
-  return brief ? wordsOf(v.outcome).brief : wordsOf(v.outcome).words;
+  if (brief) return wordsOf(v.outcome).brief;
+  return std::string(wordsOf(v.outcome).words) +
+         (v.leftEarly ? "; left before the cut was done" : "");
 }

@@ -87,16 +87,19 @@ Cells barberLane(const FinishedRun& run, const Track& track, const ViewStyle& st
   return cells;
 }
 
-Cells customerLane(const CustomerStory& s, const Track& track, const ViewStyle& style) {
+// The customer's stays as the run's story tells them: waiting, then being cut.
+Cells customerLane(const CustomerStory& s, const Visit& v, const Track& track,
+                   const ViewStyle& style) {
   const Glyphs& g = glyphs(style);
   Cells cells(track.width());
-  if (s.satMs) {
-    const double until = s.cutStartMs ? *s.cutStartMs : s.leftMs ? *s.leftMs : track.end();
-    track.fill(&cells, track.stretch(*s.satMs, until, false), g.waiting, kYellow);
-  }
-  if (s.cutStartMs) {
-    track.fill(&cells, track.stretch(*s.cutStartMs, s.cutFinishMs.value_or(track.end()), true),
-               g.inChair, kGreen);
+  for (const Stay& stay : v.stays) {
+    if (stay.to <= stay.from) continue;
+    if (stay.cutting) {
+      track.fill(&cells, track.stretch(stay.from.ms(), stay.to.ms(), true), g.inChair, kGreen);
+    } else if (stay.place == Place::kQueue || stay.place == Place::kDoor ||
+               stay.place == Place::kChair) {
+      track.fill(&cells, track.stretch(stay.from.ms(), stay.to.ms(), false), g.waiting, kYellow);
+    }
   }
   if (s.arrivalMs) {
     Cell& at = cells[track.col(*s.arrivalMs)];
@@ -170,8 +173,9 @@ std::vector<Line> timelineLines(const FinishedRun& run, std::size_t width, const
   lines.push_back(joinCells(label("barber"), barberLane(run, track, style)));
   for (const CustomerStory& s : run.analysis.customers) {
     if (!customers) break;
-    lines.push_back(
-        joinCells(label(customerName(run.record.roster, s.who)), customerLane(s, track, style)));
+    lines.push_back(joinCells(
+        label(customerName(run.record.roster, s.who)),
+        customerLane(s, run.story.visits[static_cast<std::size_t>(s.who)], track, style)));
   }
   lines.push_back(joinCells(label("queue"), queueLane(run.analysis, track)));
   const auto [ticks, labels] = axis(track, style);
