@@ -4,11 +4,14 @@
 # must give the same files again, byte for byte. Then Debian's headless Chromium, driven by
 # playwright-core (tests/browser/pages.mjs), plays each run page: the shop it draws at every
 # state line must be the program's own block; the keys, the #t= address and zoom move the
-# cursor and the lanes as they should; at 375 px no text is below 11 px and nothing is cut off;
-# the session page links every run and its compare view draws two runs. A page that logs to the
-# console or asks for anything but itself fails. Last, each trace must be valid Trace Event
-# JSON with a named thread per customer, and each drawn page have a lane per customer and a
-# screenshot of more than one colour.
+# cursor and the lanes as they should, and a press or a drag on the lanes carries the cursor; at
+# 375 px no text is below 11 px and nothing is cut off; at 1280x720 the shop and the lanes share
+# the screen, and at 150 % no name in the shop is cut; the page of a stuck run (a saved log of
+# the lost-wakeup variant) opens where it got stuck, every time in its verdict a link there; the
+# session page links every run and its compare view draws two runs, zooms and keeps them in the
+# address. A page that logs to the console or asks for anything but itself fails. Last, each
+# trace must be valid Trace Event JSON with a named thread per customer, and each drawn page have
+# a lane per customer and a screenshot of more than one colour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -59,7 +62,11 @@ done
 trace --scenario close-call --runs 20 --quiet --report "$work/session"
 same_again "$work/session"
 
-node tests/browser/pages.mjs run "$work/full-house" run "$work/wake-up-race" session "$work/session"
+# A stuck run, saved: the variant gets stuck in some runs only, its log every time.
+"$build/barbershop-trace" render tests/browser/stuck-lost-wakeup.jsonl --report "$work/stuck" 2>/dev/null
+
+node tests/browser/pages.mjs run "$work/full-house" run "$work/wake-up-race" session "$work/session" \
+  stuck "$work/stuck"
 
 for scenario in full-house wake-up-race; do
   python3 - "$work/$scenario" <<'EOF'

@@ -5,9 +5,14 @@
 //                Home and End, play and the #t= address move the cursor where they should; zoom
 //                parts the two marks nearest 0.2 ms apart (0.02-1 ms; in one of the runs at
 //                least); at 375 px no text is
-//                below 11 px and nothing is cut off.
+//                below 11 px and nothing is cut off; a press and a drag on the lanes carry the
+//                cursor under the pointer; at 1280x720 the shop and the lanes share the screen;
+//                at 125 and 150 % zoom no name in the shop is cut.
+//   stuck DIR    DIR holds run-1.html and run-1.jsonl of a stuck run: the page opens with the last
+//                lines of the barber and of each customer left waiting filling the lanes, their
+//                lanes marked; every time in the verdict is a link that moves the cursor there.
 //   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
-//                compare view draws both runs it is set to.
+//                compare view draws both runs it is set to, keeps them in the address and zooms.
 // Every page must log nothing to the console and ask for nothing but itself. Writes DIR/dom.html
 // and DIR/shot.png of each run page for the checks that follow in .ci/pass-browser.sh.
 import fs from 'node:fs';
@@ -156,20 +161,118 @@ async function zoomParts(page, url, name) {
     return box.left >= plot.left && box.right <= plot.right;
   });
   check(gap > 2 && inView, `${name}: zoomed in, ${pair[0].id} and ${pair[1].id} (${pair[1].t - pair[0].t} µs apart) are ${gap.toFixed(1)} px apart`);
-  // Zoomed in, a drag pans the lanes; the wheel over them zooms back out. (Panning is tried
-  // first: once the wheel has zoomed out to the whole run there is nothing to pan.)
+  // Zoomed in, a drag along the time axis pans the lanes; the wheel over them zooms back out.
+  // (Panning is tried first: once the wheel has zoomed out to the whole run there is nothing to
+  // pan.)
   const ticks = () => page.$eval('svg.plot g.axis', (axis) => axis.textContent);
   const zoomedTicks = await ticks();
-  const plot = await page.$eval('svg.plot', (svg) => { const r = svg.getBoundingClientRect(); return { x: r.left + r.width / 2, y: r.top + 20 }; });
+  const plot = await page.$eval('svg.plot g.axis', (axis) => { const r = axis.getBoundingClientRect(); return { x: r.left + r.width / 2, y: r.top + 4 }; });
   await page.mouse.move(plot.x, plot.y);
   await page.mouse.down();
   await page.mouse.move(plot.x + 200, plot.y, { steps: 4 });
   await page.mouse.up();
   const panned = await ticks();
-  check(panned !== zoomedTicks, `${name}: a drag does not pan the lanes`);
+  check(panned !== zoomedTicks, `${name}: a drag on the time axis does not pan the lanes`);
   await page.mouse.wheel(0, 400);
   check((await ticks()) !== panned, `${name}: the wheel does not zoom the lanes`);
   return true;
+}
+
+// Where the cursor is drawn, against the pointer's x, and the instant the shop shows.
+function cursorAt(page) {
+  return page.evaluate(() => ({
+    x: (({ left, right }) => (left + right) / 2)(document.querySelector('svg.plot .cursor').getBoundingClientRect()),
+    t: document.getElementById('shop').dataset.t,
+  }));
+}
+
+// A press on the lanes puts the cursor under the pointer, and a drag carries it along.
+async function pressAndDrag(page, url, name) {
+  await page.goto(url, { waitUntil: 'load' });
+  const lane = await page.$eval('svg.plot [data-lane=barber] .lane-bg', (bg) => {
+    bg.scrollIntoView({ block: 'center' });
+    const r = bg.ownerSVGElement.getBoundingClientRect(), b = bg.getBoundingClientRect();
+    return { left: r.left, width: r.width, y: b.top + b.height / 2 };
+  });
+  const before = await cursorAt(page);
+  const x1 = lane.left + lane.width * 0.3, x2 = lane.left + lane.width * 0.6;
+  await page.mouse.move(x1, lane.y);
+  await page.mouse.down();
+  const pressed = await cursorAt(page);
+  await page.mouse.move(x2, lane.y, { steps: 5 });
+  const dragged = await cursorAt(page);
+  await page.mouse.up();
+  const released = await cursorAt(page);
+  check(Math.abs(pressed.x - x1) < 3 && pressed.t !== before.t, `${name}: a press on the lanes at x ${x1.toFixed(0)} leaves the cursor at ${pressed.x.toFixed(0)}`);
+  check(Math.abs(dragged.x - x2) < 3 && Math.abs(released.x - x2) < 3 && released.t !== pressed.t,
+    `${name}: a drag on the lanes to x ${x2.toFixed(0)} leaves the cursor at ${released.x.toFixed(0)}`);
+}
+
+// At 1280x720 the shop and the lanes fit on the screen together, the player with them; at 125
+// and 150 % zoom (the same screen at a device scale), with the queue at its longest, every name in
+// the shop is whole.
+async function shopAndLanes(browser, file, name, events) {
+  let page = await open(browser, file, { width: 1280, height: 720 });
+  await page.goto('file://' + file, { waitUntil: 'load' });
+  const height = await page.evaluate(() => {
+    const top = Math.min(...['#shop', '#player'].map((s) => document.querySelector(s).getBoundingClientRect().top));
+    return document.querySelector('svg.plot').getBoundingClientRect().bottom - top;
+  });
+  check(height <= 720, `${name}: the shop and the lanes take ${height.toFixed(0)} px, more than a 1280x720 screen`);
+  await page.close();
+  const longest = events.reduce((best, e, i) => (e.kind === 'state' && e.state.queue.length > (best < 0 ? -1 : events[best].state.queue.length) ? i : best), -1);
+  for (const scale of [1.25, 1.5]) {
+    page = await browser.newPage({ viewport: { width: Math.round(1280 / scale), height: Math.round(720 / scale) }, deviceScaleFactor: scale });
+    await page.goto(`file://${file}#n-${longest}`, { waitUntil: 'load' });
+    const cut = await page.$$eval('#shop .token', (tokens) => tokens.filter((t) => {
+      const room = t.parentElement.getBoundingClientRect(), box = t.getBoundingClientRect();
+      return t.getClientRects().length > 0 && (t.scrollWidth > t.clientWidth + 0.5 || box.right > room.right + 0.5);
+    }).map((t) => t.textContent));
+    check(cut.length === 0, `${name} at ${scale * 100} %: names cut in the shop: ${cut.join(', ')}`);
+    await page.close();
+  }
+}
+
+// A stuck run opens on where it got stuck: the barber's last line and the last line of each
+// customer left waiting, far apart on the lanes, those customers' lanes marked; every time the
+// verdict names links to its instant.
+async function stuckPage(browser, dir) {
+  const file = path.join(dir, 'run-1.html'), name = path.basename(dir);
+  const { events } = readLog(dir);
+  const lastOf = (match) => events.findLastIndex(match);
+  const barber = lastOf((e) => e.actor === 'barber');
+  const waiting = [...new Set(events.filter((e) => e.actor === 'customer').map((e) => e.who))]
+    .filter((who) => !events.some((e) => e.who === who && e.kind === 'leave-cut'))
+    .map((who) => ({ who, line: lastOf((e) => e.who === who) }));
+  check(waiting.length > 0, `${name}: no customer is left waiting in this log`);
+  const page = await open(browser, file, { width: 1280, height: 720 });
+  await page.goto('file://' + file, { waitUntil: 'load' });
+  const opened = await page.evaluate(([lines, who]) => {
+    const plot = document.querySelector('svg.plot').getBoundingClientRect();
+    const xs = lines.map((i) => document.getElementById('e-' + i).getBoundingClientRect()).map((r) => (r.left + r.right) / 2);
+    const marked = who.every((w) => document.querySelector(`svg.plot [data-lane=customer][data-who="${w}"]`).classList.contains('fault'));
+    return { inside: xs.every((x) => x >= plot.left && x <= plot.right), apart: Math.max(...xs) - Math.min(...xs), width: plot.width, marked };
+  }, [[barber, ...waiting.map((w) => w.line)], waiting.map((w) => w.who)]);
+  check(opened.inside && opened.apart > opened.width / 4,
+    `${name}: the page opens with where it got stuck ${opened.apart.toFixed(0)} px wide of ${opened.width.toFixed(0)}`);
+  check(opened.marked, `${name}: the lane of a customer left waiting is not marked`);
+  // Every time in the verdict is a link, and each moves the cursor to its instant.
+  const plain = await page.$eval('#verdict', (verdict) => {
+    const copy = verdict.cloneNode(true);
+    copy.querySelectorAll('a').forEach((a) => a.remove());
+    return copy.textContent.match(/\bat [0-9]+\.[0-9] ms/g) || [];
+  });
+  check(plain.length === 0, `${name}: times in the verdict are not links: ${plain.join(', ')}`);
+  const links = await page.$$eval('#verdict a', (as) => as.map((a) => a.textContent));
+  for (let k = 0; k < links.length; k++) {
+    await page.click('#verdict a >> nth=' + k);
+    const t = (await shown(page)).t;
+    check(Number(t).toFixed(1) + ' ms' === links[k], `${name}: the verdict's link ${links[k]} moves the cursor to ${t}`);
+  }
+  check(links.length >= 2, `${name}: the verdict links ${links.length} instants`);
+  await page.close();
+  await phone(browser, file, name);
+  console.log(`pages: ${name}: opens where it got stuck, ${links.length} instants linked`);
 }
 
 // At 375 px: no text below 11 px, nothing wider than the screen, the lane names stay put.
@@ -217,8 +320,10 @@ async function runPage(browser, dir) {
   await stepsThroughEveryLine(page, name, events);
   await addressAndKeys(page, url, name, events);
   if (await zoomParts(page, url, name)) zoomed++;
+  await pressAndDrag(page, url, name);
   await page.close();
   await phone(browser, file, name);
+  await shopAndLanes(browser, file, name, events);
   console.log(`pages: ${name}: ${events.length} lines stepped through, ${bytes} bytes`);
 }
 
@@ -239,14 +344,26 @@ async function sessionPage(browser, dir) {
     `${name}: the compare view draws ${JSON.stringify(runsDrawn)}`);
   // By default two runs that ended otherwise, if the session has them: where they part is marked.
   const endings = await page.$$eval('#runs tbody tr', (rows) => new Set(rows.map((r) => r.cells[2].textContent.split(':')[0])).size);
-  const parted = await page.$$eval('svg.compare .part', (marks) => marks.length);
-  const otherwise = await page.$$eval('svg.compare .differs', (lanes) => lanes.length);
+  const parted = await page.$$eval('.compare-box .part', (marks) => marks.length);
+  const otherwise = await page.$$eval('.compare-box .differs', (lanes) => lanes.length);
   check(endings < 2 || (parted === 2 && otherwise > 0),
     `${name}: runs that ended otherwise are compared with ${parted} marks where they part, ${otherwise} lanes shaded`);
   await page.selectOption('[data-pick=a]', '4');
   await page.selectOption('[data-pick=b]', '9');
   runsDrawn = await drawn();
   check(same(runsDrawn.map((r) => r.run), [5, 10]), `${name}: picking runs 5 and 10 draws ${runsDrawn.map((r) => r.run)}`);
+  // The pair is in the address, so a link opens it again; the view zooms and names its marks.
+  const hash = await page.evaluate(() => location.hash);
+  await page.reload({ waitUntil: 'load' });
+  runsDrawn = await drawn();
+  check(hash === '#compare=5,10' && same(runsDrawn.map((r) => r.run), [5, 10]),
+    `${name}: the address ${hash} opens runs ${runsDrawn.map((r) => r.run)}`);
+  const ticks = () => page.$$eval('.compare-box g.axis', (axis) => axis.map((a) => a.textContent).join());
+  const whole = await ticks();
+  await page.click('#compare button[data-act=in]', { timeout: 2000 }).catch(() => {});
+  check((await ticks()) !== whole, `${name}: zooming in leaves the compare view's axis as it was`);
+  const keys = await page.$$eval('#compare .compare-key li', (items) => items.filter((li) => li.getClientRects().length > 0).length);
+  check(keys >= 5, `${name}: the compare view's key shows ${keys} marks`);
   await page.close();
   await phone(browser, file, name);
   console.log(`pages: ${name}: ${links.length} runs linked, the compare view drawn`);
@@ -264,6 +381,7 @@ try {
   for (let i = 0; i + 1 < args.length; i += 2) {
     if (args[i] === 'run') await runPage(browser, path.resolve(args[i + 1]));
     else if (args[i] === 'session') await sessionPage(browser, path.resolve(args[i + 1]));
+    else if (args[i] === 'stuck') await stuckPage(browser, path.resolve(args[i + 1]));
     else check(false, `unknown argument ${args[i]}`);
   }
   check(zoomed > 0 || !args.includes('run'), 'no run page had two marks 0.02-1 ms apart to zoom to');

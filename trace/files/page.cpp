@@ -55,40 +55,6 @@ std::string head(const FinishedRun& run) {
   return out;
 }
 
-std::string findingsList(const FinishedRun& run) {
-  std::string out = "<ul>\n";
-  for (const Finding& finding : run.verdict.broken) {
-    out += "<li><strong>" + esc(finding.rule) + "</strong>: " + esc(finding.what);
-    for (std::size_t index : finding.events) {
-      out += " <a href=\"#n-" + std::to_string(index) + "\">" +
-             msText(Micros{run.record.events[index].us}) + "</a>";
-    }
-    out += "</li>\n";
-  }
-  return out + "</ul>\n";
-}
-
-std::string verdictSection(const FinishedRun& run) {
-  const Verdict& v = run.verdict;
-  std::string out = std::string("<section id=\"verdict\" class=\"verdict ") +
-                    (v.holds() ? "holds" : "broken") + "\" aria-label=\"Verdict\">\n<h2>" +
-                    (v.holds() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") +
-                    "Verdict: " + esc(verdictHeadline(v)) + "</h2>\n";
-  if (!run.record.incomplete.empty()) {
-    out += "<p class=\"incomplete\">Incomplete: " + esc(run.record.incomplete) + ".</p>\n";
-  }
-  if (!v.broken.empty()) out += findingsList(run);
-  if (!v.complete) {
-    out += "<p>Not finished: " + esc(endWords(run.record.end)) +
-           (v.stuckStory.empty() ? "" : "; " + esc(v.stuckStory)) + ".</p>\n";
-  }
-  for (const Race& race : run.analysis.races) {
-    out += "<p>A race: " + esc(raceSentence(run, race)) + ".</p>\n";
-  }
-  for (const std::string& note : v.notes) out += "<p class=\"note\">Note: " + esc(note) + "</p>\n";
-  return out + "</section>\n";
-}
-
 std::string cell(const std::optional<double>& value) {
   return value ? msNumber(*value) : "\xE2\x80\x93";
 }
@@ -129,9 +95,10 @@ std::string variantSection(const FinishedRun& run) {
   if (record.variant.empty()) return "";
   return "<section class=\"variant\" aria-label=\"The variant that ran\">\n<h2>A broken variant: " +
          esc(record.variant) +
-         "</h2>\n<p>This run is of a shop broken on purpose, changed in these lines; the lanes "
-         "marked \xE2\x9A\xA0 are the customers its verdict names.</p>\n<pre>" +
-         escLines(record.variantChange) + "</pre>\n</section>\n";
+         "</h2>\n<p>This run is of a shop broken on purpose; the lanes marked \xE2\x9A\xA0 are "
+         "the customers its verdict names.</p>\n<details><summary>The lines "
+         "changed</summary><pre>" +
+         escLines(record.variantChange) + "</pre></details>\n</section>\n";
 }
 
 std::string narrationSection(const FinishedRun& run) {
@@ -158,7 +125,7 @@ std::string narrationSection(const FinishedRun& run) {
 
 std::string htmlPage(const FinishedRun& run) {
   return head(run) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
-         "</div>\n" + shopSection(run) + playerBar(run) + lanesSection(run) +
+         "</div>\n" + playerBar(run) + shopSection(run) + lanesSection(run) +
          narrationSection(run) + summarySection(run) + playerData(run) + "<script>" +
          kPlayerScript + "</script>\n" + glossarySection() + "</body>\n</html>\n";
 }

@@ -17,6 +17,10 @@
 
 std::string htmlPage(const FinishedRun& run);
 
+// The verdict: its findings, the story of a run that never ended and the notes, every instant
+// they name a link to it (files/page_verdict.cpp).
+std::string verdictSection(const FinishedRun& run);
+
 // The lanes section alone: legend and SVG (files/page_lanes.cpp).
 std::string lanesSection(const FinishedRun& run);
 

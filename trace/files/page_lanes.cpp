@@ -50,12 +50,19 @@ constexpr struct {
   const char* words;
 } kKeys[] = {
     {"<rect class=\"asleep\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "barber asleep"},
+    {"<rect class=\"lane-bg\" x=\"1\" y=\"1\" width=\"26\" height=\"12\"/>",
+     "barber awake, not cutting (his lane left bare)"},
     {"<rect class=\"cut\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "cutting, in the chair"},
     {"<rect class=\"wait\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "waiting to be cut"},
-    {"<rect class=\"exact\" x=\"1\" y=\"1\" width=\"26\" height=\"12\"/>", "exact schedule"},
+    {"<rect class=\"exact\" x=\"1\" y=\"1\" width=\"26\" height=\"12\"/>",
+     "exact schedule (a circle: sent away; a line: the last one leaves)"},
     {"<path class=\"arrive\" d=\"M9 1h10l-5 8z\"/>", "arrives"},
+    {"<path class=\"tick\" d=\"M14 1v12\"/>", "any other line printed"},
     {"<path class=\"away\" d=\"M9 2l10 10M19 2l-10 10\"/>", "goes away uncut"},
     {"<rect class=\"queue\" x=\"1\" y=\"4\" width=\"26\" height=\"9\"/>", "customers waiting"},
+    {"<path class=\"grid\" d=\"M1 7h26\"/>", "as many waiting as there are chairs"},
+    {"<path class=\"torn\" d=\"M14 0v14\"/>", "torn text"},
+    {"<path class=\"cursor\" d=\"M14 0v14\"/>", "the cursor: the instant the shop shows"},
 };
 // Only for a run with lanes to mark.
 constexpr char kFaultKey[] =
@@ -74,7 +81,7 @@ class Lanes {
         faults_(faultyLanes(run)) {}
 
   std::string build() {
-    out_ += "<section id=\"lanes\">\n<h2>Timeline</h2>\n" + legend();
+    out_ += "<section id=\"lanes\">\n<h2>Timeline</h2>\n";
     out_ += "<div class=\"lanes-box\"><div class=\"lanes-row\">\n" + names();
     out_ +=
         "<svg class=\"lanes plot\" role=\"img\" aria-labelledby=\"lanes-title lanes-desc\" "
@@ -93,7 +100,7 @@ class Lanes {
     ends();
     out_ += "</g>\n";
     axis();
-    out_ += "</svg>\n</div></div>\n</section>\n";
+    out_ += "</svg>\n</div></div>\n" + legend() + "</section>\n";
     return out_;
   }
 

@@ -47,9 +47,8 @@ std::string idList(const FinishedRun& run, const std::vector<int>& who) {
 }
 
 std::string seats(const FinishedRun& run, const ShopFrame& frame) {
-  // The grid is as wide as the shop has chairs: the CSS reads it from here.
-  std::string out = "<ol class=\"seats\" style=\"--chairs:" + std::to_string(WAIT_CHAIRS) +
-                    "\" aria-label=\"The waiting chairs, the front first\">";
+  // The chairs wrap to as many rows as whole names need, so the style needs no count of them.
+  std::string out = "<ol class=\"seats\" aria-label=\"The waiting chairs, the front first\">";
   const std::size_t count = std::max<std::size_t>(WAIT_CHAIRS, frame.queue.size());
   for (std::size_t seat = 0; seat < count; ++seat) {
     out += "<li class=\"seat" + std::string(seat >= WAIT_CHAIRS ? " extra" : "") +

@@ -136,7 +136,9 @@
     var power = Math.pow(10, Math.floor(Math.log10(rough)));
     var step = [1, 2, 5, 10].map(function (f) { return f * power; }).filter(function (s) { return s >= rough; })[0];
     var digits = Math.max(0, -Math.floor(Math.log10(step) + 1e-9));
-    var parts = ['<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
+    // A strip to grab: a drag along the axis pans.
+    var parts = ['<rect class="hit" x="0" y="' + (y - 4) + '" width="' + state.width + '" height="30"/>' +
+      '<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
     for (var k = Math.ceil(state.v0 / 1000 / step - 1e-9); k * step <= state.v1 / 1000 + 1e-9; k++) {
       var x = X(k * step * 1000).toFixed(1);
       parts.push('<line class="axis" x1="' + x + '" x2="' + x + '" y1="' + y + '" y2="' + (y + 5) +
@@ -339,6 +341,17 @@
     e.preventDefault();
     actions[keys[e.key]]();
   });
+  // Every instant the verdict names moves the cursor there, with the shop and lanes in view.
+  var verdict = doc.getElementById('verdict');
+  if (verdict) verdict.addEventListener('click', function (e) {
+    var link = e.target.closest('a[data-e]');
+    if (!link) return;
+    e.preventDefault();
+    pause();
+    var i = +link.dataset.e;
+    goTo(times[i], i);
+    player.scrollIntoView({block: 'start'});
+  });
   narration.addEventListener('click', function (e) {
     var li = e.target.closest('li[id^="n-"]');
     if (!li) return;
@@ -348,36 +361,53 @@
     goTo(times[i], i);
   });
 
-  // A drag pans, a click moves the cursor: to a mark's line, or to the instant under it.
+  // A press or a drag on the lanes moves the cursor with the pointer, a click on a mark to its
+  // line; a drag on the time axis, or with Shift held, pans the lanes instead.
   var drag = null;
+  function scrubTo(clientX) {
+    goTo(clamp(Math.round(timeAt(clientX)), state.v0, state.v1));
+  }
   plot.addEventListener('pointerdown', function (e) {
-    if (e.pointerType !== 'mouse' || e.button !== 0) return;
-    drag = {x: e.clientX, v0: state.v0, moved: false};
+    if (e.pointerType === 'touch' || e.button !== 0) return;
+    var pan = e.shiftKey || !!e.target.closest('g.axis');
+    drag = {x: e.clientX, v0: state.v0, moved: false, pan: pan, mark: e.target.closest('.mark')};
+    pause();
+    if (!pan && !drag.mark) scrubTo(e.clientX);
+    e.preventDefault();
   });
-  window.addEventListener('pointermove', function (e) {
+  plot.addEventListener('pointermove', function (e) {
     if (!drag) return;
     var dx = e.clientX - drag.x;
-    if (Math.abs(dx) > 4) drag.moved = true;
+    if (!drag.moved && Math.abs(dx) > 4) {
+      // Only a drag holds the pointer: a click keeps its target, the mark under it.
+      drag.moved = true;
+      if (plot.setPointerCapture) plot.setPointerCapture(e.pointerId);
+    }
     if (!drag.moved) return;
-    var span = state.v1 - state.v0;
-    setView(drag.v0 - dx / (state.width - LEFT - RIGHT) * span, span);
+    if (drag.pan) {
+      var span = state.v1 - state.v0;
+      setView(drag.v0 - dx / (state.width - LEFT - RIGHT) * span, span);
+    } else {
+      scrubTo(e.clientX);
+    }
   });
-  window.addEventListener('pointerup', function () {
-    if (drag && !drag.moved) drag = null;
+  // The click that ends a press comes in the same task; a drag released elsewhere has none.
+  plot.addEventListener('pointerup', function () {
+    var ended = drag;
+    setTimeout(function () { if (drag === ended) drag = null; }, 0);
   });
+  plot.addEventListener('pointercancel', function () { drag = null; });
   plot.addEventListener('click', function (e) {
     e.preventDefault();
-    if (drag && drag.moved) {
-      drag = null;
-      return;
-    }
+    var was = drag;
     drag = null;
+    if (was && (was.moved || was.pan)) return;
     pause();
-    var mark = e.target.closest('.mark');
+    var mark = e.target.closest('.mark') || (was && was.mark);
     if (mark) {
       var i = +mark.id.slice(2);
       goTo(times[i], i);
-    } else {
+    } else if (!was) {
       goTo(timeAt(e.clientX));
     }
   });
@@ -423,9 +453,24 @@
     goTo(state.t, state.index);
   });
 
+  // A broken or stuck run opens on what its verdict is about: the instants it names fill the
+  // lanes, the cursor on the last of them; a run that held opens at its end.
+  function openOnFault() {
+    var lines = Array.prototype.map.call(doc.querySelectorAll('#verdict a.fault[data-e]'), function (a) {
+      return +a.dataset.e;
+    }).filter(function (i) { return i >= 0 && i < times.length; });
+    if (lines.length === 0) return false;
+    var last = lines.reduce(function (a, b) { return times[b] > times[a] || (times[b] === times[a] && b > a) ? b : a; });
+    var lo = Math.min.apply(null, lines.map(function (i) { return times[i]; })), hi = times[last];
+    var span = Math.max((hi - lo) * 1.25, endUs / 100, MIN_SPAN * 10);
+    setView((lo + hi) / 2 - span / 2, span);
+    goTo(hi, last);
+    return true;
+  }
+
   player.hidden = false;
   measure();
   layout();
-  if (!readAddress()) goTo(endUs);
+  if (!readAddress() && !openOnFault()) goTo(endUs);
   state.ready = true;
 })();

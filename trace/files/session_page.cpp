@@ -260,13 +260,43 @@ std::string Writer::spreadSection() const {
          "</div>\n</div>\n</section>\n";
 }
 
+// The compare view's key: a swatch and its words for every mark the view draws.
+constexpr struct {
+  const char* swatch;
+  const char* words;
+} kCompareKeys[] = {
+    {"<rect class=\"asleep\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "barber asleep"},
+    {"<rect class=\"lane-bg\" x=\"1\" y=\"1\" width=\"26\" height=\"12\"/>",
+     "barber awake, not cutting"},
+    {"<rect class=\"cut\" x=\"1\" y=\"2\" width=\"26\" height=\"10\"/>", "cutting, in the chair"},
+    {"<rect class=\"wait\" x=\"1\" y=\"3\" width=\"26\" height=\"8\"/>", "waiting in the queue"},
+    {"<path class=\"arrive\" d=\"M10 1h8l-4 7z\"/>", "comes in"},
+    {"<path class=\"away\" d=\"M9 2l10 10M19 2l-10 10\"/>", "goes away uncut"},
+    {"<path class=\"part\" d=\"M14 0v14\"/>", "where the two runs part"},
+    {"<path class=\"lone\" d=\"M14 0l7 7l-7 7l-7 -7z\"/>", "a moment only this run has"},
+    {"<rect class=\"lane-bg differs\" x=\"1\" y=\"1\" width=\"26\" height=\"12\"/>",
+     "\xE2\x89\xA0 a customer who ended differently"},
+};
+
 std::string Writer::compareSection() const {
   std::string out =
       "<section id=\"compare\">\n<h2>Compare two runs</h2>\n<noscript><p>The compare view is "
       "drawn by this page's script; each run's own page draws its lanes.</p></noscript>\n"
       "<div class=\"compare-controls\" hidden><label>run <select data-pick=\"a\"></select></label>"
-      " <label>against run <select data-pick=\"b\"></select></label></div>\n"
-      "<p class=\"compare-words\"></p>\n<div class=\"compare-box\"></div>\n";
+      " <label>against run <select data-pick=\"b\"></select></label><span class=\"zoom\">"
+      "<button type=\"button\" data-act=\"out\" title=\"Zoom out (-)\" aria-label=\"Zoom out\">"
+      "\xE2\x88\x92</button><button type=\"button\" data-act=\"in\" title=\"Zoom in (+)\" "
+      "aria-label=\"Zoom in\">+</button><button type=\"button\" data-act=\"fit\" title=\"Both "
+      "runs whole (0)\">whole runs</button></span></div>\n<p class=\"compare-words\"></p>\n"
+      "<div class=\"compare-box\" tabindex=\"0\" aria-label=\"The two runs' lanes: + and - "
+      "zoom, a drag pans\"></div>\n<ul class=\"key compare-key\" hidden>";
+  for (const auto& key : kCompareKeys) {
+    out += std::string(
+               "<li><svg class=\"compare\" viewBox=\"0 0 28 14\" width=\"28\" "
+               "height=\"14\" aria-hidden=\"true\">") +
+           key.swatch + "</svg> " + key.words + "</li>";
+  }
+  out += "</ul>\n";
   if (rows_.size() > lanes_.size()) {
     out += "<p class=\"meta\">The compare view holds the first " + std::to_string(lanes_.size()) +
            " runs of the session's " + std::to_string(rows_.size()) + ".</p>\n";
@@ -323,7 +353,14 @@ std::string Writer::dataScript() const {
     }
     rosters.push_back(std::move(list));
   }
-  std::string text = "{\"rosters\":" + oneLine(rosters) + ",\"runs\":[";
+  // How a visit ends in words, by the name each customer's "outcome" carries.
+  Json outcomes = Json::object();
+  for (std::size_t o = 0; o < kOutcomes; ++o) {
+    const Words& words = wordsOf(static_cast<Outcome>(o));
+    outcomes[words.name] = words.words;
+  }
+  std::string text =
+      "{\"rosters\":" + oneLine(rosters) + ",\"outcomes\":" + oneLine(outcomes) + ",\"runs\":[";
   std::vector<std::size_t> compared;
   for (std::size_t i : order_) {
     if (i < lanes_.size()) compared.push_back(i);

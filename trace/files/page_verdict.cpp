@@ -1,0 +1,124 @@
+// The run page's verdict: each broken rule with the lines it is about, the story of a run that
+// never ended, and the notes. Every instant it names is a link to that instant: to its line
+// (#n-I) for a reader without the script, and, through data-e, to the player's cursor. The
+// instants the verdict is about (class "fault") are also where the player opens. Pure.
+
+#include <optional>
+#include <regex>
+#include <string>
+#include <string_view>
+
+#include "trace/common/micros.h"
+#include "trace/common/words.h"
+#include "trace/files/html.h"
+#include "trace/files/page.h"
+#include "trace/judging/telling.h"
+
+namespace {
+
+// A link to line `index`, shown as its time. `fault` marks the moments the player opens on.
+std::string lineLink(const RunRecord& record, std::size_t index, bool fault) {
+  const std::string i = std::to_string(index);
+  return "<a href=\"#n-" + i + "\" data-e=\"" + i + "\"" + (fault ? " class=\"fault\"" : "") + ">" +
+         msText(Micros{record.events[index].us}) + "</a>";
+}
+
+// The last line printed at the instant shown as `text` (msText()'s rounding), if any.
+std::optional<std::size_t> lineShownAs(const RunRecord& record, const std::string& text) {
+  std::optional<std::size_t> found;
+  for (std::size_t i = 0; i < record.events.size(); ++i) {
+    if (msText(Micros{record.events[i].us}) == text) found = i;
+  }
+  return found;
+}
+
+// `text` escaped, each instant in it ("at 12.3 ms") a link to the last line printed then. Only
+// instants: a length ("0.4 ms from ...", "1.5 ms late") names no moment to go to.
+std::string linkedText(const RunRecord& record, const std::string& text, bool fault) {
+  static const std::regex kInstant("\\bat ([0-9]+\\.[0-9] ms)");
+  std::string out;
+  std::size_t done = 0;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), kInstant);
+       it != std::sregex_iterator(); ++it) {
+    const std::smatch& match = *it;
+    const std::size_t at = static_cast<std::size_t>(match.position(1));
+    out += esc(std::string_view(text).substr(done, at - done));
+    const std::optional<std::size_t> line = lineShownAs(record, match.str(1));
+    out += line ? lineLink(record, *line, fault) : esc(match.str(1));
+    done = at + static_cast<std::size_t>(match.length(1));
+  }
+  return out + esc(std::string_view(text).substr(done));
+}
+
+// Torn text shown as it came: its line ends as ↵, so where the pieces broke is seen.
+std::string tornText(const Event& event) {
+  std::string shown;
+  for (char c : narration(event))
+    shown += c == '\n' ? std::string("\xE2\x86\xB5") : std::string(1, c);
+  return "<q class=\"torn-text\">" + esc(shown) + "</q>";
+}
+
+// A torn run is reported once, at its first piece: the pieces after it, counted, the next linked.
+std::string morePieces(const RunRecord& record, std::size_t first) {
+  std::size_t more = 0, next = 0;
+  for (std::size_t i = first + 1; i < record.events.size(); ++i) {
+    if (record.events[i].kind != Kind::kTorn) continue;
+    if (more++ == 0) next = i;
+  }
+  if (more == 0) return "";
+  return "; " + std::to_string(more) + (more == 1 ? " more piece" : " more pieces") +
+         ", the next " + lineLink(record, next, false) + " " + tornText(record.events[next]);
+}
+
+std::string findingsList(const FinishedRun& run) {
+  const RunRecord& record = run.record;
+  std::string out = "<ul class=\"findings\">\n";
+  for (const Finding& finding : run.verdict.broken) {
+    out +=
+        "<li><strong>" + esc(finding.rule) + "</strong>: " + linkedText(record, finding.what, true);
+    bool torn = false;
+    for (std::size_t index : finding.events) {
+      out += " " + lineLink(record, index, true);
+      if (record.events[index].kind != Kind::kTorn) continue;
+      out += " torn text " + tornText(record.events[index]);
+      torn = true;
+    }
+    if (torn) out += morePieces(record, finding.events.back());
+    out += "</li>\n";
+  }
+  return out + "</ul>\n";
+}
+
+// Notes break no rule: past two, they fold away so the verdict stays a glance long.
+std::string notesPart(const FinishedRun& run) {
+  const std::vector<std::string>& notes = run.verdict.notes;
+  std::string out;
+  for (const std::string& note : notes)
+    out += "<p class=\"note\">Note: " + linkedText(run.record, note, false) + "</p>\n";
+  if (notes.size() <= 2) return out;
+  return "<details class=\"notes\"><summary>" + std::to_string(notes.size()) +
+         " notes, none a broken rule</summary>\n" + out + "</details>\n";
+}
+
+}  // namespace
+
+std::string verdictSection(const FinishedRun& run) {
+  const Verdict& v = run.verdict;
+  std::string out = std::string("<section id=\"verdict\" class=\"verdict ") +
+                    (v.holds() ? "holds" : "broken") + "\" aria-label=\"Verdict\">\n<h2>" +
+                    (v.holds() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") +
+                    "Verdict: " + esc(verdictHeadline(v)) + "</h2>\n";
+  if (!run.record.incomplete.empty()) {
+    out += "<p class=\"incomplete\">Incomplete: " + esc(run.record.incomplete) + ".</p>\n";
+  }
+  if (!v.broken.empty()) out += findingsList(run);
+  if (!v.complete) {
+    out += "<p class=\"stuck\">Not finished: " + esc(endWords(run.record.end)) +
+           (v.stuckStory.empty() ? "" : "; " + linkedText(run.record, v.stuckStory, true)) +
+           ".</p>\n";
+  }
+  for (const Race& race : run.analysis.races) {
+    out += "<p>A race: " + esc(raceSentence(run, race)) + ".</p>\n";
+  }
+  return out + notesPart(run) + "</section>\n";
+}
