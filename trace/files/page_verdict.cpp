@@ -7,11 +7,13 @@
 #include <regex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "trace/common/micros.h"
 #include "trace/common/words.h"
 #include "trace/files/html.h"
 #include "trace/files/page.h"
+#include "trace/judging/rules.h"
 #include "trace/judging/telling.h"
 
 namespace {
@@ -51,11 +53,26 @@ std::string linkedText(const RunRecord& record, const std::string& text, bool fa
 }
 
 // Torn text shown as it came: its line ends as ↵, so where the pieces broke is seen.
-std::string tornText(const Event& event) {
+std::string tornPiece(const std::string& text) {
   std::string shown;
-  for (char c : narration(event))
-    shown += c == '\n' ? std::string("\xE2\x86\xB5") : std::string(1, c);
-  return "<q class=\"torn-text\">" + esc(shown) + "</q>";
+  for (char c : text) shown += c == '\n' ? std::string("\xE2\x86\xB5") : std::string(1, c);
+  return esc(shown);
+}
+
+std::string tornText(const Event& event) {
+  return "<q class=\"torn-text\">" + tornPiece(narration(event)) + "</q>";
+}
+
+// A tear whole, as it came out: its pieces, and the lines that came between them marked.
+std::string tearText(const RunRecord& record, const std::vector<std::size_t>& events) {
+  std::string out;
+  for (std::size_t index : events) {
+    const Event& event = record.events[index];
+    // A piece keeps its own line ends, which show where it broke; a whole line needs none.
+    out += event.kind == Kind::kTorn ? tornPiece(event.text)
+                                     : "<mark>" + tornPiece(narration(event)) + "</mark>";
+  }
+  return "<q class=\"torn-text\">" + out + "</q>";
 }
 
 // A torn run is reported once, at its first piece: the pieces after it, counted, the next linked.
@@ -76,14 +93,15 @@ std::string findingsList(const FinishedRun& run) {
   for (const Finding& finding : run.verdict.broken) {
     out +=
         "<li><strong>" + esc(finding.rule) + "</strong>: " + linkedText(record, finding.what, true);
-    bool torn = false;
+    const bool torn = finding.rule == kTornRule && !finding.events.empty();
     for (std::size_t index : finding.events) {
-      out += " " + lineLink(record, index, true);
-      if (record.events[index].kind != Kind::kTorn) continue;
-      out += " torn text " + tornText(record.events[index]);
-      torn = true;
+      if (!torn || record.events[index].kind == Kind::kTorn)
+        out += " " + lineLink(record, index, true);
     }
-    if (torn) out += morePieces(record, finding.events.back());
+    if (torn) {
+      out += " torn text, with what came between its pieces marked: " +
+             tearText(record, finding.events) + morePieces(record, finding.events.back());
+    }
     out += "</li>\n";
   }
   return out + "</ul>\n";
