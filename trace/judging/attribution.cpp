@@ -25,7 +25,7 @@ constexpr std::size_t kLabellings = 4;
 
 // One customer of the group as one way of sharing has it so far.
 struct Member {
-  Step step = Step::kNone;
+  VisitStep step = VisitStep::kNone;
   bool came = false, woke = false, sat = false, inChair = false, cut = false, finished = false;
   int seatedAt = -1;          // which of the group's seats it took, for the order it is served in
   std::int64_t startUs = -1;  // its cut's start line, for how well the finish fits its time
@@ -119,7 +119,7 @@ struct Choice {
 std::vector<Choice> customerChoices(const Group& group, const Way& way, const Event& event) {
   std::vector<int> fits;
   for (int m = 0; m < static_cast<int>(way.members.size()); ++m) {
-    Step step = way.members[m].step;
+    VisitStep step = way.members[m].step;
     if (advance(&step, event.kind)) fits.push_back(m);
   }
   std::vector<Choice> choices;
@@ -140,8 +140,8 @@ std::vector<Choice> barberChoices(const Group& group, const Way& way, const Even
     }
     if (x.cut || x.inChair) continue;
     // The barber may start a cut before its customer says it woke him or sat down.
-    const bool woke = x.woke || x.step == Step::kTried;
-    const bool sat = x.sat || x.step == Step::kTriedChair;
+    const bool woke = x.woke || x.step == VisitStep::kTried;
+    const bool sat = x.sat || x.step == VisitStep::kTriedChair;
     (afterWake ? woke : sat) ? handedOver.push_back(m) : others.push_back(m);
   }
   std::vector<Choice> choices;
@@ -187,7 +187,7 @@ void apply(const Group& group, const Event& event, Choice choice, Way* way) {
   if (event.kind == Kind::kStartCutting) {
     way->faults += x.cut ? 1 : 0;
     // Cut on the way to a chair it will then not get, or after saying it went away.
-    way->faults += x.step == Step::kOut && !x.finished ? 1 : 0;
+    way->faults += x.step == VisitStep::kOut && !x.finished ? 1 : 0;
     x.inChair = x.cut = true;
     x.startUs = event.us;
   } else if (event.kind == Kind::kFinishCutting) {
@@ -268,7 +268,7 @@ void attributeGroup(const Group& group, const std::vector<std::size_t>& lines,
     ways = merge(std::move(next));
   }
   for (Way& way : ways) {
-    for (const Member& member : way.members) way.faults += closed && member.step != Step::kOut;
+    for (const Member& member : way.members) way.faults += closed && member.step != VisitStep::kOut;
   }
   std::stable_sort(ways.begin(), ways.end(),
                    [](const Way& a, const Way& b) { return a.rank() < b.rank(); });

@@ -107,7 +107,7 @@ std::string stuckStory(const RunRecord& run, const RunFacts& facts, const Analys
   for (const CustomerStory& customer : a.customers) {
     const VisitFacts& visit = facts.visits[static_cast<std::size_t>(customer.who)];
     const std::string name = nameOf(run, customer.who);
-    if (visit.step == Step::kOut) continue;
+    if (visit.step == VisitStep::kOut) continue;
     if (visit.lines.empty()) {
       add(name + " never came in (its delay was " + std::to_string(customer.delayMs) + " ms)");
       continue;
@@ -137,8 +137,9 @@ std::string stuckStory(const RunRecord& run, const RunFacts& facts, const Analys
 
 }  // namespace
 
-Verdict checkRun(const RunRecord& run, const Analysis& analysis, const Attribution& attribution) {
-  const RunFacts facts = factsOf(run);
+Verdict checkRun(const RunRecord& run, const Story& story, const Analysis& analysis,
+                 const Attribution& attribution) {
+  const RunFacts& facts = story.facts;
   Findings findings;
   for (const Rule& rule : rules()) rule.check(run, facts, &findings);
   Verdict verdict;
@@ -156,7 +157,7 @@ Verdict checkRun(const RunRecord& run, const Analysis& analysis, const Attributi
   verdict.stuckStory = stuckStory(run, facts, analysis);
   for (int who = 0; who < static_cast<int>(facts.visits.size()); ++who) {
     const VisitFacts& visit = facts.visits[static_cast<std::size_t>(who)];
-    if (!visit.lines.empty() && visit.step != Step::kOut) verdict.unfinished.push_back(who);
+    if (!visit.lines.empty() && visit.step != VisitStep::kOut) verdict.unfinished.push_back(who);
   }
   return verdict;
 }

@@ -8,9 +8,12 @@
 
 #include "trace/judging/analysis.h"
 #include "trace/judging/attribution.h"
+#include "trace/judging/story.h"
 #include "trace/judging/verdict.h"
 #include "trace/reading/run_record.h"
 
-Verdict checkRun(const RunRecord& run, const Analysis& analysis, const Attribution& attribution);
+// `story` is the run's (trace/judging/story.h): the rules read the facts its pass gathered.
+Verdict checkRun(const RunRecord& run, const Story& story, const Analysis& analysis,
+                 const Attribution& attribution);
 
 #endif  // BARBERSHOP_TRACE_JUDGING_CHECK_H_

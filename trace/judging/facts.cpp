@@ -1,4 +1,4 @@
-// One pass over the run's lines, customer by customer.
+// What each line says of its customer's visit.
 
 #include "trace/judging/facts.h"
 
@@ -33,26 +33,20 @@ void customerLine(const Event& event, std::size_t i, VisitFacts* visit) {
 
 }  // namespace
 
-RunFacts factsOf(const RunRecord& run) {
-  RunFacts facts;
-  facts.visits.resize(run.roster.size());
-  facts.closed = run.end == RunEnd::kClosed;
-  for (std::size_t i = 0; i < run.events.size(); ++i) {
-    const Event& event = run.events[i];
-    if (!event.aboutCustomer()) continue;
-    if (event.who < 0 || static_cast<std::size_t>(event.who) >= facts.visits.size()) {
-      facts.strangers.push_back(i);
-      continue;
-    }
-    VisitFacts& visit = facts.visits[static_cast<std::size_t>(event.who)];
-    if (event.kind == Kind::kStartCutting) {
-      ++visit.cuts;
-      if (!visit.cutStart) visit.cutStart = i;
-    } else if (event.kind == Kind::kFinishCutting) {
-      if (!visit.finish) visit.finish = i;
-    } else {
-      customerLine(event, i, &visit);
-    }
+void factsLine(const RunRecord& run, std::size_t i, RunFacts* facts) {
+  const Event& event = run.events[i];
+  if (!event.aboutCustomer()) return;
+  if (event.who < 0 || static_cast<std::size_t>(event.who) >= facts->visits.size()) {
+    facts->strangers.push_back(i);
+    return;
   }
-  return facts;
+  VisitFacts& visit = facts->visits[static_cast<std::size_t>(event.who)];
+  if (event.kind == Kind::kStartCutting) {
+    ++visit.cuts;
+    if (!visit.cutStart) visit.cutStart = i;
+  } else if (event.kind == Kind::kFinishCutting) {
+    if (!visit.finish) visit.finish = i;
+  } else {
+    customerLine(event, i, &visit);
+  }
 }

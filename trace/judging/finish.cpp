@@ -16,7 +16,7 @@ FinishedRun finish(RunRecord record) {
       attribute(run.record.roster, run.record.end == RunEnd::kClosed, &run.record.events);
   run.story = tellStory(run.record);
   run.analysis = analyse(run.record, run.story);
-  run.verdict = checkRun(run.record, run.analysis, run.attribution);
+  run.verdict = checkRun(run.record, run.story, run.analysis, run.attribution);
   run.judgedMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
   return run;

@@ -28,7 +28,7 @@ void oneWayOut(const RunRecord& run, const RunFacts& facts, Findings* findings) 
                         "one way",
                     {line}, {who});
     }
-    if (!facts.closed || visit.step == Step::kOut) continue;
+    if (!facts.closed || visit.step == VisitStep::kOut) continue;
     findings->add("one-way-out",
                   name + (visit.lines.empty() ? " never came in" : " never left the shop"),
                   visit.lines, {who});

@@ -294,6 +294,8 @@ class Teller {
   Teller(const RunRecord& run, Story* story)
       : run_(run), s_(*story), model_(run.roster), places_(run.roster.size(), Place::kStreet) {
     s_.visits.resize(run.roster.size());
+    s_.facts.visits.resize(run.roster.size());
+    s_.facts.closed = run.end == RunEnd::kClosed;
     s_.shop.push_back(ShopMoment{0, Micros{}, model_.frame()});
     s_.barber.push_back(BarberStay{BarberDoing::kAsleep, -1, Micros{}, Micros{}, std::nullopt});
     s_.queue.push_back(QueueStep{Micros{}, 0});
@@ -302,6 +304,7 @@ class Teller {
   void line(std::size_t i) {
     const Event& event = run_.events[i];
     model_.line(event);
+    factsLine(run_, i, &s_.facts);
     if (event.aboutCustomer() && event.who >= 0 && at(event.who) < s_.visits.size()) {
       visitLine(&s_.visits[at(event.who)], event, i);
     }

@@ -17,6 +17,7 @@
 
 #include "trace/common/micros.h"
 #include "trace/common/words.h"
+#include "trace/judging/facts.h"
 #include "trace/reading/run_record.h"
 
 enum class BarberDoing { kAsleep, kAwake, kCutting };
@@ -95,6 +96,7 @@ struct Story {
   double busyShare = 0;           // of the run up to `end`, the barber spent cutting: 0 to 1
   std::optional<Micros> closing;  // the closing line, when it came
   Micros end;                     // the run's last moment: its end or its last line
+  RunFacts facts;                 // what each visit's lines say, line by line, for the rules
 
   // The shop once the first `lines` lines were out.
   const ShopFrame& shopAfter(std::size_t lines) const;

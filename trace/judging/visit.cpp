@@ -2,35 +2,35 @@
 
 #include "trace/judging/visit.h"
 
-bool advance(Step* step, Kind kind) {
-  auto to = [&](Step next) {
+bool advance(VisitStep* step, Kind kind) {
+  auto to = [&](VisitStep next) {
     *step = next;
     return true;
   };
   switch (*step) {
-    case Step::kNone:
-      if (kind == Kind::kSeeSleeping) return to(Step::kSawSleeping);
-      return kind == Kind::kSeeNotSleeping && to(Step::kSawAwake);
-    case Step::kSawSleeping:
-      return kind == Kind::kTryToWake && to(Step::kTried);
-    case Step::kTried:
-      if (kind == Kind::kWokeBarber) return to(Step::kWoke);
-      return kind == Kind::kFailedToWake && to(Step::kNone);
-    case Step::kWoke:
-    case Step::kSat:
-      return kind == Kind::kWaiting && to(Step::kWaiting);
-    case Step::kSawAwake:
-      if (kind == Kind::kQueueFull) return to(Step::kOut);
-      return kind == Kind::kTryForChair && to(Step::kTriedChair);
-    case Step::kTriedChair:
+    case VisitStep::kNone:
+      if (kind == Kind::kSeeSleeping) return to(VisitStep::kSawSleeping);
+      return kind == Kind::kSeeNotSleeping && to(VisitStep::kSawAwake);
+    case VisitStep::kSawSleeping:
+      return kind == Kind::kTryToWake && to(VisitStep::kTried);
+    case VisitStep::kTried:
+      if (kind == Kind::kWokeBarber) return to(VisitStep::kWoke);
+      return kind == Kind::kFailedToWake && to(VisitStep::kNone);
+    case VisitStep::kWoke:
+    case VisitStep::kSat:
+      return kind == Kind::kWaiting && to(VisitStep::kWaiting);
+    case VisitStep::kSawAwake:
+      if (kind == Kind::kQueueFull) return to(VisitStep::kOut);
+      return kind == Kind::kTryForChair && to(VisitStep::kTriedChair);
+    case VisitStep::kTriedChair:
       // The barber went to bed while it was on its way to a chair: it tries to wake him.
-      if (kind == Kind::kSeeSleeping) return to(Step::kSawSleeping);
-      if (kind == Kind::kSeeNotSleeping) return to(Step::kSawAwake);
-      if (kind == Kind::kGotChair) return to(Step::kSat);
-      return kind == Kind::kNoChair && to(Step::kOut);
-    case Step::kWaiting:
-      return kind == Kind::kLeaveCut && to(Step::kOut);
-    case Step::kOut:
+      if (kind == Kind::kSeeSleeping) return to(VisitStep::kSawSleeping);
+      if (kind == Kind::kSeeNotSleeping) return to(VisitStep::kSawAwake);
+      if (kind == Kind::kGotChair) return to(VisitStep::kSat);
+      return kind == Kind::kNoChair && to(VisitStep::kOut);
+    case VisitStep::kWaiting:
+      return kind == Kind::kLeaveCut && to(VisitStep::kOut);
+    case VisitStep::kOut:
       return false;
   }
   return false;

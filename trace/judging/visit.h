@@ -6,7 +6,7 @@
 
 #include "trace/reading/kinds.h"
 
-enum class Step {
+enum class VisitStep {
   kNone,  // not come in yet, or back from a failed wake-up
   kSawSleeping,
   kTried,
@@ -19,6 +19,6 @@ enum class Step {
 };
 
 // Moves `step` on by a line of `kind`; false, leaving it, when the line cannot come next.
-bool advance(Step* step, Kind kind);
+bool advance(VisitStep* step, Kind kind);
 
 #endif  // BARBERSHOP_TRACE_JUDGING_VISIT_H_
