@@ -82,4 +82,22 @@ TEST(StuckWatch, FallsBackToTheMarginWhenNoWaitIsEverNamed) {
   EXPECT_FALSE(named.look(1000, kUnnamed));
 }
 
+// A run of long delays and cuts prints nothing for seconds: its threads sleep in timers, which
+// some kernels do not name, or in timed waits that read as locks. Looked at once a tick with
+// nothing printed, it must not be called stuck before its schedule has had its time.
+TEST(StuckWatch, GivesASilentRunItsScheduleAndMore) {
+  for (const std::int64_t closingMs : {0, 4000, 9000, 60000}) {
+    for (const ThreadSample& sample : {kUnnamed, kBlocked}) {
+      StuckWatch watch(0, stuckMarginUs(closingMs));
+      std::int64_t stuckAtMs = -1;
+      for (std::int64_t ms = 200; stuckAtMs < 0 && ms <= 3 * closingMs + 4000; ms += 200) {
+        if (watch.look(ms * 1000, sample)) stuckAtMs = ms;
+      }
+      SCOPED_TRACE(closingMs);
+      EXPECT_GE(stuckAtMs, closingMs + 2000);      // late by 2 s is not stuck yet
+      EXPECT_LE(stuckAtMs, 2 * closingMs + 2200);  // but it is called stuck in the end
+    }
+  }
+}
+
 }  // namespace
