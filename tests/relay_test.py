@@ -21,7 +21,7 @@ BED = "\n[[Barber going to bed]]\n"
 
 # The fake: the console's texts (console/texts.h) and a lone customer's run (core/narration.h).
 FAKE = r'''#!/usr/bin/env python3
-import os, signal, sys, threading, time
+import os, signal, subprocess, sys, threading, time
 MODE = os.environ.get("FAKE_MODE", "good")
 STUCK_RUN = int(os.environ.get("FAKE_STUCK_RUN", "0"))
 with open(os.environ["FAKE_PIDS"], "a") as pids:
@@ -51,6 +51,13 @@ def ask(prompt):
         sys.exit(0)
     return line.rstrip("\n")
 
+def leave_a_child():
+    # A child of its own that outlives it unless its whole process group is ended.
+    child = subprocess.Popen(["sleep", "1000"], stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(os.environ["FAKE_PIDS"] + ".children", "a") as pids:
+        pids.write(f"{child.pid}\n")
+
 def block_everyone():
     # Every thread waits on a lock nobody will release: each sits in a futex wait.
     lock = threading.Lock()
@@ -60,19 +67,22 @@ def block_everyone():
 
 def run(number):
     mode = "stuck" if number == STUCK_RUN else MODE
+    if mode == "stuck":
+        leave_a_child()
     say(FIRST)
     if mode == "stuck":
         block_everyone()
     if mode == "die":
         sys.exit(1)
     if mode == "pause":
-        # Blocked in futex waits until continued after a SIGSTOP, then a while longer.
+        # In timed waits that read as locks until continued after a SIGSTOP, then for most of
+        # the 3-second cut: silent longer than 2 s, but not longer than its schedule allows.
         signal.signal(signal.SIGCONT, lambda *_: continued.append(1))
         lock = threading.Lock()
         lock.acquire()
         while not continued:
             lock.acquire(timeout=0.2)
-        lock.acquire(timeout=0.6)
+        lock.acquire(timeout=2.6)
     else:
         time.sleep(0.3)
     rest = REST[:]
@@ -82,6 +92,7 @@ def run(number):
 
 say("\n[[Barber going to bed]]\n")
 if MODE == "silent":
+    leave_a_child()
     time.sleep(3600)
 roster, runs = [], 0
 while True:
@@ -105,6 +116,27 @@ while True:
     else:
         say("Invalid choice\n")
 '''
+
+
+def wait_for(condition, seconds=20):
+    """Waits until `condition()` holds; False when it still does not after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+def state(pid):
+    """The state letter of a process ("" once it is gone), and its command line."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            letter = f.read().rsplit(")", 1)[1].split()[0]
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return letter, f.read()
+    except (FileNotFoundError, ProcessLookupError):
+        return "", b""
 
 
 class Companion:
@@ -166,6 +198,25 @@ class Companion:
         except (FileNotFoundError, ProcessLookupError):
             return False
         return parent == self.process.pid or self.fake.encode() in command
+
+    def left_behind(self):
+        """The children the fakes started that still run once it has ended (after a while for
+        the kernel to end them); each is killed, so that a failing test leaves none."""
+        path = self.pids + ".children"
+        pids = []
+        if os.path.exists(path):
+            with open(path) as f:
+                pids = [int(line) for line in f]
+
+        def alive(pid):
+            letter, command = state(pid)
+            return letter not in ("", "Z") and command == b"sleep\x001000\x00"
+
+        wait_for(lambda: not any(alive(pid) for pid in pids), seconds=5)
+        left = [pid for pid in pids if alive(pid)]
+        for pid in left:
+            os.kill(pid, signal.SIGKILL)
+        return left
 
     def descriptors(self):
         """The companion's open descriptors, less the /proc entries it reads now and then."""
@@ -236,9 +287,11 @@ class ExitStatus(unittest.TestCase):
                     full.close()
                 status, out, err, _ = c.end()
                 self.assertEqual(status, expected, err + out[-3000:])
-                # Every program the companion started has been ended and reaped.
+                # Every program the companion started has been ended and reaped, and so has
+                # every process they started.
                 if os.path.exists(c.pids):
                     self.assertFalse(c.children())
+                self.assertFalse(c.left_behind())
                 if full:
                     self.assertEqual(err, "barbershop-trace: cannot write to standard output: "
                                           "No space left on device\n")
@@ -262,11 +315,13 @@ class Relay(unittest.TestCase):
 
     def test_a_program_stopped_longer_than_the_margin_is_not_stuck(self):
         with tempfile.TemporaryDirectory() as scratch:
-            # A 3-second cut: the margin is 5 s of the program's time, and it is stopped for 6.
+            # A 3-second cut: the margin is 5 s of the program's time, and it is stopped for 6,
+            # counted from when it is seen stopped.
             c = Companion(scratch, "--run", mode="pause", roster="id,delay_ms,cut_ms\nA,0,3000\n")
             c.until("<<Customer A: see Barber sleeping>>")
             fake = c.children()[0]
             os.kill(fake, signal.SIGSTOP)
+            self.assertTrue(wait_for(lambda: state(fake)[0] == "T"))
             time.sleep(6)
             os.kill(fake, signal.SIGCONT)
             status, out, err, runs = c.end()
@@ -281,6 +336,7 @@ class Relay(unittest.TestCase):
                 descriptors.append(c.descriptors())
             status, out, err, runs = c.end()
             self.assertEqual(len(c.started()), 2)
+            self.assertFalse(c.left_behind())
         self.assertEqual(status, 1, err + out[-3000:])
         self.assertEqual([(r["number"], r["end"]) for r in runs],
                          [(1, "closed"), (2, "stuck"), (3, "closed")])

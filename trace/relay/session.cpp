@@ -39,15 +39,6 @@ std::int64_t unixMs() {
 
 void tell(const std::string& text) { writeErrors("barbershop-trace: " + text + "\n"); }
 
-// The one call into judging when a run has ended.
-
-// How much of the program's time a run may take before it can be called stuck: its exact
-// schedule's closing time, and half of that again, at least 2 seconds.
-std::int64_t stuckMarginUs(const Roster& roster) {
-  const std::int64_t closingMs = exactSchedule(roster).closingMs;
-  return (closingMs + std::max<std::int64_t>(2000, closingMs / 2)) * 1000;
-}
-
 // An answer as a message quotes it: without its newline, other control bytes escaped.
 std::string quoted(std::string_view answer) {
   if (!answer.empty() && answer.back() == '\n') answer.remove_suffix(1);
@@ -105,7 +96,8 @@ class Loop {
       if (fds[3].revents & POLLIN) {
         signalfd_siginfo info{};
         if (read(signals_, &info, sizeof info) == sizeof info) {
-          return interrupted(static_cast<int>(info.ssi_signo));
+          if (info.ssi_signo != SIGTSTP) return interrupted(static_cast<int>(info.ssi_signo));
+          suspend();
         }
       }
       const short ready = POLLIN | POLLHUP | POLLERR;
@@ -120,12 +112,12 @@ class Loop {
   }
 
  private:
-  // The signals that end a session arrive on a descriptor, so the loop sees them between
-  // reads, never in the middle of one.
+  // The signals that end a session, and Ctrl-Z, arrive on a descriptor, so the loop sees them
+  // between reads, never in the middle of one.
   bool watchSignals() {
     sigset_t stops;
     (void)sigemptyset(&stops);  // cannot fail for these valid signals
-    for (int signo : {SIGINT, SIGTERM, SIGHUP}) (void)sigaddset(&stops, signo);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) (void)sigaddset(&stops, signo);
     // A reader that goes away shows as EPIPE from write(), which ends the session in order.
     if (sigprocmask(SIG_BLOCK, &stops, nullptr) != 0 || signal(SIGPIPE, SIG_IGN) == SIG_ERR ||
         (signals_ = signalfd(-1, &stops, SFD_CLOEXEC)) < 0) {
@@ -309,7 +301,7 @@ class Loop {
     record_.variant = options_.variant;
     record_.variantChange = options_.variantChange;
     parser_.emplace(record_.roster);
-    watch_.emplace(clock_.nowUs(), stuckMarginUs(record_.roster));
+    watch_.emplace(clock_.nowUs(), stuckMarginUs(exactSchedule(record_.roster).closingMs));
     record_.startedUnixMs = unixMs();
     runStartedUs_ = monotonicUs();
     refillScript();  // before the Run answer goes, lest the input seem all handed over
@@ -366,6 +358,14 @@ class Loop {
     if (left <= 0 || outputState() != OutputState::kOk) return kExitBroken;
     if (!startProgram(left)) return kExitProgramFailed;
     return std::nullopt;
+  }
+
+  // The terminal's Ctrl-Z reaches the companion alone, the program having a process group of its
+  // own: it is passed on, and the companion stops as the shell's job; fg continues both.
+  void suspend() {
+    child_->signal(SIGTSTP);
+    (void)raise(SIGSTOP);  // returns once continued
+    child_->signal(SIGCONT);
   }
 
   int interrupted(int signo) {
