@@ -75,14 +75,14 @@ def run(number):
     if mode == "die":
         sys.exit(1)
     if mode == "pause":
-        # In timed waits that read as locks until continued after a SIGSTOP, then for 2.6 s of
-        # the 4-second cut: silent longer than 2 s, but well within what its schedule allows.
+        # Blocked in timed waits that read as locks until continued after a SIGSTOP, then a
+        # while longer.
         signal.signal(signal.SIGCONT, lambda *_: continued.append(1))
         lock = threading.Lock()
         lock.acquire()
         while not continued:
             lock.acquire(timeout=0.2)
-        lock.acquire(timeout=2.6)
+        lock.acquire(timeout=0.6)
     else:
         time.sleep(0.3)
     rest = REST[:]

@@ -301,7 +301,7 @@ class Loop {
     record_.variant = options_.variant;
     record_.variantChange = options_.variantChange;
     parser_.emplace(record_.roster);
-    watch_.emplace(clock_.nowUs(), stuckMarginUs(exactSchedule(record_.roster).closingMs));
+    watch_.emplace(clock_.nowUs(), exactSchedule(record_.roster).closingMs);
     record_.startedUnixMs = unixMs();
     runStartedUs_ = monotonicUs();
     refillScript();  // before the Run answer goes, lest the input seem all handed over

@@ -53,13 +53,14 @@ class ProgramClock {
 std::int64_t stuckMarginUs(std::int64_t closingMs);
 
 // Whether a run is stuck, from looks at the program's threads once a tick. Stuck: at least
-// `marginUs` of program time since the run began, and two looks in a row with every thread
+// stuckMarginUs() of program time since the run began, and two looks in a row with every thread
 // blocked in a futex wait and no output between them. Where /proc never names a wait, the
 // margin alone decides, as nothing better can.
 class StuckWatch {
  public:
-  StuckWatch(std::int64_t startUs, std::int64_t marginUs)
-      : startUs_(startUs), marginUs_(marginUs) {}
+  // A run that began at `startUs` of program time, whose exact schedule closes at `closingMs`.
+  StuckWatch(std::int64_t startUs, std::int64_t closingMs)
+      : startUs_(startUs), marginUs_(stuckMarginUs(closingMs)) {}
   // The program printed something.
   void output() { outputSinceLook_ = true; }
   // A look at `programUs` of program time; true when the run is stuck.
