@@ -158,9 +158,17 @@ class Loop {
     --roundsLeft_;
     std::string round;
     for (const std::string& answer : rosterAnswers(options_.roster)) round += answer;
+    // The roster's answers go ahead of their prompts, as through a pipe; the Run waits for its
+    // prompt, since the customer list is asked for before it.
+    const std::size_t ahead = round.size();
     if (options_.runs > 0) round += std::to_string(kChoiceRun) + "\n";
     if (options_.runs > 0 && roundsLeft_ == 0) round += std::to_string(kChoiceExit) + "\n";
-    dialogue_.addScript(round);
+    dialogue_.addScript(round, ahead);
+  }
+
+  void sendAhead() {
+    const std::string bytes = dialogue_.takeAhead();
+    if (!bytes.empty()) child_->send(bytes);
   }
 
   // While the program owes something, the loop wakes once a tick to count its time.
@@ -218,8 +226,7 @@ class Loop {
         return listOutput(chunk);
       case Phase::kWaitingForBed:
       case Phase::kConsole: {
-        show(chunk);
-        console_ += chunk;
+        show(answeredAhead(chunk));
         int beds = 0;
         const std::string text = withoutBedLines(console_, &beds);
         if (beds > 0) bedPending_ = false;
@@ -245,6 +252,29 @@ class Loop {
     show(chunk.substr(0, chunk.size() - rest.size()));
     finishRun(RunEnd::kClosed);
     if (!rest.empty()) output(rest, now);
+  }
+
+  // Adds `chunk` to the console's text. Each prompt in it whose answer went ahead is handed that
+  // answer, which is echoed right after it; returns what is left to show after the last one.
+  std::string answeredAhead(std::string_view chunk) {
+    std::size_t shown = console_.size();
+    console_ += chunk;
+    std::size_t end = 0;
+    Prompt prompt = Prompt::kNone;
+    while (phase_ == Phase::kConsole && dialogue_.answersAhead() &&
+           (prompt = firstPrompt(console_, &end)) != Prompt::kNone) {
+      if (end > shown) show(std::string_view(console_).substr(shown, end - shown));
+      std::string rest = console_.substr(end);
+      int beds = 0;
+      (void)withoutBedLines(console_.substr(0, end), &beds);
+      if (beds > 0) bedPending_ = false;
+      dialogue_.prompted(prompt);
+      await_.reset();
+      handOver();  // clears the console's text: the program has its answer
+      console_ = std::move(rest);
+      shown = 0;
+    }
+    return console_.substr(std::min(shown, console_.size()));
   }
 
   // The customer list asked for before a run, read off the screen.
@@ -273,13 +303,14 @@ class Loop {
     if (phase_ != Phase::kConsole) return;
     refillScript();
     apply(dialogue_.next());
+    sendAhead();
   }
 
   void apply(const Handover& handover) {
     if (!handover.echo.empty()) show(handover.echo);  // as a terminal echoes what is typed
     if (!handover.bytes.empty()) {
       console_.clear();
-      child_->send(handover.bytes);
+      child_->send(std::string_view(handover.bytes).substr(handover.sent));
       const bool ends = handover.closeInput || handover.choice == kChoiceExit;
       await_ = Await{clock_.nowUs(), "the answer " + quoted(handover.bytes),
                      handover.listFirst ? "the customer list"
@@ -306,6 +337,7 @@ class Loop {
     runStartedUs_ = monotonicUs();
     refillScript();  // before the Run answer goes, lest the input seem all handed over
     apply(dialogue_.releaseRun());
+    sendAhead();     // the next round's roster, read once this run is over
     await_.reset();  // during a run the watch decides
   }
 
