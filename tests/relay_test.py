@@ -39,6 +39,9 @@ REST = ["\n<<Customer A: try to wake up barber>>\n",
         "------------------------\n",
         "\nFinished all customers.\n"]
 continued = []
+# Set before anything is printed: the test may stop and continue the fake as soon as a run's
+# first line shows.
+signal.signal(signal.SIGCONT, lambda *_: continued.append(1))
 
 def say(text):
     sys.stdout.write(text)
@@ -77,7 +80,6 @@ def run(number):
     if mode == "pause":
         # Blocked in timed waits that read as locks until continued after a SIGSTOP, then a
         # while longer.
-        signal.signal(signal.SIGCONT, lambda *_: continued.append(1))
         lock = threading.Lock()
         lock.acquire()
         while not continued:
