@@ -6,6 +6,7 @@ and then prints a good run, a broken one, or gets stuck; no broken shop code is 
 Usage: relay_test.py BINARY [unittest arguments]; barbershop-trace is expected beside BINARY."""
 import json
 import os
+import pathlib
 import select
 import signal
 import subprocess
@@ -130,15 +131,15 @@ def wait_for(condition, seconds=20):
     return True
 
 
-def state(pid):
-    """The state letter of a process ("" once it is gone), and its command line."""
+def process(pid):
+    """A process's state letter, parent and command line; None once it is gone."""
     try:
         with open(f"/proc/{pid}/stat") as f:
-            letter = f.read().rsplit(")", 1)[1].split()[0]
+            fields = f.read().rsplit(")", 1)[1].split()
         with open(f"/proc/{pid}/cmdline", "rb") as f:
-            return letter, f.read()
+            return fields[0], int(fields[1]), f.read()
     except (FileNotFoundError, ProcessLookupError):
-        return "", b""
+        return None
 
 
 class Companion:
@@ -192,30 +193,21 @@ class Companion:
         return [pid for pid in self.started() if self.ours(pid)]
 
     def ours(self, pid):
-        try:
-            with open(f"/proc/{pid}/stat") as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                command = f.read()
-        except (FileNotFoundError, ProcessLookupError):
-            return False
-        return parent == self.process.pid or self.fake.encode() in command
+        seen = process(pid)
+        return seen is not None and (seen[1] == self.process.pid or self.fake.encode() in seen[2])
 
     def left_behind(self):
         """The children the fakes started that still run once it has ended (after a while for
         the kernel to end them); each is killed, so that a failing test leaves none."""
-        path = self.pids + ".children"
-        pids = []
-        if os.path.exists(path):
-            with open(path) as f:
-                pids = [int(line) for line in f]
+        path = pathlib.Path(self.pids + ".children")
+        pids = [int(pid) for pid in path.read_text().split()] if path.exists() else []
 
-        def alive(pid):
-            letter, command = state(pid)
-            return letter not in ("", "Z") and command == b"sleep\x001000\x00"
+        def running():
+            return [pid for pid, seen in ((pid, process(pid)) for pid in pids)
+                    if seen and seen[0] != "Z" and seen[2] == b"sleep\x001000\x00"]
 
-        wait_for(lambda: not any(alive(pid) for pid in pids), seconds=5)
-        left = [pid for pid in pids if alive(pid)]
+        wait_for(lambda: not running(), seconds=5)
+        left = running()
         for pid in left:
             os.kill(pid, signal.SIGKILL)
         return left
@@ -325,7 +317,7 @@ class Relay(unittest.TestCase):
             c.until("<<Customer A: see Barber sleeping>>")
             fake = c.children()[0]
             os.kill(fake, signal.SIGSTOP)
-            self.assertTrue(wait_for(lambda: state(fake)[0] == "T"))
+            self.assertTrue(wait_for(lambda: (process(fake) or "?")[0] == "T"))
             time.sleep(7)
             os.kill(fake, signal.SIGCONT)
             status, out, err, runs = c.end()
