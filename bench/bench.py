@@ -27,6 +27,8 @@ ZERO = [(f"z{i}", 0, 0) for i in range(10)]
 SEEDS = range(1, 9)
 GONE = ("see WaitQueue full, go away", "failed to get a chair, go away")
 SUMMARY_ZERO_RUNS = 20
+ZERO_CUTS = [(f"c{i}", 0, 0) for i in range(10)]  # barbershop-trace's zero-cuts scenario
+COST_RUNS, COST_ROUNDS = 1000, 6
 
 
 def flat(lists):
@@ -214,6 +216,47 @@ def companion(binary, trace, schedules, out_dir, seeds=SEEDS):
     }
 
 
+def run_cost(binary, trace, runs=COST_RUNS, rounds=COST_ROUNDS):
+    """Wall time of `runs` runs of the zero-cuts scenario: the program alone, given the same
+    answers at once through a pipe, its output discarded, and again with its output read through
+    a pipe as it comes (by cat, as a terminal or a pipeline reads it), against `barbershop-trace
+    --scenario zero-cuts --runs N --quiet` over the same program. Each round runs the three, in
+    an order that turns from round to round; a ratio is the median of the rounds' ratios."""
+    answers = "".join(f"1\n{cid}\n{delay}\n{cut}\n" for cid, delay, cut in ZERO_CUTS)
+    piped = ((answers + "6\n") * runs + "7\n").encode()
+    command = [trace, "--program", binary, "--scenario", "zero-cuts", "--runs", str(runs),
+               "--quiet"]
+
+    def alone():
+        subprocess.run([binary], input=piped, stdout=subprocess.DEVNULL, check=True)
+
+    def read_alone():
+        program = subprocess.Popen([binary], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        reader = subprocess.Popen(["cat"], stdin=program.stdout, stdout=subprocess.DEVNULL)
+        program.stdout.close()  # cat holds it now
+        program.communicate(piped)
+        reader.wait()
+
+    def traced():
+        # 1: a run broke a rule, which is not what is measured here
+        status = subprocess.run(command, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL).returncode
+        if status not in (0, 1):
+            sys.exit(f"bench: {' '.join(command)} ended with status {status}")
+
+    sides = [("alone", alone), ("read", read_alone), ("trace", traced)]
+    times = {name: [] for name, _ in sides}
+    for i in range(rounds):
+        for name, side in sides[i % 3:] + sides[:i % 3]:
+            t = time.monotonic()
+            side()
+            times[name].append(time.monotonic() - t)
+    return {"cost_runs": runs, "cost_alone_s": times["alone"],
+            "cost_read_alone_s": times["read"], "cost_trace_s": times["trace"],
+            "cost_ratio": median([t / a for a, t in zip(times["alone"], times["trace"])]),
+            "cost_read_ratio": median([t / a for a, t in zip(times["read"], times["trace"])])}
+
+
 def jitter(binary, sleeps=500):
     """The machine's own timing noise, without the program: how late this process wakes from
     10-ms sleeps (ms). Any thread here, the program's included, can be thrown off this much."""
@@ -326,6 +369,13 @@ def table(r):
             f"{SUMMARY_ZERO_RUNS} runs)", "< 20 ms",
             f"{r['trace_summary_median_ms']:.2f} ms; {r['trace_summary_worst_ms']:.2f} ms",
             r["trace_summary_worst_ms"] < 20),
+        row(f"{r['cost_runs']:,} zero-cut runs through `barbershop-trace --runs`, against the "
+            "program alone given the same answers through a pipe, its output discarded (median "
+            f"of {len(r['cost_alone_s'])} rounds, and the ratio)", "≤ 1.2 ×",
+            f"{median(r['cost_trace_s']):.2f} s against {median(r['cost_alone_s']):.2f} s: "
+            f"{r['cost_ratio']:.2f} ×", r["cost_ratio"] <= 1.2),
+        row("the same against the program alone with its output read through a pipe as it "
+            "comes", "", f"{median(r['cost_read_alone_s']):.2f} s: {r['cost_read_ratio']:.2f} ×"),
         row("CPU of barbershop-trace over 5 s at the menu", "0 ticks",
             f"{r['trace_idle_menu_ticks']} ticks", r["trace_idle_menu_ticks"] == 0),
         row("CPU of barbershop-trace over 5 s after a run", "0 ticks",
@@ -423,12 +473,17 @@ def main():
              "memory": memory,
              "companion": functools.partial(companion, trace=trace, schedules=schedules,
                                             out_dir=out_dir),
+             "run_cost": functools.partial(run_cost, trace=trace),
              # Last: its reader drops to idle priority, which later programs would inherit.
              "fidelity": functools.partial(fidelity, schedules=schedules)}
     for name, step in steps.items():
         t = time.monotonic()
         results.update(step(binary))
         print(f"bench: {name} took {time.monotonic() - t:.1f} s", file=sys.stderr)
+        if name == "run_cost":
+            print(f"bench: barbershop-trace --runs costs {results['cost_ratio']:.2f} times the "
+                  f"program alone ({results['cost_read_ratio']:.2f} times the program alone read "
+                  "through a pipe)", file=sys.stderr)
     busy, mine = cpu_seconds()
     others = (busy - busy_before) - (mine - mine_before)
     wall = time.monotonic() - began

@@ -6,6 +6,7 @@ and then prints a good run, a broken one, or gets stuck; no broken shop code is 
 Usage: relay_test.py BINARY [unittest arguments]; barbershop-trace is expected beside BINARY."""
 import json
 import os
+import pathlib
 import select
 import signal
 import subprocess
@@ -21,7 +22,7 @@ BED = "\n[[Barber going to bed]]\n"
 
 # The fake: the console's texts (console/texts.h) and a lone customer's run (core/narration.h).
 FAKE = r'''#!/usr/bin/env python3
-import os, signal, sys, threading, time
+import os, signal, subprocess, sys, threading, time
 MODE = os.environ.get("FAKE_MODE", "good")
 STUCK_RUN = int(os.environ.get("FAKE_STUCK_RUN", "0"))
 with open(os.environ["FAKE_PIDS"], "a") as pids:
@@ -39,6 +40,9 @@ REST = ["\n<<Customer A: try to wake up barber>>\n",
         "------------------------\n",
         "\nFinished all customers.\n"]
 continued = []
+# Set before anything is printed: the test may stop and continue the fake as soon as a run's
+# first line shows.
+signal.signal(signal.SIGCONT, lambda *_: continued.append(1))
 
 def say(text):
     sys.stdout.write(text)
@@ -51,6 +55,13 @@ def ask(prompt):
         sys.exit(0)
     return line.rstrip("\n")
 
+def leave_a_child():
+    # A child of its own that outlives it unless its whole process group is ended.
+    child = subprocess.Popen(["sleep", "1000"], stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(os.environ["FAKE_PIDS"] + ".children", "a") as pids:
+        pids.write(f"{child.pid}\n")
+
 def block_everyone():
     # Every thread waits on a lock nobody will release: each sits in a futex wait.
     lock = threading.Lock()
@@ -60,14 +71,16 @@ def block_everyone():
 
 def run(number):
     mode = "stuck" if number == STUCK_RUN else MODE
+    if mode == "stuck":
+        leave_a_child()
     say(FIRST)
     if mode == "stuck":
         block_everyone()
     if mode == "die":
         sys.exit(1)
     if mode == "pause":
-        # Blocked in futex waits until continued after a SIGSTOP, then a while longer.
-        signal.signal(signal.SIGCONT, lambda *_: continued.append(1))
+        # Blocked in timed waits that read as locks until continued after a SIGSTOP, then a
+        # while longer.
         lock = threading.Lock()
         lock.acquire()
         while not continued:
@@ -82,6 +95,7 @@ def run(number):
 
 say("\n[[Barber going to bed]]\n")
 if MODE == "silent":
+    leave_a_child()
     time.sleep(3600)
 roster, runs = [], 0
 while True:
@@ -105,6 +119,27 @@ while True:
     else:
         say("Invalid choice\n")
 '''
+
+
+def wait_for(condition, seconds=20):
+    """Waits until `condition()` holds; False when it still does not after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+def process(pid):
+    """A process's state letter, parent and command line; None once it is gone."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return fields[0], int(fields[1]), f.read()
+    except (FileNotFoundError, ProcessLookupError):
+        return None
 
 
 class Companion:
@@ -158,14 +193,24 @@ class Companion:
         return [pid for pid in self.started() if self.ours(pid)]
 
     def ours(self, pid):
-        try:
-            with open(f"/proc/{pid}/stat") as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                command = f.read()
-        except (FileNotFoundError, ProcessLookupError):
-            return False
-        return parent == self.process.pid or self.fake.encode() in command
+        seen = process(pid)
+        return seen is not None and (seen[1] == self.process.pid or self.fake.encode() in seen[2])
+
+    def left_behind(self):
+        """The children the fakes started that still run once it has ended (after a while for
+        the kernel to end them); each is killed, so that a failing test leaves none."""
+        path = pathlib.Path(self.pids + ".children")
+        pids = [int(pid) for pid in path.read_text().split()] if path.exists() else []
+
+        def running():
+            return [pid for pid, seen in ((pid, process(pid)) for pid in pids)
+                    if seen and seen[0] != "Z" and seen[2] == b"sleep\x001000\x00"]
+
+        wait_for(lambda: not running(), seconds=5)
+        left = running()
+        for pid in left:
+            os.kill(pid, signal.SIGKILL)
+        return left
 
     def descriptors(self):
         """The companion's open descriptors, less the /proc entries it reads now and then."""
@@ -217,7 +262,7 @@ class ExitStatus(unittest.TestCase):
             ("every rule holds", "good", ["--run"], None, 0),
             ("a rule is broken", "broken", ["--run"], None, 1),
             ("a run is stuck", "stuck", ["--run"], None, 1),
-            ("a bad roster file", "good", ["--run"], "id,delay_ms,cut_ms\nA,0,1.5\n", 2),
+            ("a bad roster file", "good", ["--run"], None, 2),
             ("the program fails during a run", "die", ["--run"], None, 3),
             ("the program never prompts", "silent", ["--run"], None, 3),
             ("standard output is full", "good", ["--run"], "/dev/full", 1),
@@ -228,21 +273,25 @@ class ExitStatus(unittest.TestCase):
             ("SIGTERM during a run", "stuck", ["--run"], signalled(signal.SIGTERM), 143),
             ("the terminal hangs up", "stuck", ["--run"], signalled(signal.SIGHUP), 129),
         ]
+        rosters = {"a bad roster file": "id,delay_ms,cut_ms\nA,0,1.5\n",
+                   # A minute's cut: however late the ^C comes, the run is not yet stuck.
+                   "Ctrl-C during a run": "id,delay_ms,cut_ms\nA,0,60000\n"}
         for what, mode, options, meanwhile, expected in rows:
             with self.subTest(what), tempfile.TemporaryDirectory() as scratch:
                 full = open("/dev/full", "wb") if meanwhile == "/dev/full" else None
-                roster = meanwhile if isinstance(meanwhile, str) and "," in meanwhile else None
                 c = Companion(scratch, *options, mode=mode, stdout=full,
-                              **({"roster": roster} if roster else {}))
+                              **({"roster": rosters[what]} if what in rosters else {}))
                 if callable(meanwhile):
                     meanwhile(c)
                 if full:
                     full.close()
                 status, out, err, _ = c.end()
                 self.assertEqual(status, expected, err + out[-3000:])
-                # Every program the companion started has been ended and reaped.
+                # Every program the companion started has been ended and reaped, and so has
+                # every process they started.
                 if os.path.exists(c.pids):
                     self.assertFalse(c.children())
+                self.assertFalse(c.left_behind())
                 if full:
                     self.assertEqual(err, "barbershop-trace: cannot write to standard output: "
                                           "No space left on device\n")
@@ -266,12 +315,14 @@ class Relay(unittest.TestCase):
 
     def test_a_program_stopped_longer_than_the_margin_is_not_stuck(self):
         with tempfile.TemporaryDirectory() as scratch:
-            # A 3-second cut: the margin is 5 s of the program's time, and it is stopped for 6.
-            c = Companion(scratch, "--run", mode="pause", roster="id,delay_ms,cut_ms\nA,0,3000\n")
+            # A 4-second cut: the margin is 6 s of the program's time, and it is stopped for 7,
+            # counted from when it is seen stopped.
+            c = Companion(scratch, "--run", mode="pause", roster="id,delay_ms,cut_ms\nA,0,4000\n")
             c.until("<<Customer A: see Barber sleeping>>")
             fake = c.children()[0]
             os.kill(fake, signal.SIGSTOP)
-            time.sleep(6)
+            self.assertTrue(wait_for(lambda: (process(fake) or "?")[0] == "T"))
+            time.sleep(7)
             os.kill(fake, signal.SIGCONT)
             status, out, err, runs = c.end()
         self.assertEqual((status, [r["end"] for r in runs]), (0, ["closed"]), err + out[-3000:])
@@ -285,6 +336,7 @@ class Relay(unittest.TestCase):
                 descriptors.append(c.descriptors())
             status, out, err, runs = c.end()
             self.assertEqual(len(c.started()), 2)
+            self.assertFalse(c.left_behind())
         self.assertEqual(status, 1, err + out[-3000:])
         self.assertEqual([(r["number"], r["end"]) for r in runs],
                          [(1, "closed"), (2, "stuck"), (3, "closed")])

@@ -137,6 +137,29 @@ TEST(Dialogue, WantsTheUserOnlyWhenTheProgramAsksAndTheScriptIsDone) {
   EXPECT_FALSE(dialogue.wantsUser());
 }
 
+// As through a pipe, the roster is written before its prompts; each answer is still handed over,
+// with its echo, at its own prompt, and nothing goes ahead of the Run held back for the list.
+TEST(Dialogue, WritesTheRosterAheadButTheRunAtItsPrompt) {
+  Dialogue dialogue("", false);
+  dialogue.addScript("1\nA\n6\n", 4);
+  EXPECT_EQ(dialogue.takeAhead(), "1\nA\n");
+  EXPECT_EQ(dialogue.takeAhead(), "");
+  for (Prompt prompt : {Prompt::kChoice, Prompt::kId}) {
+    EXPECT_TRUE(dialogue.answersAhead());
+    dialogue.prompted(prompt);
+    const Handover answer = dialogue.next();
+    EXPECT_EQ(answer.sent, answer.bytes.size());
+    EXPECT_EQ(answer.echo, answer.bytes);
+  }
+  EXPECT_FALSE(dialogue.answersAhead());
+  dialogue.prompted(Prompt::kChoice);
+  EXPECT_EQ(shown(dialogue.next()), "list 5\n");
+  dialogue.addScript("1\nB\n6\n", 4);  // the next round, added before the Run goes
+  EXPECT_EQ(dialogue.takeAhead(), "");
+  EXPECT_EQ(dialogue.releaseRun().bytes, "6\n");
+  EXPECT_EQ(dialogue.takeAhead(), "1\nB\n");
+}
+
 TEST(CustomerList, IsReadBackFromShow) {
   std::optional<Roster> roster = parseCustomerList(
       "Customer list:\n------------------------------------\nCustomer 0:\nID: Ann\n"
@@ -161,6 +184,9 @@ TEST(Prompts, AreSeenOnlyAtTheEndWithBedLinesAside) {
   EXPECT_EQ(promptAtEnd(text), Prompt::kChoice);
   EXPECT_EQ(promptAtEnd("Your choice: Input customer's ID: "), Prompt::kId);
   EXPECT_EQ(promptAtEnd("ID: Your choice: \n"), Prompt::kNone);
+  std::size_t end = 0;
+  EXPECT_EQ(firstPrompt("7: Exit\nYour choice: Input customer's ID: ", &end), Prompt::kChoice);
+  EXPECT_EQ(end, 21u);
 }
 
 }  // namespace

@@ -36,9 +36,11 @@ void closePipe(int ends[2]) {
 }
 
 // The set-up of posix_spawn: the pipes as the program's standard streams, every signal at its
-// default and none blocked. The companion ignores SIGPIPE and blocks the signals it waits for;
-// the program gets every signal as if started from the shell, so a closed pipe, Ctrl-C or Ctrl-Z
-// does to it what it always did. 0, or the error of the call that failed.
+// default and none blocked, in a process group of its own. The companion ignores SIGPIPE and
+// blocks the signals it waits for; the program gets every signal as if started from the shell,
+// so a closed pipe does to it what it always did, and the companion passes on Ctrl-Z. Its own
+// group lets the companion end whatever the program started along with it. 0, or the error of
+// the call that failed.
 int spawn(const std::string& path, const int in[2], const int out[2], const int err[2],
           pid_t* pid) {
   posix_spawn_file_actions_t actions;
@@ -58,8 +60,10 @@ int spawn(const std::string& path, const int in[2], const int out[2], const int 
   if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   if (rc == 0) rc = posix_spawnattr_setsigdefault(&attributes, &all);
   if (rc == 0) rc = posix_spawnattr_setsigmask(&attributes, &none);
+  if (rc == 0) rc = posix_spawnattr_setpgroup(&attributes, 0);  // its own pid as the group's
   if (rc == 0) {
-    rc = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    rc = posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
   }
   char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
   if (rc == 0) rc = posix_spawn(pid, path.c_str(), &actions, &attributes, argv, environ);
@@ -213,9 +217,12 @@ ThreadSample Child::look() const {
   return classify(threads);
 }
 
-void Child::kill() {
-  // ESRCH (it has already ended) is the only failure for our own child.
-  if (pid_ > 0) (void)::kill(pid_, SIGKILL);
+void Child::kill() { signal(SIGKILL); }
+
+void Child::signal(int signo) {
+  // The group is the program's pid, which cannot be reused before the program is reaped.
+  // ESRCH (the whole group has ended) is the only failure for our own child's group.
+  if (pid_ > 0) (void)::kill(-pid_, signo);
 }
 
 int Child::wait() {

@@ -55,8 +55,11 @@ class Child {
   // be seen.
   ThreadSample look() const;
 
-  // Ends the program at once (it is stuck, or the companion is ending).
+  // Ends the program at once (it is stuck, or the companion is ending), with every process of
+  // its group: what it started along with it.
   void kill();
+  // Sends `signo` to the program's process group (Ctrl-Z and fg passed on).
+  void signal(int signo);
   // Waits for the program to end; its exit status, or 128 + the signal that ended it.
   int wait();
 

@@ -2,6 +2,7 @@
 
 #include "trace/relay/dialogue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -27,18 +28,34 @@ std::optional<int> number(const std::optional<std::string>& digits) {
   return static_cast<int>(value);
 }
 
+// The console's prompts, each with the text it prints.
+constexpr std::pair<const char*, Prompt> kPrompts[] = {
+    {kChoicePrompt, Prompt::kChoice}, {kIdPrompt, Prompt::kId},
+    {kDelayPrompt, Prompt::kDelay},   {kCuttingTimePrompt, Prompt::kCuttingTime},
+    {kIndexPrompt, Prompt::kIndex},
+};
+
 }  // namespace
 
 Prompt promptAtEnd(std::string_view console) {
-  const std::pair<const char*, Prompt> prompts[] = {
-      {kChoicePrompt, Prompt::kChoice}, {kIdPrompt, Prompt::kId},
-      {kDelayPrompt, Prompt::kDelay},   {kCuttingTimePrompt, Prompt::kCuttingTime},
-      {kIndexPrompt, Prompt::kIndex},
-  };
-  for (const auto& [text, prompt] : prompts) {
+  for (const auto& [text, prompt] : kPrompts) {
     if (endsWith(console, text)) return prompt;
   }
   return Prompt::kNone;
+}
+
+Prompt firstPrompt(std::string_view console, std::size_t* end) {
+  Prompt first = Prompt::kNone;
+  std::size_t at = std::string_view::npos;
+  for (const auto& [text, prompt] : kPrompts) {
+    const std::size_t found = console.find(text);
+    if (found < at) {
+      at = found;
+      first = prompt;
+      *end = found + std::string_view(text).size();
+    }
+  }
+  return first;
 }
 
 std::string withoutBedLines(std::string_view text, int* removed) {
@@ -95,6 +112,18 @@ bool Dialogue::allHandedOver() const {
   return script_.empty() && ended_ && input_.empty() && heldRun_.empty();
 }
 
+void Dialogue::addScript(std::string_view answers, std::size_t ahead) {
+  if (ahead_ == script_.size()) ahead_ += std::min(ahead, answers.size());
+  script_.append(answers);
+}
+
+std::string Dialogue::takeAhead() {
+  if (closed_ || !heldRun_.empty() || sent_ >= ahead_) return std::string();
+  std::string bytes = script_.substr(sent_, ahead_ - sent_);
+  sent_ = ahead_;
+  return bytes;
+}
+
 Handover Dialogue::next() {
   Handover handover;
   if (closed_ || !heldRun_.empty()) return handover;
@@ -105,10 +134,16 @@ Handover Dialogue::next() {
     if (!answer.complete) return handover;
     handover.bytes = source.substr(0, answer.length);
     source.erase(0, answer.length);
-    if (scripted) handover.echo = handover.bytes;
+    if (scripted) {
+      handover.echo = handover.bytes;
+      handover.sent = std::min(sent_, answer.length);
+      sent_ -= handover.sent;
+      ahead_ -= std::min(ahead_, answer.length);
+    }
     handover.choice = answer.choice;
     if (!handover.bytes.empty()) prompt_ = Prompt::kNone;
-    if (answer.choice == kChoiceRun) {
+    // A Run the program has already been given cannot wait for the list.
+    if (answer.choice == kChoiceRun && handover.sent == 0) {
       // The list first, off the screen, so that the run's roster is known exactly.
       heldRun_ = std::move(handover.bytes);
       handover.bytes = std::to_string(kChoiceShow) + "\n";

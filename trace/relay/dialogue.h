@@ -17,6 +17,8 @@ enum class Prompt { kNone, kChoice, kId, kDelay, kCuttingTime, kIndex };
 
 // The prompt that `console` (the console's text since the last answer) ends with, if any.
 Prompt promptAtEnd(std::string_view console);
+// The first prompt in `console`, and in `end` where it ends; kNone when there is none.
+Prompt firstPrompt(std::string_view console, std::size_t* end);
 
 // `text` without the barber's bed lines, which may come at any moment between runs; `removed`
 // counts them.
@@ -38,6 +40,7 @@ struct Handover {
   bool listFirst = false;     // `bytes` asks for the customer list; the Run answer is held back
   bool closeInput = false;    // then end the program's input: everything has been handed over
   std::optional<int> choice;  // the menu choice in `bytes`, when it is one
+  std::size_t sent = 0;       // bytes at the front of `bytes` already written ahead
 };
 
 // What to send to the program, and when, given what has arrived: the answers still to type (a
@@ -45,6 +48,9 @@ struct Handover {
 // has ended. One answer per prompt, never before it; a Run answer waits behind the request for
 // the customer list until releaseRun(); once the input has ended and all of it has been handed
 // over, the program's input ends too, so it reads end of input where it would if piped directly.
+// Script answers marked as going ahead may be written before their prompts, as a pipe would
+// carry them, while nothing is held back before them: the program reads them without waiting,
+// and each is still handed over, with its echo, at its own prompt.
 class Dialogue {
  public:
   // `script`: answers typed first. `userTypes`: then the user's input; without it the input
@@ -53,8 +59,9 @@ class Dialogue {
 
   // The program's text since the last answer now ends with `prompt` (kNone: with none).
   void prompted(Prompt prompt) { prompt_ = prompt; }
-  // More answers to type, after the script's last.
-  void addScript(std::string_view answers) { script_.append(answers); }
+  // More answers to type, after the script's last; the first `ahead` bytes of them may be written
+  // before their prompts when all of the script before them may be too.
+  void addScript(std::string_view answers, std::size_t ahead = 0);
   void typed(std::string_view bytes) { input_.append(bytes); }
   void inputEnded() { ended_ = true; }
 
@@ -65,6 +72,10 @@ class Dialogue {
   Handover next();
   // The Run answer held back by a list request, once the list has come.
   Handover releaseRun();
+  // The script's bytes that may go ahead of their prompts now and have not gone yet.
+  std::string takeAhead();
+  // Some answers were written ahead and their prompts have not all come yet.
+  bool answersAhead() const { return sent_ > 0; }
 
   bool scriptDone() const { return script_.empty(); }
   bool holdingRun() const { return !heldRun_.empty(); }
@@ -72,9 +83,11 @@ class Dialogue {
  private:
   bool allHandedOver() const;
 
-  std::string script_;  // answers still to type
-  std::string input_;   // the user's input not yet handed over
-  bool ended_;          // the user's input has ended (or is not read at all)
+  std::string script_;     // answers still to type
+  std::size_t ahead_ = 0;  // bytes at the front of script_ that may go ahead of their prompts
+  std::size_t sent_ = 0;   // bytes at the front of script_ already written ahead
+  std::string input_;      // the user's input not yet handed over
+  bool ended_;             // the user's input has ended (or is not read at all)
   Prompt prompt_ = Prompt::kNone;
   std::string heldRun_;  // the Run answer, while the list is asked for
   bool closed_ = false;  // the program's input has been ended

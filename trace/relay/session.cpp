@@ -39,15 +39,6 @@ std::int64_t unixMs() {
 
 void tell(const std::string& text) { writeErrors("barbershop-trace: " + text + "\n"); }
 
-// The one call into judging when a run has ended.
-
-// How much of the program's time a run may take before it can be called stuck: its exact
-// schedule's closing time, and half of that again, at least 2 seconds.
-std::int64_t stuckMarginUs(const Roster& roster) {
-  const std::int64_t closingMs = exactSchedule(roster).closingMs;
-  return (closingMs + std::max<std::int64_t>(2000, closingMs / 2)) * 1000;
-}
-
 // An answer as a message quotes it: without its newline, other control bytes escaped.
 std::string quoted(std::string_view answer) {
   if (!answer.empty() && answer.back() == '\n') answer.remove_suffix(1);
@@ -105,7 +96,8 @@ class Loop {
       if (fds[3].revents & POLLIN) {
         signalfd_siginfo info{};
         if (read(signals_, &info, sizeof info) == sizeof info) {
-          return interrupted(static_cast<int>(info.ssi_signo));
+          if (info.ssi_signo != SIGTSTP) return interrupted(static_cast<int>(info.ssi_signo));
+          suspend();
         }
       }
       const short ready = POLLIN | POLLHUP | POLLERR;
@@ -120,12 +112,12 @@ class Loop {
   }
 
  private:
-  // The signals that end a session arrive on a descriptor, so the loop sees them between
-  // reads, never in the middle of one.
+  // The signals that end a session, and Ctrl-Z, arrive on a descriptor, so the loop sees them
+  // between reads, never in the middle of one.
   bool watchSignals() {
     sigset_t stops;
     (void)sigemptyset(&stops);  // cannot fail for these valid signals
-    for (int signo : {SIGINT, SIGTERM, SIGHUP}) (void)sigaddset(&stops, signo);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) (void)sigaddset(&stops, signo);
     // A reader that goes away shows as EPIPE from write(), which ends the session in order.
     if (sigprocmask(SIG_BLOCK, &stops, nullptr) != 0 || signal(SIGPIPE, SIG_IGN) == SIG_ERR ||
         (signals_ = signalfd(-1, &stops, SFD_CLOEXEC)) < 0) {
@@ -166,9 +158,17 @@ class Loop {
     --roundsLeft_;
     std::string round;
     for (const std::string& answer : rosterAnswers(options_.roster)) round += answer;
+    // The roster's answers go ahead of their prompts, as through a pipe; the Run waits for its
+    // prompt, since the customer list is asked for before it.
+    const std::size_t ahead = round.size();
     if (options_.runs > 0) round += std::to_string(kChoiceRun) + "\n";
     if (options_.runs > 0 && roundsLeft_ == 0) round += std::to_string(kChoiceExit) + "\n";
-    dialogue_.addScript(round);
+    dialogue_.addScript(round, ahead);
+  }
+
+  void sendAhead() {
+    const std::string bytes = dialogue_.takeAhead();
+    if (!bytes.empty()) child_->send(bytes);
   }
 
   // While the program owes something, the loop wakes once a tick to count its time.
@@ -226,8 +226,7 @@ class Loop {
         return listOutput(chunk);
       case Phase::kWaitingForBed:
       case Phase::kConsole: {
-        show(chunk);
-        console_ += chunk;
+        show(answeredAhead(chunk));
         int beds = 0;
         const std::string text = withoutBedLines(console_, &beds);
         if (beds > 0) bedPending_ = false;
@@ -253,6 +252,29 @@ class Loop {
     show(chunk.substr(0, chunk.size() - rest.size()));
     finishRun(RunEnd::kClosed);
     if (!rest.empty()) output(rest, now);
+  }
+
+  // Adds `chunk` to the console's text. Each prompt in it whose answer went ahead is handed that
+  // answer, which is echoed right after it; returns what is left to show after the last one.
+  std::string answeredAhead(std::string_view chunk) {
+    std::size_t shown = console_.size();
+    console_ += chunk;
+    std::size_t end = 0;
+    Prompt prompt = Prompt::kNone;
+    while (phase_ == Phase::kConsole && dialogue_.answersAhead() &&
+           (prompt = firstPrompt(console_, &end)) != Prompt::kNone) {
+      if (end > shown) show(std::string_view(console_).substr(shown, end - shown));
+      std::string rest = console_.substr(end);
+      int beds = 0;
+      (void)withoutBedLines(console_.substr(0, end), &beds);
+      if (beds > 0) bedPending_ = false;
+      dialogue_.prompted(prompt);
+      await_.reset();
+      handOver();  // clears the console's text: the program has its answer
+      console_ = std::move(rest);
+      shown = 0;
+    }
+    return console_.substr(std::min(shown, console_.size()));
   }
 
   // The customer list asked for before a run, read off the screen.
@@ -281,13 +303,14 @@ class Loop {
     if (phase_ != Phase::kConsole) return;
     refillScript();
     apply(dialogue_.next());
+    sendAhead();
   }
 
   void apply(const Handover& handover) {
     if (!handover.echo.empty()) show(handover.echo);  // as a terminal echoes what is typed
     if (!handover.bytes.empty()) {
       console_.clear();
-      child_->send(handover.bytes);
+      child_->send(std::string_view(handover.bytes).substr(handover.sent));
       const bool ends = handover.closeInput || handover.choice == kChoiceExit;
       await_ = Await{clock_.nowUs(), "the answer " + quoted(handover.bytes),
                      handover.listFirst ? "the customer list"
@@ -309,11 +332,12 @@ class Loop {
     record_.variant = options_.variant;
     record_.variantChange = options_.variantChange;
     parser_.emplace(record_.roster);
-    watch_.emplace(clock_.nowUs(), stuckMarginUs(record_.roster));
+    watch_.emplace(clock_.nowUs(), exactSchedule(record_.roster).closingMs);
     record_.startedUnixMs = unixMs();
     runStartedUs_ = monotonicUs();
     refillScript();  // before the Run answer goes, lest the input seem all handed over
     apply(dialogue_.releaseRun());
+    sendAhead();     // the next round's roster, read once this run is over
     await_.reset();  // during a run the watch decides
   }
 
@@ -366,6 +390,14 @@ class Loop {
     if (left <= 0 || outputState() != OutputState::kOk) return kExitBroken;
     if (!startProgram(left)) return kExitProgramFailed;
     return std::nullopt;
+  }
+
+  // The terminal's Ctrl-Z reaches the companion alone, the program having a process group of its
+  // own: it is passed on, and the companion stops as the shell's job; fg continues both.
+  void suspend() {
+    child_->signal(SIGTSTP);
+    (void)raise(SIGSTOP);  // returns once continued
+    child_->signal(SIGCONT);
   }
 
   int interrupted(int signo) {

@@ -43,6 +43,10 @@ void ProgramClock::advance(std::int64_t wallUs, bool stopped) {
   if (!stopped) nowUs_ += step;
 }
 
+std::int64_t stuckMarginUs(std::int64_t closingMs) {
+  return (closingMs + std::max<std::int64_t>(2000, closingMs / 2)) * 1000;
+}
+
 bool StuckWatch::look(std::int64_t programUs, const ThreadSample& sample) {
   if (sample.waitNamed) waitsNamed_ = true;
   if (!sample.allBlocked) {

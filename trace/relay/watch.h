@@ -46,14 +46,21 @@ class ProgramClock {
   std::int64_t nowUs_ = 0;
 };
 
+// How much of the program's time a run whose exact schedule closes at `closingMs` may take
+// before it can be called stuck: that schedule's length, and half of it again, at least 2 s.
+// Long delays and cuts print nothing for seconds while every thread sleeps in a timer, or in a
+// timed wait that /proc cannot tell from a lock; only the schedule says how long that may last.
+std::int64_t stuckMarginUs(std::int64_t closingMs);
+
 // Whether a run is stuck, from looks at the program's threads once a tick. Stuck: at least
-// `marginUs` of program time since the run began, and two looks in a row with every thread
+// stuckMarginUs() of program time since the run began, and two looks in a row with every thread
 // blocked in a futex wait and no output between them. Where /proc never names a wait, the
 // margin alone decides, as nothing better can.
 class StuckWatch {
  public:
-  StuckWatch(std::int64_t startUs, std::int64_t marginUs)
-      : startUs_(startUs), marginUs_(marginUs) {}
+  // A run that began at `startUs` of program time, whose exact schedule closes at `closingMs`.
+  StuckWatch(std::int64_t startUs, std::int64_t closingMs)
+      : startUs_(startUs), marginUs_(stuckMarginUs(closingMs)) {}
   // The program printed something.
   void output() { outputSinceLook_ = true; }
   // A look at `programUs` of program time; true when the run is stuck.
