@@ -272,10 +272,13 @@ class ExitStatus(unittest.TestCase):
             ("Ctrl-C during a run", "stuck", ["--run"], signalled(signal.SIGINT), 130),
             ("SIGTERM during a run", "stuck", ["--run"], signalled(signal.SIGTERM), 143),
             ("the terminal hangs up", "stuck", ["--run"], signalled(signal.SIGHUP), 129),
+            ("Ctrl-\\ during a run", "stuck", ["--run"], signalled(signal.SIGQUIT), 131),
         ]
         rosters = {"a bad roster file": "id,delay_ms,cut_ms\nA,0,1.5\n",
-                   # A minute's cut: however late the ^C comes, the run is not yet stuck.
-                   "Ctrl-C during a run": "id,delay_ms,cut_ms\nA,0,60000\n"}
+                   # A minute's cut: however late the signal comes, the run is not yet stuck.
+                   **{what: "id,delay_ms,cut_ms\nA,0,60000\n" for what in (
+                       "Ctrl-C during a run", "SIGTERM during a run", "the terminal hangs up",
+                       "Ctrl-\\ during a run")}}
         for what, mode, options, meanwhile, expected in rows:
             with self.subTest(what), tempfile.TemporaryDirectory() as scratch:
                 full = open("/dev/full", "wb") if meanwhile == "/dev/full" else None

@@ -54,7 +54,7 @@ constexpr char kExamples[] = R"(Examples:
   barbershop-trace --variant lost-wakeup --runs 30 --quiet
       watch the lost wake-up happen, and the verdict catch it
 
-A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (vs plan, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
+A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C); 131 quit (Ctrl-\); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (plan, late, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
 
 // What the command line said, before it is made sense of.
 struct Given {
