@@ -12,61 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/narration.h"
+#include "tests/trace/known_runs.h"
 #include "trace/judging/finish.h"
 #include "trace/reading/event_log.h"
-#include "trace/reading/events.h"
 
 namespace {
-
-// A run written step by step with the program's own formats, then read back by the parser.
-class Script {
- public:
-  Script& at(double ms) {
-    us_ = static_cast<std::int64_t>(ms * 1000);
-    return *this;
-  }
-  Script& say(std::string format, const char* id = "") {
-    std::size_t hole = format.find("%s");
-    if (hole != std::string::npos) format.replace(hole, 2, id);
-    return text(format);
-  }
-  Script& block(const std::string& chair, const std::string& queue,
-                const std::string& finished = "", const std::string& gone = "") {
-    if (std::exchange(skip_block_, false)) return *this;
-    std::string text = std::string(kCurrLabel) + (chair.empty() ? "" : "{" + chair + "}") + "\n" +
-                       kWaitLabel + queue + "\n";
-    if (!finished.empty()) text += kFinishedLabel + finished + "\n";
-    if (!gone.empty()) text += kGoneLabel + gone + "\n";
-    return this->text(text + kBlockRule);
-  }
-  Script& skipNextBlock() {
-    skip_block_ = true;
-    return *this;
-  }
-  Script& text(const std::string& bytes) {
-    chunks_.emplace_back(bytes, us_);
-    return *this;
-  }
-
-  RunRecord record(const Roster& roster, RunEnd end = RunEnd::kClosed) const {
-    RunRecord run;
-    run.roster = roster;
-    RunParser parser(roster);
-    for (const auto& [bytes, us] : chunks_) {
-      for (Event& event : parser.feed(bytes, us)) run.events.push_back(event);
-    }
-    for (Event& event : parser.finish(us_)) run.events.push_back(event);
-    run.end = end;
-    run.endUs = us_;
-    return run;
-  }
-
- private:
-  std::int64_t us_ = 0;
-  bool skip_block_ = false;
-  std::vector<std::pair<std::string, std::int64_t>> chunks_;
-};
 
 const Roster kThree = {{"A", 0, 100}, {"B", 10, 50}, {"C", 20, 50}};
 
