@@ -55,9 +55,20 @@ RunRecord shop(bool full = false, const std::string& b = "B") {
   return run;
 }
 
-// Each mark and bar carries its line, for the reader who points at it.
-TEST(ReportPage, TitlesMarksAndBarsWithTheirLines) {
-  const std::string page = htmlPage(finish(shop()));
+// Each line's mark and its place in the narration link to each other; each mark and bar carries
+// its line, for the reader who points at it.
+TEST(ReportPage, LinksEveryLineAndItsMarkBothWaysAndTitlesThem) {
+  const RunRecord run = shop();
+  const std::string page = htmlPage(finish(run));
+  for (std::size_t i = 0; i < run.events.size(); ++i) {
+    const std::string n = std::to_string(i);
+    EXPECT_NE(page.find("<a href=\"#n-" + n + "\" id=\"e-" + n + "\" class=\"mark\""),
+              std::string::npos)
+        << i;
+    EXPECT_NE(page.find("<li id=\"n-" + n + "\"><a class=\"when\" href=\"#e-" + n + "\">"),
+              std::string::npos)
+        << i;
+  }
   for (const char* title :
        {"<title>10.0 ms\n&lt;&lt;Customer B: got a chair successfully&gt;&gt;</title>",
         "<title>B waiting in the queue, 10.0\xE2\x80\x93"
