@@ -12,90 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "core/narration.h"
+#include "tests/trace/known_runs.h"
 #include "trace/judging/finish.h"
 #include "trace/reading/event_log.h"
-#include "trace/reading/events.h"
 
 namespace {
 
-// A run written step by step with the program's own formats, then read back by the parser.
-class Script {
- public:
-  Script& at(double ms) {
-    us_ = static_cast<std::int64_t>(ms * 1000);
-    return *this;
-  }
-  Script& say(std::string format, const char* id = "") {
-    std::size_t hole = format.find("%s");
-    if (hole != std::string::npos) format.replace(hole, 2, id);
-    return text(format);
-  }
-  Script& block(const std::string& chair, const std::string& queue,
-                const std::string& finished = "", const std::string& gone = "") {
-    if (std::exchange(skip_block_, false)) return *this;
-    std::string text = std::string(kCurrLabel) + (chair.empty() ? "" : "{" + chair + "}") + "\n" +
-                       kWaitLabel + queue + "\n";
-    if (!finished.empty()) text += kFinishedLabel + finished + "\n";
-    if (!gone.empty()) text += kGoneLabel + gone + "\n";
-    return this->text(text + kBlockRule);
-  }
-  Script& skipNextBlock() {
-    skip_block_ = true;
-    return *this;
-  }
-  Script& text(const std::string& bytes) {
-    chunks_.emplace_back(bytes, us_);
-    return *this;
-  }
-
-  RunRecord record(const Roster& roster, RunEnd end = RunEnd::kClosed) const {
-    RunRecord run;
-    run.roster = roster;
-    RunParser parser(roster);
-    for (const auto& [bytes, us] : chunks_) {
-      for (Event& event : parser.feed(bytes, us)) run.events.push_back(event);
-    }
-    for (Event& event : parser.finish(us_)) run.events.push_back(event);
-    run.end = end;
-    run.endUs = us_;
-    return run;
-  }
-
- private:
-  std::int64_t us_ = 0;
-  bool skip_block_ = false;
-  std::vector<std::pair<std::string, std::int64_t>> chunks_;
-};
-
 const Roster kThree = {{"A", 0, 100}, {"B", 10, 50}, {"C", 20, 50}};
-
-// A wakes the barber; B and C sit and are cut in turn.
-Script threeCustomers(const std::function<void(Script&, int)>& change = nullptr) {
-  Script s;
-  auto step = [&](int n) {
-    if (change) change(s, n);
-  };
-  s.at(0).say(kSeeSleeping, "A").say(kTryToWake, "A").say(kBarberWokenUp);
-  s.say(kStartCutting, "A").say(kWokeBarber, "A").block("A", "").say(kWaiting, "A");
-  step(1);
-  s.at(10).say(kSeeNotSleeping, "B").say(kTryForChair, "B").block("A", "");
-  s.say(kGotChair, "B").block("A", "[B]").say(kWaiting, "B");
-  step(2);
-  s.at(20).say(kSeeNotSleeping, "C").say(kTryForChair, "C").block("A", "[B]");
-  s.say(kGotChair, "C").block("A", "[B][C]").say(kWaiting, "C");
-  step(3);
-  s.at(100).say(kFinishCutting, "A").say(kLeaveCut, "A").block("", "[B][C]", "[A]");
-  step(4);
-  s.say(kStartCutting, "B");
-  step(5);
-  s.at(150).say(kFinishCutting, "B").say(kStartCutting, "C").say(kLeaveCut, "B");
-  s.block("C", "", "[A][B]");
-  step(6);
-  s.at(200).say(kFinishCutting, "C").say(kLeaveCut, "C").block("", "", "[A][B][C]");
-  s.say(kBarberToBed).say(kClosing);
-  return s;
-}
 
 // The start of several planted runs: A wakes the barber at 0, B sits down at 10.
 Script aWakesBSits() {
@@ -107,12 +30,23 @@ Script aWakesBSits() {
   return s;
 }
 
-// And C sits down behind B at 20.
-Script aWakesBAndCSit() {
+// And after `beforeC`, C sits down behind B at 20; A leaves at 100, then `rest`.
+Script upToALeaves(const std::function<void(Script&)>& rest,
+                   const std::function<void(Script&)>& beforeC = nullptr) {
   Script s = aWakesBSits();
+  if (beforeC) beforeC(s);
   s.at(20).say(kSeeNotSleeping, "C").say(kTryForChair, "C").block("A", "[B]");
   s.say(kGotChair, "C").block("A", "[B][C]").say(kWaiting, "C");
+  s.at(100).say(kFinishCutting, "A").say(kLeaveCut, "A").block("", "[B][C]", "[A]");
+  rest(s);
   return s;
+}
+
+// The rest of a run that keeps the rules: B and C are cut in turn and the shop closes.
+void bThenC(Script& s) {
+  s.say(kStartCutting, "B").at(150).say(kFinishCutting, "B").say(kStartCutting, "C");
+  s.say(kLeaveCut, "B").block("C", "", "[A][B]").at(200).say(kFinishCutting, "C");
+  s.say(kLeaveCut, "C").block("", "", "[A][B][C]").say(kBarberToBed).say(kClosing);
 }
 
 Verdict verdictOf(const RunRecord& run) { return finish(run).verdict; }
@@ -128,7 +62,7 @@ std::vector<std::string> rules(const Verdict& verdict) {
 }
 
 TEST(Check, ARunThatKeepsTheRulesHolds) {
-  Verdict verdict = verdictOf(threeCustomers().record(kThree));
+  Verdict verdict = verdictOf(upToALeaves(bThenC).record(kThree));
   EXPECT_TRUE(verdict.holds()) << testing::PrintToString(rules(verdict));
   EXPECT_TRUE(verdict.notes.empty()) << testing::PrintToString(verdict.notes);
 }
@@ -147,30 +81,17 @@ TEST_P(BrokenRule, IsTheOneNamed) {
   for (const Finding& finding : verdict.broken) EXPECT_FALSE(finding.what.empty());
 }
 
-// A, B and C as in threeCustomers() up to A's leaving; `rest` goes on from there.
-Script upToALeaves(const std::function<void(Script&)>& rest) {
-  Script s = aWakesBAndCSit();
-  s.at(100).say(kFinishCutting, "A").say(kLeaveCut, "A").block("", "[B][C]", "[A]");
-  rest(s);
-  return s;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     OnePerRule, BrokenRule,
     testing::Values(
         Planted{"A leaves twice",
                 [] {
-                  return threeCustomers([](Script& s, int n) {
-                    if (n == 4) s.say(kLeaveCut, "A").block("", "[B][C]", "[A]");
-                  });
+                  return upToALeaves(
+                      [](Script& s) { bThenC(s.say(kLeaveCut, "A").block("", "[B][C]", "[A]")); });
                 },
                 "one-way-out"},
         Planted{"a customer nobody has heard of",
-                [] {
-                  return threeCustomers([](Script& s, int n) {
-                    if (n == 1) s.say(kSeeSleeping, "Zed");
-                  });
-                },
+                [] { return upToALeaves([](Script& s) { bThenC(s.say(kSeeSleeping, "Zed")); }); },
                 "one-way-out"},
         Planted{"C is cut while B is in the chair, and B finished after",
                 [] {
@@ -184,9 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "one-in-chair"},
         Planted{"seven wait on six chairs",
                 [] {
-                  return threeCustomers([](Script& s, int n) {
-                    if (n == 3) s.block("A", "[B][B][B][B][B][B][B]");
-                  });
+                  return upToALeaves(
+                      [](Script& s) { bThenC(s.block("", "[B][B][B][B][B][B][B]", "[A]")); });
                 },
                 "queue-capacity"},
         Planted{"C is served before B, who sat first",
@@ -223,9 +143,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "released-after-finish"},
         Planted{"a line written into another",
                 [] {
-                  return threeCustomers([](Script& s, int n) {
-                    // The block that took the rest of C's line shows a chair nobody is in.
-                    if (n == 2) s.text("\n<<Customer C: see Ba\n").block("A<C", "[B]");
+                  // The block that took the rest of C's line shows a chair nobody is in.
+                  return upToALeaves(bThenC, [](Script& s) {
+                    s.text("\n<<Customer C: see Ba\n").block("A<C", "[B]");
                   });
                 },
                 "no-torn-line"}),

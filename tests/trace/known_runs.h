@@ -1,14 +1,15 @@
 #ifndef BARBERSHOP_TESTS_TRACE_KNOWN_RUNS_H_
 #define BARBERSHOP_TESTS_TRACE_KNOWN_RUNS_H_
-// Hand-written runs in the program's own formats, each line with the shop the story must tell
-// once it is out: shared by the story's tests and the page's, which compare their drawing with
-// the story's.
+// Hand-written runs in the program's own formats: a Script written step by step and read by the
+// streaming parser, and the known runs, each line with the shop the story must tell once it is
+// out, shared by the story's tests and the page's, which compare their drawing with the story's.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/narration.h"
@@ -28,6 +29,43 @@ inline std::string block(const std::string& chair, const std::string& queue,
          queue + "\n" + (finished.empty() ? "" : kFinishedLabel + finished + "\n") +
          (gone.empty() ? "" : kGoneLabel + gone + "\n") + kBlockRule;
 }
+
+// A run written step by step with the program's own formats, then read back by the parser.
+class Script {
+ public:
+  Script& at(double ms) {
+    us_ = static_cast<std::int64_t>(ms * 1000);
+    return *this;
+  }
+  Script& say(const std::string& format, const std::string& id = "") {
+    return text(said(format, id));
+  }
+  Script& block(const std::string& chair, const std::string& queue,
+                const std::string& finished = "", const std::string& gone = "") {
+    return text(::block(chair, queue, finished, gone));
+  }
+  Script& text(const std::string& bytes) {
+    chunks_.emplace_back(bytes, us_);
+    return *this;
+  }
+
+  RunRecord record(const Roster& roster, RunEnd end = RunEnd::kClosed) const {
+    RunRecord run;
+    run.roster = roster;
+    RunParser parser(roster);
+    for (const auto& [bytes, us] : chunks_) {
+      for (Event& event : parser.feed(bytes, us)) run.events.push_back(event);
+    }
+    for (Event& event : parser.finish(us_)) run.events.push_back(event);
+    run.end = end;
+    run.endUs = us_;
+    return run;
+  }
+
+ private:
+  std::int64_t us_ = 0;
+  std::vector<std::pair<std::string, std::int64_t>> chunks_;
+};
 
 // A line of a run and, unless empty, the shop the player must draw once it is out.
 struct Step {

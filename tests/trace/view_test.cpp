@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/trace/known_runs.h"
 #include "trace/common/utf8.h"
 
 namespace {
@@ -225,20 +226,13 @@ TEST(View, AVariantsChangeIsShownWholeWithItsFileAndLeftOutOfTheSummary) {
 TEST(View, ACompactSummaryAndTheMenuFitAClassTerminal) {
   // A two-customer run at 80 by 24: the summary leaves the menu's rows free and says where the
   // whole one is; a tall terminal gets the whole one.
-  RunRecord record;
-  record.roster = {{"Ann", 100, 1000}, {"Bob", 100, 500}};
-  record.events = {
-      line(100100, Kind::kSeeSleeping, "Ann"),    line(100150, Kind::kTryToWake, "Ann"),
-      line(100200, Kind::kBarberWokenUp, ""),     line(100300, Kind::kStartCutting, "Ann"),
-      line(100400, Kind::kWokeBarber, "Ann"),     line(100500, Kind::kWaiting, "Ann"),
-      line(100600, Kind::kSeeNotSleeping, "Bob"), line(100700, Kind::kTryForChair, "Bob"),
-      line(100800, Kind::kGotChair, "Bob"),       line(100900, Kind::kWaiting, "Bob"),
-      line(1100300, Kind::kFinishCutting, "Ann"), line(1100400, Kind::kLeaveCut, "Ann"),
-      line(1100500, Kind::kStartCutting, "Bob"),  line(1600500, Kind::kFinishCutting, "Bob"),
-      line(1600600, Kind::kLeaveCut, "Bob"),      line(1600700, Kind::kBarberToBed, ""),
-      line(1600800, Kind::kClosing, "")};
-  record.endUs = 1600800;
-  const FinishedRun run = finish(record);
+  Script s;
+  s.at(100.1).say(kSeeSleeping, "Ann").say(kTryToWake, "Ann").say(kBarberWokenUp);
+  s.say(kStartCutting, "Ann").say(kWokeBarber, "Ann").say(kWaiting, "Ann");
+  s.say(kSeeNotSleeping, "Bob").say(kTryForChair, "Bob").say(kGotChair, "Bob").say(kWaiting, "Bob");
+  s.at(1100.3).say(kFinishCutting, "Ann").say(kLeaveCut, "Ann").say(kStartCutting, "Bob");
+  s.at(1600.5).say(kFinishCutting, "Bob").say(kLeaveCut, "Bob").say(kBarberToBed).say(kClosing);
+  const FinishedRun run = finish(s.record({{"Ann", 100, 1000}, {"Bob", 100, 500}}));
   ASSERT_TRUE(run.verdict.holds());
   const std::string small = renderSummary(run, ViewStyle{80, 24, false, true, SummaryForm::kAuto});
   EXPECT_LE(lines(small).size(), 24u - 11u) << small;
