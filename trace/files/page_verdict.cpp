@@ -3,6 +3,7 @@
 // (#n-I) for a reader without the script, and, through data-e, to the player's cursor. The
 // instants the verdict is about (class "fault") are also where the player opens. Pure.
 
+#include <cctype>
 #include <optional>
 #include <regex>
 #include <string>
@@ -131,7 +132,10 @@ std::string verdictSection(const FinishedRun& run) {
   }
   if (!v.broken.empty()) out += findingsList(run);
   if (!v.complete) {
-    out += "<p class=\"stuck\">Not finished: " + esc(endWords(run.record.end)) +
+    // The heading says how it ended: this says why, and who waited for what.
+    std::string why = endWhy(run.record.end);
+    why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
+    out += "<p class=\"stuck\">" + esc(why) +
            (v.stuckStory.empty() ? "" : "; " + linkedText(run.record, v.stuckStory, true)) +
            ".</p>\n";
   }

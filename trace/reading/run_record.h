@@ -36,5 +36,7 @@ struct RunRecord {
 const char* runEndName(RunEnd end);
 // How a run ended, in words ("the run was interrupted").
 const char* endWords(RunEnd end);
+// Why, for a view whose heading already says how it ended ("the run got stuck").
+const char* endWhy(RunEnd end);
 
 #endif  // BARBERSHOP_TRACE_READING_RUN_RECORD_H_
