@@ -5,9 +5,10 @@
 
 #include <cctype>
 #include <optional>
-#include <regex>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "trace/common/micros.h"
@@ -35,20 +36,37 @@ std::optional<std::size_t> lineShownAs(const RunRecord& record, const std::strin
   return found;
 }
 
+// Where the next instant ("at 12.3 ms": digits, a point, one digit, " ms") after `from` begins
+// and how long it is, past its "at ", as msText() writes one; npos when there is none.
+std::pair<std::size_t, std::size_t> nextInstant(std::string_view text, std::size_t from) {
+  auto digits = [&](std::size_t i) {
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    return i;
+  };
+  for (std::size_t at = text.find("at ", from); at != std::string_view::npos;
+       at = text.find("at ", at + 1)) {
+    if (at > 0 && std::isalnum(static_cast<unsigned char>(text[at - 1]))) continue;
+    const std::size_t start = at + 3, point = digits(start);
+    if (point == start || point >= text.size() || text[point] != '.') continue;
+    const std::size_t end = digits(point + 1);
+    if (end != point + 2 || text.substr(end, 3) != " ms") continue;
+    return {start, end + 3 - start};
+  }
+  return {std::string_view::npos, 0};
+}
+
 // `text` escaped, each instant in it ("at 12.3 ms") a link to the last line printed then. Only
 // instants: a length ("0.4 ms from ...", "1.5 ms late") names no moment to go to.
 std::string linkedText(const RunRecord& record, const std::string& text, bool fault) {
-  static const std::regex kInstant("\\bat ([0-9]+\\.[0-9] ms)");
   std::string out;
   std::size_t done = 0;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), kInstant);
-       it != std::sregex_iterator(); ++it) {
-    const std::smatch& match = *it;
-    const std::size_t at = static_cast<std::size_t>(match.position(1));
+  for (auto [at, length] = nextInstant(text, 0); at != std::string_view::npos;
+       std::tie(at, length) = nextInstant(text, done)) {
+    const std::string instant = text.substr(at, length);
     out += esc(std::string_view(text).substr(done, at - done));
-    const std::optional<std::size_t> line = lineShownAs(record, match.str(1));
-    out += line ? lineLink(record, *line, fault) : esc(match.str(1));
-    done = at + static_cast<std::size_t>(match.length(1));
+    const std::optional<std::size_t> line = lineShownAs(record, instant);
+    out += line ? lineLink(record, *line, fault) : esc(instant);
+    done = at + length;
   }
   return out + esc(std::string_view(text).substr(done));
 }
