@@ -1,7 +1,8 @@
-// Sharing out namesakes' lines: every way the text allows, one line at a time, with the ways
-// that leave the namesakes in the same state merged into the best of them. What a way can still
-// meet depends only on that state, so the merge drops no reading that breaks fewer rules; and
-// with a roster of ten at most the states are few, so the search stays linear in the run.
+// Sharing out namesakes' lines: every way the text allows, one line at a time. Ways that leave
+// the same crowd of namesakes (how many stand at each step of a visit, whoever they are) are one
+// class, and every class is kept: what the rest of the run can still break depends only on the
+// crowd, so no reading that breaks fewer rules is ever dropped. With ten customers at most the
+// classes are few, so the search stays linear in the run.
 
 #include "trace/judging/attribution.h"
 
