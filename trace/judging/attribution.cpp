@@ -14,6 +14,7 @@
 #include <tuple>
 #include <utility>
 
+#include "trace/common/micros.h"
 #include "trace/judging/visit.h"
 
 namespace {
@@ -75,10 +76,11 @@ struct Group {
   const Roster& roster;
   std::vector<int> positions;  // the namesakes, in roster order
   std::int64_t delayUs(int m) const {
-    return std::max(0, roster[static_cast<std::size_t>(positions[m])].delayMs) * 1000LL;
+    return Micros::ofMs(std::max(0, roster[static_cast<std::size_t>(positions[m])].delayMs)).count;
   }
   std::int64_t cutUs(int m) const {
-    return std::max(0, roster[static_cast<std::size_t>(positions[m])].cuttingMs) * 1000LL;
+    return Micros::ofMs(std::max(0, roster[static_cast<std::size_t>(positions[m])].cuttingMs))
+        .count;
   }
 };
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <set>
 
+#include "trace/common/micros.h"
 #include "trace/judging/facts.h"
 #include "trace/judging/rules.h"
 
@@ -101,25 +102,30 @@ std::string alsoWoke(const RunRecord& run, const RunFacts& facts, int who) {
                         : " (" + others + " woke him too, and was the one he took to the chair)";
 }
 
-std::string stuckStory(const RunRecord& run, const RunFacts& facts, const Analysis& a) {
+std::string timeOf(const Event& event) { return msText(Micros{event.us}); }
+
+std::string stuckStory(const RunRecord& run, const Story& s) {
+  const RunFacts& facts = s.facts;
   std::string story;
   auto add = [&](const std::string& part) { story += (story.empty() ? "" : ", ") + part; };
-  for (const CustomerStory& customer : a.customers) {
-    const VisitFacts& visit = facts.visits[static_cast<std::size_t>(customer.who)];
-    const std::string name = nameOf(run, customer.who);
+  for (int who = 0; who < static_cast<int>(facts.visits.size()); ++who) {
+    const VisitFacts& visit = facts.visits[static_cast<std::size_t>(who)];
+    const std::string name = nameOf(run, who);
     if (visit.step == VisitStep::kOut) continue;
     if (visit.lines.empty()) {
-      add(name + " never came in (its delay was " + std::to_string(customer.delayMs) + " ms)");
+      add(name + " never came in (its delay was " +
+          std::to_string(run.roster[static_cast<std::size_t>(who)].delayMs) + " ms)");
       continue;
     }
     const Event& last = run.events[visit.lines.back()];
+    const std::optional<Moment>& sat = s.visits[static_cast<std::size_t>(who)].sat;
     if (visit.sat && visit.cuts == 0) {
-      add(name + " sat in the queue at " + ms(customer.satMs.value_or(last.us / 1000.0)));
+      add(name + " sat in the queue at " + (sat ? msText(sat->at) : timeOf(last)));
     } else if (visit.woke && visit.cuts == 0) {
-      add(name + " woke the barber at " + ms(last.us / 1000.0) + " but was never cut" +
-          alsoWoke(run, facts, customer.who));
+      add(name + " woke the barber at " + timeOf(last) + " but was never cut" +
+          alsoWoke(run, facts, who));
     } else {
-      add(name + " stopped after \"" + narration(last) + "\" at " + ms(last.us / 1000.0));
+      add(name + " stopped after \"" + narration(last) + "\" at " + timeOf(last));
     }
   }
   const Event* barber = nullptr;
@@ -127,10 +133,10 @@ std::string stuckStory(const RunRecord& run, const RunFacts& facts, const Analys
     if (event.actor() == Actor::kBarber) barber = &event;
   }
   if (barber == nullptr || barber->kind == Kind::kBarberToBed) {
-    add("the barber went to bed" + (barber ? " at " + ms(barber->us / 1000.0) : std::string()) +
+    add("the barber went to bed" + (barber ? " at " + timeOf(*barber) : std::string()) +
         " and nobody woke him again");
   } else {
-    add("the barber's last line was \"" + narration(*barber) + "\" at " + ms(barber->us / 1000.0));
+    add("the barber's last line was \"" + narration(*barber) + "\" at " + timeOf(*barber));
   }
   return story;
 }
@@ -154,7 +160,7 @@ Verdict checkRun(const RunRecord& run, const Story& story, const Analysis& analy
   verdict.complete = run.end == RunEnd::kClosed;
   verdict.stuck = run.end == RunEnd::kStuck;
   if (verdict.complete) return verdict;
-  verdict.stuckStory = stuckStory(run, facts, analysis);
+  verdict.stuckStory = stuckStory(run, story);
   for (int who = 0; who < static_cast<int>(facts.visits.size()); ++who) {
     const VisitFacts& visit = facts.visits[static_cast<std::size_t>(who)];
     if (!visit.lines.empty() && visit.step != VisitStep::kOut) verdict.unfinished.push_back(who);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/constants.h"
+#include "trace/common/micros.h"
 #include "trace/common/words.h"
 
 namespace {
@@ -148,7 +149,7 @@ void lostWakeUps(const RunRecord& run, const RunFacts& facts, Findings* findings
       findings->add(
           "served-in-order",
           name + " sat in the queue before " + nameOf(run, waker) + " found the barber asleep at " +
-              ms(run.events[*w.sawAsleep].us / 1000.0) + ", yet " + nameOf(run, waker) +
+              msText(Micros{run.events[*w.sawAsleep].us}) + ", yet " + nameOf(run, waker) +
               " was cut first: the barber went to bed with " + name + " waiting (a lost wake-up)",
           {*w.sawAsleep, *w.cutStart}, {waker, seated.value_or(-1)});
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "trace/common/micros.h"
 #include "trace/common/words.h"
 #include "trace/judging/rules.h"
 
@@ -49,7 +50,7 @@ void addVerdict(std::vector<Line>* body, const Verdict& verdict, RunEnd end,
     for (std::size_t index : finding.events) {
       if (form.compact || index >= events.size()) continue;
       addWrapped(body,
-                 "    at " + ms(events[index].us / 1000.0) + ": " + quoted(events[index], style),
+                 "    at " + msText(Micros{events[index].us}) + ": " + quoted(events[index], style),
                  nullptr, inner, 6);
     }
   }
