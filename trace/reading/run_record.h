@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "trace/reading/control.h"
 #include "trace/reading/events.h"
 #include "trace/reading/roster.h"
 
@@ -31,6 +32,7 @@ struct RunRecord {
   std::string incomplete;          // for a log cut short: what is missing, in a sentence
   std::string variant;             // the broken variant of the shop that ran, if one did
   std::string variantChange;       // its change to the shop, as the lines of a patch
+  ControlRecord control;           // a controlled run's threads, steps and choices
 };
 
 const char* runEndName(RunEnd end);

@@ -10,7 +10,9 @@
 #include <string>
 
 #include "trace/judging/finish.h"
+#include "trace/reading/control.h"
 #include "trace/reading/roster.h"
+#include "trace/reading/run_record.h"
 
 struct SessionOptions {
   std::string program;  // the barbershop to run
@@ -22,6 +24,14 @@ struct SessionOptions {
   std::string writtenBy;      // this barbershop-trace, for the record of each run
   std::string variant;        // the broken variant of the shop that `program` is, if it is one
   std::string variantChange;  // that variant's change, for the record of each run
+  // A controlled run (scheduler/protocol.h) when not empty: the plan the scheduler library
+  // follows. Each run is then a program of its own, started under the library, and its record
+  // carries the threads, steps and choices (RunRecord::control) on the virtual clock.
+  std::string controlPlan;
+  std::string schedulerLibrary;  // the library to preload; findSchedulerLibrary() when empty
+  // For a plan with then=ask: called at each choice, once everything printed before it has been
+  // shown; returns the thread to let go, or -1 to end the session there (status kExitStopped).
+  std::function<int(const RunRecord& soFar, const Choice& choice)> ask;
 };
 
 // Exit statuses, as the manual page lists them.
