@@ -8,6 +8,7 @@
 
 #include "trace/judging/analysis.h"
 #include "trace/judging/attribution.h"
+#include "trace/judging/numbered_story.h"
 #include "trace/judging/verdict.h"
 #include "trace/reading/run_record.h"
 
@@ -17,6 +18,9 @@ struct FinishedRun {
   Story story;  // the shop and each visit, told once for every view
   Analysis analysis;
   Verdict verdict;
+  // For a controlled run that broke a rule or got stuck: its failing moment, numbered (empty
+  // otherwise).
+  std::vector<StoryStep> numbered;
   double judgedMs = 0;  // how long this step took, for the companion's own cost
 };
 

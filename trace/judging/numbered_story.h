@@ -1,0 +1,22 @@
+#ifndef BARBERSHOP_TRACE_JUDGING_NUMBERED_STORY_H_
+#define BARBERSHOP_TRACE_JUDGING_NUMBERED_STORY_H_
+// A controlled run that broke a rule or got stuck, told as a few numbered steps in the shop's
+// own words around the switches that mattered: "① Bob sees the barber awake ② the barber finds
+// the queue empty and goes to bed ③ Bob sits down: nobody will wake him". Read by the terminal's
+// explore report and the page's caption, each step with its instant. Pure.
+
+#include <string>
+#include <vector>
+
+#include "trace/common/micros.h"
+
+struct StoryStep {
+  Micros at;              // the instant the step happened, since the Run choice
+  int event = -1;         // the narration line it tells (an index into the run's events), or -1
+  std::string text;       // "Bob sees the barber awake", without its number
+};
+
+// "①", "②", ... (then "(21)" beyond twenty), for the step numbered `n` from 1.
+std::string stepNumber(int n);
+
+#endif  // BARBERSHOP_TRACE_JUDGING_NUMBERED_STORY_H_
