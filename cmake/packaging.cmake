@@ -54,6 +54,7 @@ endif()
 # from its own directory, as ../lib/barbershop/variants).
 if(BARBERSHOP_VARIANT_TARGETS)
   install(TARGETS ${BARBERSHOP_VARIANT_TARGETS} RUNTIME DESTINATION lib/barbershop/variants)
+  install(TARGETS ${BARBERSHOP_UNWIDENED_TARGETS} RUNTIME DESTINATION lib/barbershop/variants/unwidened)
 endif()
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -1,8 +1,12 @@
 # Makes the program's sources for one variant: a fresh copy of core/, sim/ and console/ with the
 # variant's change applied. Run at build time (and by the tests) as
 #   cmake -DNAME=lost-wakeup -DPATCH=variants/lost-wakeup.patch -DSOURCE_DIR=<root>
-#         -DTREE=<copy> -DPATCH_EXECUTABLE=<patch> [-DDRY_RUN=ON] -P variants/apply.cmake
-# DRY_RUN only asks whether the change still applies. A change that does not apply fails loudly,
+#         -DTREE=<copy> -DPATCH_EXECUTABLE=<patch> [-DDRY_RUN=ON] [-DUNWIDEN=ON]
+#         -P variants/apply.cmake
+# DRY_RUN only asks whether the change still applies. UNWIDEN also takes out the sleep that
+# widens the fault's window for the lecture (the comment that starts "Widened for the lecture"
+# down to its sleepMillis line), leaving the fault as narrow as the change alone makes it: the
+# build the scheduler runs, which finds the window without help. A change that does not apply fails loudly,
 # naming the variant, and leaves no copy behind, so the next build tries again.
 cmake_minimum_required(VERSION 3.16)
 
@@ -49,6 +53,31 @@ if(NOT status EQUAL 0)
   message(NOTICE "patch said:\n${said}")
   message(FATAL_ERROR "variant ${NAME}: its change no longer applies to the program's sources; "
                       "bring variants/${NAME}.patch up to date with core/, sim/ and console/")
+endif()
+
+if(UNWIDEN AND NOT DRY_RUN)
+  file(GLOB_RECURSE sources "${TREE}/*.cpp")
+  set(removed OFF)
+  foreach(source ${sources})
+    file(READ "${source}" code)
+    string(REGEX REPLACE
+           "\n[ ]*// Widened for the lecture:[^\n]*(\n[ ]*//[^\n]*)*\n[ ]*sleepMillis\\([0-9]+\\);"
+           "" unwidened "${code}")
+    if(NOT unwidened STREQUAL code)
+      set(removed ON)
+      file(WRITE "${source}" "${unwidened}")
+    endif()
+    string(FIND "${unwidened}" "Widened for the lecture" left)
+    if(NOT left EQUAL -1)
+      message(FATAL_ERROR "variant ${NAME}: a widening sleep in ${source} is not in the form "
+                          "\"// Widened for the lecture: ...\" then sleepMillis(N);")
+    endif()
+  endforeach()
+  # A variant whose lesson says it widens its window must have had a sleep to take out.
+  string(SUBSTRING "${text}" 0 ${separator} header)
+  if(header MATCHES "widens" AND NOT removed)
+    message(FATAL_ERROR "variant ${NAME}: its lesson speaks of a widening sleep, but none was found")
+  endif()
 endif()
 
 # A copy keeps its source's time stamp, which may be older than the patch: stamp every file
