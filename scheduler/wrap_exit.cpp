@@ -7,6 +7,7 @@
 
 #include "scheduler/records.h"
 #include "scheduler/schedule.h"
+#include "scheduler/wrap_stdout.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ sched::MainFunction gMain = nullptr;  // written once, before main
 
 int mainThenExit(int argc, char** argv, char** environment) {
   int status = gMain(argc, argv, environment);
+  sched::flushStdoutAtExit();
   recordExit(status);
   return status;
 }
@@ -33,6 +35,7 @@ int mainThenExit(int argc, char** argv, char** environment) {
 extern "C" {
 
 void exit(int status) {
+  sched::flushStdoutAtExit();
   recordExit(status);
   sched::real().exit(status);
   __builtin_unreachable();

@@ -4,6 +4,8 @@
 // While standard output is still buffered, a call writes what stdio lets through: the bytes it
 // took, less what stdio holds afterwards beyond what it held before.
 
+#include "scheduler/wrap_stdout.h"
+
 #include <stdio.h>
 #include <unistd.h>
 
@@ -47,6 +49,13 @@ int vprintStdout(const char* format, va_list args) {
 }
 
 }  // namespace
+
+void sched::flushStdoutAtExit() {
+  if (!sched::controlled() || held() == 0) return;
+  beforePrint();
+  (void)sched::real().fflush(stdout);
+  afterPrint(0);
+}
 
 extern "C" {
 
