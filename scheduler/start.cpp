@@ -61,11 +61,8 @@ __attribute__((constructor)) void startLibrary() {
   gMonotonicBase = nanoseconds(CLOCK_MONOTONIC);
   (void)dl_iterate_phdr(baseOf, nullptr);
   recordsOpen(fd);
-  Thread* main = &gThreads[0];
-  main->tid = 0;
-  main->live = true;
+  Thread* main = newThread();
   main->baton.store(1);
-  gThreadCount = 1;
   setSelf(main);
   startChooser(getenv(control::kPlanVariable), descriptor(control::kAnswerFdVariable));
   onThreadCreated(main);
