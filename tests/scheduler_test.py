@@ -37,12 +37,14 @@ class Run:
         return [r[drop[r[0]]] if r[0] in drop else r for r in self.records]
 
 
-def run(program, args=(), plan="", stdin=b"", answers=None):
+def run(program, args=(), plan="", stdin=b"", answers=None, control=True):
     records_read, records_write = os.pipe()
     # A sanitized program's runtime would refuse a library preloaded ahead of it.
     asan = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
     env = dict(os.environ, LD_PRELOAD=LIBRARY, BARBERSHOP_CONTROL_FD=str(records_write),
                BARBERSHOP_CONTROL_PLAN=plan, ASAN_OPTIONS=asan)
+    if not control:
+        del env["BARBERSHOP_CONTROL_FD"]
     fds = [records_write]
     if answers is not None:
         answer_read, answer_write = os.pipe()
@@ -135,6 +137,20 @@ class Scenes(unittest.TestCase):
         self.assertEqual(waited[3], "60000000000")  # the deadline, a minute after the start
         self.assertEqual(waited[6:8], ["60000000000", "110"])  # ETIMEDOUT
         self.assertIn(b"timed wait: -1 timed out", r.stdout)
+
+    def test_tries_fail_at_once_and_a_timed_lock_at_its_deadline(self):
+        r = run(SCENES, ["tries"])
+        steps = {s[4]: s for s in r.kind("step") if s[4] in ("trylock", "trywait", "timedlock")}
+        self.assertEqual(steps["trylock"][7], "16")  # EBUSY
+        self.assertEqual(steps["trywait"][7], "11")  # EAGAIN
+        self.assertEqual(steps["timedlock"][3], steps["timedlock"][6])
+        self.assertEqual(steps["timedlock"][7], "110")
+        self.assertIn(b"timedlock 110 after 1000000000 ns", r.stdout)
+
+    def test_without_a_descriptor_the_library_stays_out_of_the_way(self):
+        r = run(SCENES, ["wake"], control=False)
+        self.assertEqual((r.records, sorted(r.stdout.splitlines())),
+                         ([], [b"done", b"one woke", b"two woke"]))
 
     def test_a_join_goes_once_the_thread_has_ended(self):
         r = run(SCENES, ["mutex"])
