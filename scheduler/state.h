@@ -55,7 +55,7 @@ struct Pending {
 };
 
 struct Thread {
-  std::atomic<int> baton{0};  // 1 when this thread may run; written by the one handing it over
+  std::atomic<int> baton{0};  // 1 when this thread may run (values in scheduler/baton.cpp)
   int tid = 0;
   bool used = false;    // the slot holds a thread, live or ended
   bool live = false;    // created and not yet ended
