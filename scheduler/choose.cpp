@@ -62,16 +62,17 @@ int highestPriority(const bool* can) {
 
 // Reads "T\n" from the companion; -1 for anything else or the end of its answers.
 int readAnswer() {
+  constexpr std::int64_t kNone = -1;
   std::int64_t value = 0;
-  bool digits = false;
+  bool digits = false, wrong = false;
   for (;;) {
     char c;
     long n = syscall(SYS_read, gAnswerFd, &c, 1);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return -1;
-    if (c == '\n') return digits && value < kMaxThreads ? static_cast<int>(value) : -1;
-    if (c < '0' || c > '9') value = kMaxThreads;  // rejected, but the line is read to its end
-    if (value < kMaxThreads) value = value * 10 + (c - '0');
+    if (n <= 0) return kNone;
+    if (c == '\n') return digits && !wrong ? static_cast<int>(value) : kNone;
+    wrong = wrong || c < '0' || c > '9' || value > 100000000;  // the line is read to its end
+    if (!wrong) value = value * 10 + (c - '0');
     digits = true;
   }
 }

@@ -160,6 +160,12 @@ class Scenes(unittest.TestCase):
         for join in joins:
             self.assertGreater(int(join[1]), ended[join[6]])
 
+    def test_threads_are_numbered_on_beyond_those_kept_at_a_time(self):
+        r = run(SCENES, ["many"])
+        self.assertEqual([int(t[1]) for t in r.kind("thread")], list(range(1, 101)))
+        self.assertEqual(r.records[-1][0::2], ["exit", "0"])
+        self.assertEqual(r.stdout.count(b"another holds the lock"), 100)
+
     def test_runs_that_cannot_go_on_stop_with_a_record(self):
         for scene, plan, last in (("crossed", "", ["stuck", "0"]),
                                   ("mutex", "picks=5;strict=1", ["diverged", "1", "5"])):

@@ -1,6 +1,7 @@
 // Small scenes for the scheduler's tests, one per argument: two threads and a mutex, two waiters
 // on one semaphore, two sleeps that tie, a timed wait that times out, tries and a timed lock on a
-// lock held elsewhere, and two threads that wait on each other. Each thread announces itself on
+// lock held elsewhere, a hundred threads one after another, and two threads that wait on each
+// other. Each thread announces itself on
 // standard output, unbuffered as the shop's is, except in the buffered scene, where stdio writes
 // only at the end.
 #include <errno.h>
@@ -72,6 +73,15 @@ static void tries(void) {
   pthread_join(thread, NULL);
 }
 
+// More threads than the scheduler keeps at a time, one after another.
+static void many(void) {
+  for (int i = 0; i < 100; ++i) {
+    pthread_t thread;
+    pthread_create(&thread, NULL, locker, "another");
+    pthread_join(thread, NULL);
+  }
+}
+
 static void timedWait(void) {
   struct timespec deadline;
   clock_gettime(CLOCK_REALTIME, &deadline);
@@ -104,6 +114,7 @@ int main(int argc, char** argv) {
   if (strcmp(scene, "crossed") == 0) both(crossed, (void*)1, NULL);
   if (strcmp(scene, "timed") == 0) timedWait();
   if (strcmp(scene, "tries") == 0) tries();
+  if (strcmp(scene, "many") == 0) many();
   puts("done");
   return 0;
 }
