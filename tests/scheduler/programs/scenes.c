@@ -1,9 +1,8 @@
 // Small scenes for the scheduler's tests, one per argument: two threads and a mutex, two waiters
 // on one semaphore, two sleeps that tie, a timed wait that times out, tries and a timed lock on a
 // lock held elsewhere, a hundred threads one after another, and two threads that wait on each
-// other. Each thread announces itself on
-// standard output, unbuffered as the shop's is, except in the buffered scene, where stdio writes
-// only at the end.
+// other. Each thread announces itself on standard output, unbuffered as the shop's is, except in
+// the buffered scene, where stdio writes only at the end.
 #include <errno.h>
 #include <pthread.h>
 #include <semaphore.h>
