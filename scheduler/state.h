@@ -68,8 +68,8 @@ struct Thread {
   std::uint64_t priority = 0;  // for then=pct
 };
 
-// Threads by slot; a slot is reused once its thread has ended (and been joined, if the slots
-// run short otherwise), so a program may make any number of threads, 64 at a time.
+// Threads by slot. A slot is reused once its thread has ended and been joined (or only ended,
+// when the slots run short), so a program may make any number of threads, 64 at a time.
 extern Thread gThreads[kMaxThreads];
 extern Thread* gLiveThreads[kMaxThreads];  // the live ones, in the order of their numbers
 extern int gLiveCount;
@@ -83,6 +83,7 @@ Thread* newThread();
 Thread* threadOf(int tid);
 // Takes THREAD off the live ones.
 void endThread(Thread* thread);
+
 extern std::atomic<std::int64_t> gNow;              // virtual nanoseconds since the library started
 extern std::int64_t gSteps;                         // steps carried out
 extern std::int64_t gChoices;                       // choices made

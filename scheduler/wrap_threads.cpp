@@ -65,8 +65,11 @@ int pthread_create(pthread_t* handle, const pthread_attr_t* attributes, sched::T
 int pthread_join(pthread_t handle, void** result) {
   if (!sched::controlled()) return sched::real().pthread_join(handle, result);
   sched::Thread* joined = nullptr;
+  // pthread reuses the handles of threads joined before: the newest thread not yet joined.
   for (sched::Thread& t : sched::gThreads)
-    if (t.used && t.tid != 0 && pthread_equal(t.handle, handle)) joined = &t;
+    if (t.used && !t.joined && t.tid != 0 && pthread_equal(t.handle, handle) &&
+        (joined == nullptr || t.tid > joined->tid))
+      joined = &t;
   if (joined == nullptr) return sched::real().pthread_join(handle, result);
   int tid = joined->tid;
   sched::await(Op::kJoin, nullptr, tid);
