@@ -56,6 +56,8 @@ if(BARBERSHOP_VARIANT_TARGETS)
   install(TARGETS ${BARBERSHOP_VARIANT_TARGETS} RUNTIME DESTINATION lib/barbershop/variants)
   install(TARGETS ${BARBERSHOP_UNWIDENED_TARGETS} RUNTIME DESTINATION lib/barbershop/variants/unwidened)
 endif()
+# The scheduler library, preloaded by the companion for a controlled run, beside the variants.
+install(TARGETS barbershop-scheduler LIBRARY DESTINATION lib/barbershop)
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
