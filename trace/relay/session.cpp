@@ -135,8 +135,10 @@ class Loop {
       }
       const short ready = POLLIN | POLLHUP | POLLERR;
       // A controlled run's records first: reading them may read the output they pair with.
+      const Child* polled = child_.get();
       if (fds[5].revents & ready) readRecords();
       if (stop_) return endNow(*stop_);
+      if (child_.get() != polled) continue;  // a stuck run's program was replaced: poll anew
       if ((fds[0].revents & ready) && (!controlled_ || readyNow(child_->output()))) relayOutput();
       if (fds[1].revents & ready) relayErrors();
       if (fds[2].revents & ready) readUser();
@@ -184,6 +186,7 @@ class Loop {
     std::string chunk;
     if (!Child::read(child_->records(), &chunk)) return recordsEnded();
     lastRecordUs_ = monotonicUs();
+    const Child* reading = child_.get();
     for (const std::string& line : lines_.feed(chunk)) {
       ControlLine record;
       std::string error;
@@ -191,7 +194,7 @@ class Loop {
         tell(options_.program + ": the scheduler wrote a bad " + error);
         stop_ = kExitProgramFailed;
       }
-      if (stop_) return;
+      if (stop_ || child_.get() != reading) return;
       onRecord(record);
     }
   }
