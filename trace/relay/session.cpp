@@ -260,7 +260,10 @@ class Loop {
   }
 
   void relayStamped() {
-    for (const StampedOutput::Piece& piece : stamped_.take()) output(piece.bytes, piece.ns / 1000);
+    // Bytes printed before the Run went but read after it count as the Run's first moment.
+    for (const StampedOutput::Piece& piece : stamped_.take()) {
+      output(piece.bytes, std::max(piece.ns, runNs_) / 1000);
+    }
   }
 
   // then=ask: everything printed so far is shown first, then the person picks.
