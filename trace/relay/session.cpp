@@ -72,20 +72,6 @@ bool readyNow(int fd) {
   return fd >= 0 && poll(&one, 1, 0) > 0 && (one.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
-// The watchdog's limit for `plan`: its idle_ms, else kIdleLimitUs.
-std::int64_t idleLimitUs(const std::string& plan) {
-  const std::string key = "idle_ms=";
-  for (std::size_t at = 0; at < plan.size();) {
-    const std::size_t end = std::min(plan.find(';', at), plan.size());
-    if (plan.compare(at, key.size(), key) == 0) {
-      const long long ms = atoll(plan.c_str() + at + key.size());
-      if (ms > 0) return ms * 1000;
-    }
-    at = end + 1;
-  }
-  return kIdleLimitUs;
-}
-
 // How long to wait, before starting a run, for the barber's bed line of the run before.
 constexpr std::int64_t kBedWaitUs = 2000000;
 
@@ -592,9 +578,10 @@ class Loop {
       return stuckRun();
     }
     if (controlled_ && (phase_ != Phase::kConsole || await_) &&
-        monotonicUs() - lastRecordUs_ >= idleLimitUs(options_.controlPlan)) {
+        monotonicUs() - lastRecordUs_ >= planIdleUs(options_.controlPlan, kIdleLimitUs)) {
       tell(options_.program + ": thread " + std::to_string(gatherer_.turn()) +
-           " made no visible step for " + secondsText(idleLimitUs(options_.controlPlan)));
+           " made no visible step for " +
+           secondsText(planIdleUs(options_.controlPlan, kIdleLimitUs)));
       return endNow(kExitProgramFailed);
     }
     if (phase_ == Phase::kWaitingForBed && now >= bedWaitUntilUs_) startRun();
