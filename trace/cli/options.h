@@ -23,6 +23,7 @@ struct TraceOptions {
   std::string reportDir;   // --report DIR
   std::vector<std::string> renderLogs;  // render LOG.jsonl...
   bool json = false;                    // schedule --json
+  bool step = false;                    // --step: the person picks at each choice of the run
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).

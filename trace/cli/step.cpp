@@ -173,7 +173,8 @@ class Stepper {
 
   // The thread `line` names, when it can go; else -1, having said why.
   static int pickOf(const std::string& line, const Choice& choice) {
-    const bool digits = line.size() <= 3 && line.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits =
+        line.size() <= 3 && line.find_first_not_of("0123456789") == std::string::npos;
     const int tid = digits ? std::stoi(line) : -1;
     for (const PendingStep& step : choice.threads) {
       if (step.tid != tid) continue;

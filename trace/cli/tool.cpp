@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "trace/cli/step.h"
 #include "trace/common/utf8.h"
 #include "trace/files/export.h"
 #include "trace/files/report.h"
@@ -270,7 +271,7 @@ int runCommand(const TraceOptions& options) {
     case Command::kRender:
       return renderSavedLog(options);
     case Command::kSession:
-      return runSession(options);
+      return options.step ? runStep(options) : runSession(options);
   }
   return kExitUsage;
 }

@@ -27,7 +27,8 @@ std::string painted(const std::string& text, const char* sgr, const ViewStyle& s
 std::string threadLine(const RunRecord& soFar, const PendingStep& step, bool isDefault,
                        const ViewStyle& style) {
   const std::string number = padLeft(std::to_string(step.tid), 3) + "  ";
-  const std::string state = std::string(glyphs(style).dot) + (step.canGo ? kCanGo : kBlocked) + (isDefault ? kDefault : "");
+  const std::string state = std::string(glyphs(style).dot) + (step.canGo ? kCanGo : kBlocked) +
+                            (isDefault ? kDefault : "");
   const std::string said = shown(stepLine(soFar, step), style);
   // One column spare, so that a terminal never wraps the line on its own.
   const std::size_t room = style.width - 1 - columns(number) - columns(state);
@@ -50,6 +51,5 @@ std::string choiceMenu(const RunRecord& soFar, const Choice& choice, const ViewS
 }
 
 std::string choiceQuestion(const Choice& choice) {
-  return "who goes? a number, Enter for " + std::to_string(choice.plainPick) +
-         ", b back, q stop: ";
+  return "who goes? a number, Enter for " + std::to_string(choice.plainPick) + ", b back, q stop: ";
 }
