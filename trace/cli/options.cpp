@@ -56,11 +56,11 @@ constexpr char kExamples[] = R"(Examples:
   barbershop-trace --variant lost-wakeup --runs 30 --quiet
       watch the lost wake-up happen, and the verdict catch it
 
-A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 130 also when --step is stopped with q; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C); 131 quit (Ctrl-\); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (plan, late, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
+A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C), or --step stopped with q; 131 quit (Ctrl-\); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (plan, late, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
 
 // What the command line said, before it is made sense of.
 struct Given {
-  std::string program, variant, rosterFile, scenario, colour = "auto", summary = "auto";
+  std::string program, variant, rosterFile, scenario, colour = "auto", summary = "auto", plan;
   std::optional<int> random;
   std::optional<std::uint32_t> seed;
   int slow = 1, runs = 0, width = 0;
@@ -125,6 +125,13 @@ void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
       ->excludes(program);
   app->add_flag("--run", given->once, "Run the roster once, summarise, end");
   app->add_flag("--step", options->step, "Be the scheduler: pick who goes at each choice");
+  valued(app->add_option("--plan", given->plan,
+                         "Run one thread at a time on a virtual clock, as PLAN picks "
+                         "(then=first, then=random;seed=S, ...)"))
+      ->type_name("PLAN");
+  valued(app->add_option("--replay", options->replayLog,
+                         "Run a saved controlled run again, choice for choice, and compare"))
+      ->type_name("LOG.jsonl");
   valued(app->add_option("--runs", given->runs, "Run the roster N times, then an aggregate"))
       ->type_name("N")
       ->check(CLI::Range(1, 100000));
@@ -238,9 +245,9 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
     const VariantInfo* variant = findVariant(given.variant);
     session.variant = variant->name;
     session.variantChange = variant->change;
-    // A stepped run takes the variant as written, one thread at a time: its windows need no
-    // widening. The widened build stands in where that one is not built.
-    session.program = findVariantProgram(variant->name, options.step);
+    // A controlled run opens the race windows itself: the build without widened ones, if there.
+    const bool controlled = !given.plan.empty() || options.step;
+    session.program = controlled ? findVariantProgram(variant->name, true) : std::string();
     if (session.program.empty()) session.program = findVariantProgram(variant->name);
     if (session.program.empty()) {
       fprintf(stderr,
@@ -259,6 +266,13 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   session.typeRoster = roster.has_value();
   session.roster = roster.value_or(Roster{});
   session.runs = given.once || options.step ? 1 : given.runs;
+  session.controlPlan = given.plan;
+  // A controlled session runs its roster and ends: each run is a program of its own.
+  if (!given.plan.empty()) {
+    if (!roster)
+      return usage("--plan needs a roster: --roster FILE, --scenario NAME or --random N");
+    session.runs = std::max(session.runs, 1);
+  }
   session.slow = given.slow;
   session.writtenBy = kTraceVersion;
   return options;
@@ -313,6 +327,14 @@ TraceOptions parseOptions(int argc, char** argv) {
       known += (known.empty() ? "" : ", ") + std::string(each->name);
     }
     return usage("no variant '" + given.variant + "'; the variants are: " + known);
+  }
+  options.program = given.program;
+  if (!options.replayLog.empty()) {
+    const bool alone = given.rosterFile.empty() && given.scenario.empty() && !given.random &&
+                       given.variant.empty() && given.plan.empty() && given.runs == 0;
+    if (!alone) return usage("--replay runs the log's roster, program and picks: it goes alone");
+    options.command = Command::kReplay;
+    return options;
   }
   std::optional<TraceOptions> failed;
   std::optional<Roster> roster = chooseRoster(&given, &options, &failed);

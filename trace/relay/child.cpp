@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/personality.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -197,7 +198,12 @@ bool Child::start(const std::string& path, const ControlStart& control, std::str
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
+  // The same addresses every time, so two runs under one plan record the same bytes: the
+  // program starts without address randomisation, where the system allows it.
+  const int persona = personality(0xffffffff);
+  const bool fixedLayout = persona >= 0 && personality(persona | ADDR_NO_RANDOMIZE) >= 0;
   const bool started = startWith(path, envp.data(), error);
+  if (fixedLayout) (void)personality(persona);  // back as it was: it was ours to set
   closeFd(&records[1]);
   closeFd(&answers[0]);
   records_ = records[0];

@@ -504,7 +504,9 @@ class Loop {
     record_ = RunRecord{};
     record_.roster = roster.value_or(Roster{});
     hidden_.clear();
-    if (!bedPending_) return startRun();
+    // Under the scheduler the barber's first bed line comes when the plan lets him go, which may
+    // be after the Run: waiting for it in real time would wait for nothing.
+    if (!bedPending_ || controlled_) return startRun();
     phase_ = Phase::kWaitingForBed;
     bedWaitUntilUs_ = clock_.nowUs() + kBedWaitUs;
   }
