@@ -1,5 +1,7 @@
 // The cost of one switch under the scheduler library: two threads hand a token back and forth
-// through two semaphores, so every step passes the baton to the other thread. Run it preloaded:
+// through two semaphores, so every step passes the baton to the other thread. Build and run it
+// preloaded:
+//   cc -O2 -o scheduler_switch bench/scheduler_switch.c -lpthread
 //   BARBERSHOP_CONTROL_FD=3 LD_PRELOAD=build/libbarbershop-scheduler.so
 //     ./scheduler_switch [ROUNDS] 3>/dev/null
 // It reads the real clock through the raw system call, since the library makes the clock virtual.

@@ -36,36 +36,43 @@ std::uint64_t nextRandom() {
   return z ^ (z >> 31);
 }
 
-bool goes(int t, const bool* can) { return t >= 0 && t < gThreadCount && can[t]; }
+// The slot of thread TID when it can go, else -1.
+int slotIfGoes(int tid, const bool* can) {
+  Thread* thread = tid >= 0 ? threadOf(tid) : nullptr;
+  return thread != nullptr && thread->live && can[slotOf(thread)] ? slotOf(thread) : -1;
+}
 
 int randomPick(const bool* can) {
   int count = 0;
-  for (int t = 0; t < gThreadCount; ++t) count += can[t] ? 1 : 0;
+  for (int i = 0; i < gLiveCount; ++i) count += can[slotOf(gLiveThreads[i])] ? 1 : 0;
   int left = static_cast<int>(nextRandom() % static_cast<std::uint64_t>(count));
-  for (int t = 0; t < gThreadCount; ++t)
-    if (can[t] && left-- == 0) return t;
+  for (int i = 0; i < gLiveCount; ++i)
+    if (can[slotOf(gLiveThreads[i])] && left-- == 0) return slotOf(gLiveThreads[i]);
   return -1;
 }
 
 int highestPriority(const bool* can) {
   int best = -1;
-  for (int t = 0; t < gThreadCount; ++t)
+  for (int i = 0; i < gLiveCount; ++i) {
+    int t = slotOf(gLiveThreads[i]);
     if (can[t] && (best < 0 || gThreads[t].priority > gThreads[best].priority)) best = t;
+  }
   return best;
 }
 
 // Reads "T\n" from the companion; -1 for anything else or the end of its answers.
 int readAnswer() {
+  constexpr std::int64_t kNone = -1;
   std::int64_t value = 0;
-  bool digits = false;
+  bool digits = false, wrong = false;
   for (;;) {
     char c;
     long n = syscall(SYS_read, gAnswerFd, &c, 1);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return -1;
-    if (c == '\n') return digits && value < kMaxThreads ? static_cast<int>(value) : -1;
-    if (c < '0' || c > '9') value = kMaxThreads;  // rejected, but the line is read to its end
-    if (value < kMaxThreads) value = value * 10 + (c - '0');
+    if (n <= 0) return kNone;
+    if (c == '\n') return digits && !wrong ? static_cast<int>(value) : kNone;
+    wrong = wrong || c < '0' || c > '9' || value > 100000000;  // the line is read to its end
+    if (!wrong) value = value * 10 + (c - '0');
     digits = true;
   }
 }
@@ -109,8 +116,9 @@ void onThreadCreated(Thread* thread) {
   do {
     thread->priority = kHighPriorities + (nextRandom() >> 24);
     distinct = true;
-    for (int t = 0; t < gThreadCount; ++t)
-      if (&gThreads[t] != thread && gThreads[t].priority == thread->priority) distinct = false;
+    for (int i = 0; i < gLiveCount; ++i)
+      if (gLiveThreads[i] != thread && gLiveThreads[i]->priority == thread->priority)
+        distinct = false;
   } while (!distinct);
 }
 
@@ -125,11 +133,11 @@ void beforeDecision(Thread* running, std::int64_t n) {
 int choose(std::int64_t k, std::int64_t n, const char* why, int plain, const bool* can) {
   int planned = nextPick(&gPlan);
   if (planned >= 0) {
-    if (goes(planned, can)) return planned;
+    if (slotIfGoes(planned, can) >= 0) return slotIfGoes(planned, can);
     if (gPlan.strict) diverge(k, planned);
   }
-  int over = overrideFor(gPlan, k);
-  if (goes(over, can)) return over;
+  int over = slotIfGoes(overrideFor(gPlan, k), can);
+  if (over >= 0) return over;
   int pick = -1;
   switch (gPlan.then) {
     case Then::kRandom:
@@ -139,12 +147,12 @@ int choose(std::int64_t k, std::int64_t n, const char* why, int plain, const boo
       pick = highestPriority(can);
       break;
     case Then::kAsk:
-      pick = askCompanion(k, n, why, plain, can);
+      pick = slotIfGoes(askCompanion(k, n, why, gThreads[plain].tid, can), can);
       break;
     case Then::kFirst:
       break;
   }
-  return goes(pick, can) ? pick : plain;
+  return pick >= 0 ? pick : plain;
 }
 
 }  // namespace sched

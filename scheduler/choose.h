@@ -19,8 +19,9 @@ void onThreadCreated(Thread* thread);
 // Applies the PCT change points that step N reaches: RUNNING drops below everyone.
 void beforeDecision(Thread* running, std::int64_t n);
 
-// The thread that goes at choice K before step N. CAN tells who can go; PLAIN is the plain
-// order's pick. A strict plan whose pick cannot go writes `diverged` and never returns.
+// The slot of the thread that goes at choice K before step N. CAN tells who can go, by slot;
+// PLAIN is the plain order's pick. A strict plan whose pick cannot go writes `diverged` and never
+// returns.
 int choose(std::int64_t k, std::int64_t n, const char* why, int plain, const bool* can);
 
 }  // namespace sched

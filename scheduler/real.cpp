@@ -32,12 +32,14 @@ void resolveReal() {
   find(&r.pthread_mutex_lock, "pthread_mutex_lock");
   find(&r.pthread_mutex_trylock, "pthread_mutex_trylock");
   find(&r.pthread_mutex_timedlock, "pthread_mutex_timedlock");
+  find(&r.pthread_mutex_clocklock, "pthread_mutex_clocklock");
   find(&r.pthread_mutex_unlock, "pthread_mutex_unlock");
   find(&r.sem_init, "sem_init");
   find(&r.sem_destroy, "sem_destroy");
   find(&r.sem_wait, "sem_wait");
   find(&r.sem_trywait, "sem_trywait");
   find(&r.sem_timedwait, "sem_timedwait");
+  find(&r.sem_clockwait, "sem_clockwait");
   find(&r.sem_post, "sem_post");
   find(&r.sem_getvalue, "sem_getvalue");
   find(&r.usleep, "usleep");

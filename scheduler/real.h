@@ -27,12 +27,14 @@ struct RealFunctions {
   int (*pthread_mutex_lock)(pthread_mutex_t*);
   int (*pthread_mutex_trylock)(pthread_mutex_t*);
   int (*pthread_mutex_timedlock)(pthread_mutex_t*, const struct timespec*);
+  int (*pthread_mutex_clocklock)(pthread_mutex_t*, clockid_t, const struct timespec*);
   int (*pthread_mutex_unlock)(pthread_mutex_t*);
   int (*sem_init)(sem_t*, int, unsigned);
   int (*sem_destroy)(sem_t*);
   int (*sem_wait)(sem_t*);
   int (*sem_trywait)(sem_t*);
   int (*sem_timedwait)(sem_t*, const struct timespec*);
+  int (*sem_clockwait)(sem_t*, clockid_t, const struct timespec*);
   int (*sem_post)(sem_t*);
   int (*sem_getvalue)(sem_t*, int*);
   int (*usleep)(useconds_t);

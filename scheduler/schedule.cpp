@@ -30,20 +30,23 @@ bool canGo(const Thread& t) {
     case Op::kSleep:
       return now >= p.arg;
     case Op::kJoin:
-      return p.arg < 0 || p.arg >= gThreadCount || !gThreads[p.arg].live;
+      return threadOf(static_cast<int>(p.arg)) == nullptr ||
+             !threadOf(static_cast<int>(p.arg))->live;
     default:
       return true;
   }
 }
 
-// Fills CAN; returns how many can go.
+// Fills CAN (by slot); returns how many can go.
 int whoCanGo(bool* can) {
   int count = 0;
-  for (int t = 0; t < gThreadCount; ++t) {
-    Thread& thread = gThreads[t];
-    can[t] = thread.live && canGo(thread);
-    if (thread.live && !can[t] && waitsOnObject(thread.pending.op)) thread.waited = true;
-    count += can[t] ? 1 : 0;
+  for (int t = 0; t < kMaxThreads; ++t) can[t] = false;
+  for (int i = 0; i < gLiveCount; ++i) {
+    Thread& thread = *gLiveThreads[i];
+    bool go = canGo(thread);
+    can[slotOf(&thread)] = go;
+    if (!go && waitsOnObject(thread.pending.op)) thread.waited = true;
+    count += go ? 1 : 0;
   }
   return count;
 }
@@ -51,28 +54,33 @@ int whoCanGo(bool* can) {
 // The earliest deadline still ahead, or -1.
 std::int64_t nextDeadline() {
   std::int64_t earliest = -1;
-  for (int t = 0; t < gThreadCount; ++t) {
-    const Thread& thread = gThreads[t];
-    if (!thread.live || !hasDeadline(thread.pending.op)) continue;
+  for (int i = 0; i < gLiveCount; ++i) {
+    const Thread& thread = *gLiveThreads[i];
+    if (!hasDeadline(thread.pending.op)) continue;
     if (earliest < 0 || thread.pending.arg < earliest) earliest = thread.pending.arg;
   }
   return earliest;
 }
 
-int plainOrder(int running, const bool* can) {
-  if (can[running]) return running;
-  for (int i = 1; i <= gThreadCount; ++i) {
-    int t = (running + i) % gThreadCount;
-    if (can[t]) return t;
+// The plain order's pick, by slot: RUNNING while it can go, else the next number above it that
+// can, wrapping round.
+int plainOrder(const Thread* running, const bool* can) {
+  if (running->live && can[slotOf(running)]) return slotOf(running);
+  int first = -1;
+  for (int i = 0; i < gLiveCount; ++i) {
+    const Thread* t = gLiveThreads[i];
+    if (!can[slotOf(t)]) continue;
+    if (t->tid > running->tid) return slotOf(t);
+    if (first < 0) first = slotOf(t);
   }
-  return running;
+  return first;
 }
 
 const char* whyOf(bool jumped, const bool* can) {
   if (jumped) return "tie";
-  for (int a = 0; a < gThreadCount; ++a) {
+  for (int a = 0; a < kMaxThreads; ++a) {
     if (!can[a] || !waitsOnObject(gThreads[a].pending.op)) continue;
-    for (int b = a + 1; b < gThreadCount; ++b)
+    for (int b = a + 1; b < kMaxThreads; ++b)
       if (can[b] && waitsOnObject(gThreads[b].pending.op) &&
           gThreads[b].pending.object == gThreads[a].pending.object)
         return "wake";
@@ -85,8 +93,8 @@ void recordChoice(std::int64_t k, const char* why, int pick, int plain, const bo
   recordNumber(k);
   recordNumber(gSteps + 1);
   recordText(why);
-  recordNumber(pick);
-  recordNumber(plain);
+  recordNumber(gThreads[pick].tid);
+  recordNumber(gThreads[plain].tid);
   recordThreads(can);
   recordEnd();
 }
@@ -105,7 +113,7 @@ Thread* decide(Thread* running) {
       jumped = true;
       continue;
     }
-    int plain = plainOrder(running->tid, can);
+    int plain = plainOrder(running, can);
     if (count == 1) return &gThreads[plain];
     std::int64_t k = ++gChoices;
     const char* why = whyOf(jumped, can);
@@ -148,11 +156,9 @@ void leave() {
   Thread* me = self();
   await(Op::kExit, nullptr, 0);
   (void)recordStep(Op::kExit, nullptr, 0, 0, 0);
-  me->live = false;
+  endThread(me);
   setSelf(nullptr);
-  bool anyone = false;
-  for (int t = 0; t < gThreadCount; ++t) anyone = anyone || gThreads[t].live;
-  if (anyone) giveBaton(decide(me));
+  if (gLiveCount > 0) giveBaton(decide(me));
 }
 
 std::int64_t causeFor(const Object* object) { return self()->waited ? object->released : 0; }

@@ -32,6 +32,8 @@ std::int64_t nanoseconds(clockid_t clock) {
   return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+std::uint64_t gExeBase = 0;  // written once, by the constructor
+
 // The program's own image comes first in the list: its load address and extent.
 int findProgram(struct dl_phdr_info* info, size_t, void*) {
   std::uint64_t begin = UINT64_MAX, end = 0;
@@ -42,15 +44,9 @@ int findProgram(struct dl_phdr_info* info, size_t, void*) {
     if (from < begin) begin = from;
     if (from + header.p_memsz > end) end = from + header.p_memsz;
   }
-  setExecutableImage(info->dlpi_addr, begin, end);
-  return 1;
-}
-
-std::uint64_t gExeBase = 0;
-
-int baseOf(struct dl_phdr_info* info, size_t size, void* data) {
   gExeBase = info->dlpi_addr;
-  return findProgram(info, size, data);
+  setExecutableImage(gExeBase, begin, end);
+  return 1;
 }
 
 __attribute__((constructor)) void startLibrary() {
@@ -59,13 +55,10 @@ __attribute__((constructor)) void startLibrary() {
   (void)real();
   gRealtimeBase = nanoseconds(CLOCK_REALTIME);
   gMonotonicBase = nanoseconds(CLOCK_MONOTONIC);
-  (void)dl_iterate_phdr(baseOf, nullptr);
+  (void)dl_iterate_phdr(findProgram, nullptr);
   recordsOpen(fd);
-  Thread* main = &gThreads[0];
-  main->tid = 0;
-  main->live = true;
+  Thread* main = newThread();
   main->baton.store(1);
-  gThreadCount = 1;
   setSelf(main);
   startChooser(getenv(control::kPlanVariable), descriptor(control::kAnswerFdVariable));
   onThreadCreated(main);

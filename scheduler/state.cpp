@@ -8,7 +8,9 @@
 namespace sched {
 
 Thread gThreads[kMaxThreads];
-int gThreadCount = 0;
+Thread* gLiveThreads[kMaxThreads];
+int gLiveCount = 0;
+int gNextTid = 0;
 std::atomic<std::int64_t> gNow{0};
 std::int64_t gSteps = 0;
 std::int64_t gChoices = 0;
@@ -27,14 +29,14 @@ __thread Thread* tSelf __attribute__((tls_model("initial-exec"))) = nullptr;
 
 // Guarded by the baton.
 Object gObjects[kMaxObjects];
-Object* gLive[kMaxObjects];  // the objects not forgotten, in no order
-int gLiveCount = 0;
+Object* gLiveObjects[kMaxObjects];  // the objects not forgotten, in no order
+int gObjectCount = 0;
 int gLastId = 0;
 std::uint64_t gExeBase = 0, gImageBegin = 0, gImageEnd = 0;
 
 Object* find(void* address) {
-  for (int i = 0; i < gLiveCount; ++i)
-    if (gLive[i]->address == address) return gLive[i];
+  for (int i = 0; i < gObjectCount; ++i)
+    if (gLiveObjects[i]->address == address) return gLiveObjects[i];
   return nullptr;
 }
 
@@ -71,7 +73,7 @@ Object* add(void* address, bool mutex, long value) {
   slot->id = ++gLastId;
   slot->mutex = mutex;
   slot->count = value;
-  gLive[gLiveCount++] = slot;
+  gLiveObjects[gObjectCount++] = slot;
   writeObject(*slot, value);
   return slot;
 }
@@ -85,14 +87,18 @@ bool hasDeadline(Op op) { return op == Op::kTimedLock || op == Op::kTimedWait ||
 Thread* self() { return tSelf; }
 void setSelf(Thread* thread) { tSelf = thread; }
 
+// Memory may change use without a destroy call: an object of the other kind is a new one.
 Object* mutexAt(void* address) {
   Object* o = find(address);
-  return o != nullptr ? o : add(address, true, 0);
+  if (o != nullptr && o->mutex) return o;
+  forgetObject(address);
+  return add(address, true, 0);
 }
 
 Object* semaphoreAt(void* address) {
   Object* o = find(address);
-  if (o != nullptr) return o;
+  if (o != nullptr && !o->mutex) return o;
+  forgetObject(address);
   int value = 0;
   (void)real().sem_getvalue(static_cast<sem_t*>(address), &value);
   return add(address, false, value);
@@ -104,10 +110,10 @@ Object* initObject(void* address, bool mutex, long value) {
 }
 
 void forgetObject(void* address) {
-  for (int i = 0; i < gLiveCount; ++i) {
-    if (gLive[i]->address != address) continue;
-    gLive[i]->address = nullptr;
-    gLive[i] = gLive[--gLiveCount];
+  for (int i = 0; i < gObjectCount; ++i) {
+    if (gLiveObjects[i]->address != address) continue;
+    gLiveObjects[i]->address = nullptr;
+    gLiveObjects[i] = gLiveObjects[--gObjectCount];
     return;
   }
 }
@@ -120,12 +126,11 @@ bool argShown(Op op, bool pending) {
 void recordThreads(const bool* can) {
   recordText("");
   bool first = true;
-  for (int t = 0; t < gThreadCount; ++t) {
-    const Thread& thread = gThreads[t];
-    if (!thread.live) continue;
+  for (int i = 0; i < gLiveCount; ++i) {
+    const Thread& thread = *gLiveThreads[i];
     if (!first) recordAppend(" ");
     first = false;
-    recordAppendNumber(t);
+    recordAppendNumber(thread.tid);
     recordAppend(":");
     recordAppend(opName(thread.pending.op));
     recordAppend(":");
@@ -136,8 +141,44 @@ void recordThreads(const bool* can) {
     } else {
       recordAppend("-");
     }
-    recordAppend(can[t] ? ":1" : ":0");
+    recordAppend(can[slotOf(&thread)] ? ":1" : ":0");
   }
+}
+
+Thread* newThread() {
+  Thread* slot = nullptr;
+  for (Thread& t : gThreads) {
+    if (!t.used || (!t.live && t.joined)) {
+      slot = &t;
+      break;
+    }
+    if (!t.live && (slot == nullptr || t.tid < slot->tid)) slot = &t;  // ended longest ago
+  }
+  if (slot == nullptr) return nullptr;
+  slot->baton.store(0, std::memory_order_relaxed);
+  slot->tid = gNextTid++;
+  slot->used = true;
+  slot->live = true;
+  slot->joined = false;
+  slot->waited = false;
+  slot->pending = Pending{Op::kStart, nullptr, 0};
+  slot->priority = 0;
+  gLiveThreads[gLiveCount++] = slot;
+  return slot;
+}
+
+Thread* threadOf(int tid) {
+  for (Thread& t : gThreads)
+    if (t.used && t.tid == tid) return &t;
+  return nullptr;
+}
+
+void endThread(Thread* thread) {
+  thread->live = false;
+  int i = 0;
+  while (i < gLiveCount && gLiveThreads[i] != thread) ++i;
+  for (; i + 1 < gLiveCount; ++i) gLiveThreads[i] = gLiveThreads[i + 1];
+  if (gLiveCount > 0) --gLiveCount;
 }
 
 void setExecutableImage(std::uint64_t base, std::uint64_t begin, std::uint64_t end) {

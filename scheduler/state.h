@@ -55,9 +55,11 @@ struct Pending {
 };
 
 struct Thread {
-  std::atomic<int> baton{0};  // 1 when this thread may run; written by the one handing it over
+  std::atomic<int> baton{0};  // 1 when this thread may run (values in scheduler/baton.cpp)
   int tid = 0;
+  bool used = false;    // the slot holds a thread, live or ended
   bool live = false;    // created and not yet ended
+  bool joined = false;  // ended and joined: its slot may take a new thread
   bool waited = false;  // its pending lock or wait found the object taken at some choice
   Pending pending;
   pthread_t handle{};
@@ -66,8 +68,22 @@ struct Thread {
   std::uint64_t priority = 0;  // for then=pct
 };
 
+// Threads by slot. A slot is reused once its thread has ended and been joined (or only ended,
+// when the slots run short), so a program may make any number of threads, 64 at a time.
 extern Thread gThreads[kMaxThreads];
-extern int gThreadCount;
+extern Thread* gLiveThreads[kMaxThreads];  // the live ones, in the order of their numbers
+extern int gLiveCount;
+extern int gNextTid;  // the number the next thread gets
+
+inline int slotOf(const Thread* thread) { return static_cast<int>(thread - gThreads); }
+
+// A slot for a new thread, numbered and live; null when 64 threads are live.
+Thread* newThread();
+// The thread numbered TID while its slot still holds it, else null.
+Thread* threadOf(int tid);
+// Takes THREAD off the live ones.
+void endThread(Thread* thread);
+
 extern std::atomic<std::int64_t> gNow;              // virtual nanoseconds since the library started
 extern std::int64_t gSteps;                         // steps carried out
 extern std::int64_t gChoices;                       // choices made
@@ -89,7 +105,7 @@ Object* initObject(void* address, bool mutex, long value);
 void forgetObject(void* address);
 
 // Appends the THREADS field of a choice or ask record: every live thread's pending step and
-// whether it can go (CAN, by thread).
+// whether it can go (CAN, by slot).
 void recordThreads(const bool* can);
 
 // Whether a step's ARG is shown (else "-"); PENDING for a step not yet carried out.

@@ -58,6 +58,16 @@ int pthread_mutex_timedlock(pthread_mutex_t* mutex, const struct timespec* deadl
   return takeLock(mutex, object, Op::kTimedLock, at);
 }
 
+// The same on another clock (std::timed_mutex on the steady clock comes here).
+int pthread_mutex_clocklock(pthread_mutex_t* mutex, clockid_t clock,
+                            const struct timespec* deadline) {
+  sched::Object* object = modelled(mutex);
+  if (object == nullptr) return sched::real().pthread_mutex_clocklock(mutex, clock, deadline);
+  std::int64_t at = sched::virtualDeadline(clock, *deadline);
+  sched::await(Op::kTimedLock, object, at);
+  return takeLock(mutex, object, Op::kTimedLock, at);
+}
+
 int pthread_mutex_trylock(pthread_mutex_t* mutex) {
   sched::Object* object = modelled(mutex);
   if (object == nullptr) return sched::real().pthread_mutex_trylock(mutex);

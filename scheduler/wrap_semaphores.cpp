@@ -68,6 +68,15 @@ int sem_timedwait(sem_t* semaphore, const struct timespec* deadline) {
   return takeCount(semaphore, object, Op::kTimedWait, at);
 }
 
+// The same on another clock.
+int sem_clockwait(sem_t* semaphore, clockid_t clock, const struct timespec* deadline) {
+  sched::Object* object = modelled(semaphore);
+  if (object == nullptr) return sched::real().sem_clockwait(semaphore, clock, deadline);
+  std::int64_t at = sched::virtualDeadline(clock, *deadline);
+  sched::await(Op::kTimedWait, object, at);
+  return takeCount(semaphore, object, Op::kTimedWait, at);
+}
+
 int sem_trywait(sem_t* semaphore) {
   sched::Object* object = modelled(semaphore);
   if (object == nullptr) return sched::real().sem_trywait(semaphore);

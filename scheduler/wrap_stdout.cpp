@@ -136,7 +136,9 @@ int putchar(int c) {
 }
 
 int fflush(FILE* stream) {
-  if (!printing(stream)) return sched::real().fflush(stream);
+  // Flushing every stream writes what stdio holds for standard output too.
+  bool all = stream == nullptr && sched::controlled() && held() > 0;
+  if (!all && !printing(stream)) return sched::real().fflush(stream);
   beforePrint();
   int rc = sched::real().fflush(stream);
   afterPrint(0);

@@ -40,23 +40,21 @@ int pthread_create(pthread_t* handle, const pthread_attr_t* attributes, sched::T
                    void* arg) {
   if (!sched::controlled()) return sched::real().pthread_create(handle, attributes, body, arg);
   sched::await(Op::kCreate, nullptr, 0);
-  if (sched::gThreadCount == sched::kMaxThreads) {
+  sched::Thread* thread = sched::newThread();
+  if (thread == nullptr) {
     (void)sched::recordStep(Op::kCreate, nullptr, -1, EAGAIN, 0);
     return EAGAIN;
   }
-  sched::Thread* thread = &sched::gThreads[sched::gThreadCount];
-  thread->tid = sched::gThreadCount;
-  thread->baton.store(0);
   thread->body = body;
   thread->arg = arg;
-  thread->pending = sched::Pending{Op::kStart, nullptr, 0};
   int rc = sched::real().pthread_create(handle, attributes, trampoline, thread);
   if (rc != 0) {
+    sched::endThread(thread);
+    thread->used = false;
+    --sched::gNextTid;
     (void)sched::recordStep(Op::kCreate, nullptr, -1, rc, 0);
     return rc;
   }
-  ++sched::gThreadCount;
-  thread->live = true;
   thread->handle = *handle;
   sched::onThreadCreated(thread);
   recordThread(*thread, sched::self()->tid);
@@ -66,13 +64,18 @@ int pthread_create(pthread_t* handle, const pthread_attr_t* attributes, sched::T
 
 int pthread_join(pthread_t handle, void** result) {
   if (!sched::controlled()) return sched::real().pthread_join(handle, result);
-  int tid = -1;
-  for (int t = 0; t < sched::gThreadCount && tid < 0; ++t)
-    if (pthread_equal(sched::gThreads[t].handle, handle) && t != 0) tid = t;
-  if (tid < 0) return sched::real().pthread_join(handle, result);
+  sched::Thread* joined = nullptr;
+  // pthread reuses the handles of threads joined before: the newest thread not yet joined.
+  for (sched::Thread& t : sched::gThreads)
+    if (t.used && !t.joined && t.tid != 0 && pthread_equal(t.handle, handle) &&
+        (joined == nullptr || t.tid > joined->tid))
+      joined = &t;
+  if (joined == nullptr) return sched::real().pthread_join(handle, result);
+  int tid = joined->tid;
   sched::await(Op::kJoin, nullptr, tid);
   // The thread has passed its exit step; the real join waits only for its last instructions.
   int rc = sched::real().pthread_join(handle, result);
+  if (sched::threadOf(tid) == joined) joined->joined = true;
   (void)sched::recordStep(Op::kJoin, nullptr, tid, rc, 0);
   return rc;
 }

@@ -37,12 +37,14 @@ class Run:
         return [r[drop[r[0]]] if r[0] in drop else r for r in self.records]
 
 
-def run(program, args=(), plan="", stdin=b"", answers=None):
+def run(program, args=(), plan="", stdin=b"", answers=None, control=True):
     records_read, records_write = os.pipe()
     # A sanitized program's runtime would refuse a library preloaded ahead of it.
     asan = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
     env = dict(os.environ, LD_PRELOAD=LIBRARY, BARBERSHOP_CONTROL_FD=str(records_write),
                BARBERSHOP_CONTROL_PLAN=plan, ASAN_OPTIONS=asan)
+    if not control:
+        del env["BARBERSHOP_CONTROL_FD"]
     fds = [records_write]
     if answers is not None:
         answer_read, answer_write = os.pipe()
@@ -136,6 +138,20 @@ class Scenes(unittest.TestCase):
         self.assertEqual(waited[6:8], ["60000000000", "110"])  # ETIMEDOUT
         self.assertIn(b"timed wait: -1 timed out", r.stdout)
 
+    def test_tries_fail_at_once_and_a_timed_lock_at_its_deadline(self):
+        r = run(SCENES, ["tries"])
+        steps = {s[4]: s for s in r.kind("step") if s[4] in ("trylock", "trywait", "timedlock")}
+        self.assertEqual(steps["trylock"][7], "16")  # EBUSY
+        self.assertEqual(steps["trywait"][7], "11")  # EAGAIN
+        self.assertEqual(steps["timedlock"][3], steps["timedlock"][6])
+        self.assertEqual(steps["timedlock"][7], "110")
+        self.assertIn(b"timedlock 110 after 1000000000 ns", r.stdout)
+
+    def test_without_a_descriptor_the_library_stays_out_of_the_way(self):
+        r = run(SCENES, ["wake"], control=False)
+        self.assertEqual((r.records, sorted(r.stdout.splitlines())),
+                         ([], [b"done", b"one woke", b"two woke"]))
+
     def test_a_join_goes_once_the_thread_has_ended(self):
         r = run(SCENES, ["mutex"])
         ended = {s[2]: int(s[1]) for s in r.kind("step") if s[4] == "exit"}
@@ -143,6 +159,12 @@ class Scenes(unittest.TestCase):
         self.assertEqual([s[6] for s in joins], ["1", "2"])
         for join in joins:
             self.assertGreater(int(join[1]), ended[join[6]])
+
+    def test_threads_are_numbered_on_beyond_those_kept_at_a_time(self):
+        r = run(SCENES, ["many"])
+        self.assertEqual([int(t[1]) for t in r.kind("thread")], list(range(1, 101)))
+        self.assertEqual(r.records[-1][0::2], ["exit", "0"])
+        self.assertEqual(r.stdout.count(b"another holds the lock"), 100)
 
     def test_runs_that_cannot_go_on_stop_with_a_record(self):
         for scene, plan, last in (("crossed", "", ["stuck", "0"]),
@@ -161,6 +183,19 @@ class Scenes(unittest.TestCase):
         for i, (ask, choice) in enumerate(zip(asks, choices)):
             answered = i < 5 and threads(choice).get(2, (0, 0, 0, False))[3]
             self.assertEqual(choice[4], "2" if answered else ask[4])
+
+    def test_pct_without_change_points_keeps_one_order_of_priority(self):
+        # Each choice goes to the highest priority among those who can go: a thread preferred
+        # once to another is preferred to it at every later choice.
+        for seed in (1, 2, 3):
+            r = run(BARBERSHOP, stdin=ROSTER, plan=f"then=pct;seed={seed};depth=1")
+            above = set()
+            for choice in r.kind("choice"):
+                pick = int(choice[4])
+                for tid, (_, _, _, go) in threads(choice).items():
+                    if go and tid != pick:
+                        self.assertNotIn((tid, pick), above, f"seed {seed}, choice {choice[1]}")
+                        above.add((pick, tid))
 
     def test_the_same_plan_gives_the_same_run(self):
         for plan in ("", "then=random;seed=3", "then=pct;seed=3;depth=3;steps=20"):

@@ -1,7 +1,8 @@
 // Small scenes for the scheduler's tests, one per argument: two threads and a mutex, two waiters
-// on one semaphore, two sleeps that tie, a timed wait that times out, and two threads that wait
-// on each other. Each thread announces itself on standard output, unbuffered as the shop's is,
-// except in the buffered scene, where stdio writes only at the end.
+// on one semaphore, two sleeps that tie, a timed wait that times out, tries and a timed lock on a
+// lock held elsewhere, a hundred threads one after another, and two threads that wait on each
+// other. Each thread announces itself on standard output, unbuffered as the shop's is, except in
+// the buffered scene, where stdio writes only at the end.
 #include <errno.h>
 #include <pthread.h>
 #include <semaphore.h>
@@ -42,6 +43,44 @@ static void* crossed(void* first) {
   return NULL;
 }
 
+// Holds the lock across a long sleep.
+static void* holder(void* unused) {
+  (void)unused;
+  pthread_mutex_lock(&gLock);
+  sleep(10);
+  pthread_mutex_unlock(&gLock);
+  return NULL;
+}
+
+static long long nanoseconds(void) {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+// Tries and a timed lock against a lock held by a sleeping thread.
+static void tries(void) {
+  pthread_t thread;
+  pthread_create(&thread, NULL, holder, NULL);
+  usleep(1000);  // the holder has the lock by now
+  printf("trylock %d, trywait %d\n", pthread_mutex_trylock(&gLock), sem_trywait(&gFirst));
+  long long before = nanoseconds();
+  struct timespec deadline = {(time_t)((before + 1000000000LL) / 1000000000LL),
+                              (long)(before % 1000000000LL)};
+  int rc = pthread_mutex_timedlock(&gLock, &deadline);
+  printf("timedlock %d after %lld ns\n", rc, nanoseconds() - before);
+  pthread_join(thread, NULL);
+}
+
+// More threads than the scheduler keeps at a time, one after another.
+static void many(void) {
+  for (int i = 0; i < 100; ++i) {
+    pthread_t thread;
+    pthread_create(&thread, NULL, locker, "another");
+    pthread_join(thread, NULL);
+  }
+}
+
 static void timedWait(void) {
   struct timespec deadline;
   clock_gettime(CLOCK_REALTIME, &deadline);
@@ -73,6 +112,8 @@ int main(int argc, char** argv) {
   if (strcmp(scene, "tie") == 0) both(sleeper, "one", "two");
   if (strcmp(scene, "crossed") == 0) both(crossed, (void*)1, NULL);
   if (strcmp(scene, "timed") == 0) timedWait();
+  if (strcmp(scene, "tries") == 0) tries();
+  if (strcmp(scene, "many") == 0) many();
   puts("done");
   return 0;
 }
