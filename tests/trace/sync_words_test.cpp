@@ -108,11 +108,14 @@ TEST(SyncWords, NameObjectsAndFindACustomersSemaphoreByAddress) {
   EXPECT_EQ(stepLine(early, {2, SyncOp::kCreate, 0, 0, true}), "Console: starts Bob's visit");
 }
 
-TEST(SyncWords, TellHowADoneStepFailed) {
-  const RunRecord run = shopRun();
-  SyncStep tried{3, 3, Micros{0}, SyncOp::kTryLock, kQueue, 0, EBUSY, 0};
+TEST(SyncWords, TellADoneStepAndHowItFailed) {
+  RunRecord run = shopRun();
+  SyncStep cut{3, 1, Micros::ofMs(700), SyncOp::kSleep, 0, 700000, 0, 0};
+  run.control.steps.push_back(cut);
+  EXPECT_EQ(stepLine(run, cut), "Barber: cuts for 500.0 ms");
+  SyncStep tried{4, 3, Micros{0}, SyncOp::kTryLock, kQueue, 0, EBUSY, 0};
   EXPECT_EQ(stepWords(run, tried), "tries the queue lock, in vain: it was taken");
-  SyncStep made{4, 0, Micros{0}, SyncOp::kCreate, 0, 1, 0, 0};
+  SyncStep made{5, 0, Micros{0}, SyncOp::kCreate, 0, 1, 0, 0};
   EXPECT_EQ(stepWords(run, made), "starts the barber");
 }
 

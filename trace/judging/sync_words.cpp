@@ -3,6 +3,7 @@
 
 #include "trace/judging/sync_words.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <iterator>
@@ -71,11 +72,18 @@ std::string filled(const RunRecord& run, const char* text, int who, int oid) {
   return out;
 }
 
-// The time `tid` reached a step: its last step before step `before` (0: every step so far).
+// The time `tid` reached its step before step `before` (0: after every step so far): that of
+// its last step before it, which is where a sleep is counted from. Only sleeps ask, and the steps
+// are in order, so the search starts where the step is.
 Micros reachedAt(const RunRecord& run, int tid, int before) {
   const std::vector<SyncStep>& steps = run.control.steps;
-  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
-    if (step->tid == tid && (before == 0 || step->n < before)) return step->at;
+  auto from = before == 0
+                  ? steps.end()
+                  : std::lower_bound(steps.begin(), steps.end(), before,
+                                     [](const SyncStep& step, int n) { return step.n < n; });
+  while (from != steps.begin()) {
+    --from;
+    if (from->tid == tid) return from->at;
   }
   return Micros{};
 }
@@ -145,7 +153,7 @@ struct Doing {
   SyncOp op = SyncOp::kStart;
   int oid = 0;
   std::int64_t arg = 0;
-  Micros began;  // when the thread reached it: where a sleep starts from
+  int before = 0;  // the step it is (0: one to come)
   bool done = false;
 };
 
@@ -183,7 +191,7 @@ std::string doingWords(const RunRecord& run, const Doing& step) {
     case SyncOp::kExit:
       return "ends";
     case SyncOp::kSleep:
-      return sleepWords(run, step.tid, Micros{step.arg}, step.began);
+      return sleepWords(run, step.tid, Micros{step.arg}, reachedAt(run, step.tid, step.before));
     case SyncOp::kPrint:
       return "prints a line";
     default:
@@ -270,18 +278,20 @@ std::string objectWords(const RunRecord& run, int oid) {
 }
 
 std::string stepWords(const RunRecord& run, const PendingStep& step) {
-  return doingWords(
-      run, Doing{step.tid, step.op, step.oid, step.arg, reachedAt(run, step.tid, 0), false});
+  return doingWords(run, Doing{step.tid, step.op, step.oid, step.arg, 0, false});
 }
 
 std::string stepWords(const RunRecord& run, const SyncStep& step) {
-  std::string words = doingWords(
-      run, Doing{step.tid, step.op, step.oid, step.arg, reachedAt(run, step.tid, step.n), true});
+  std::string words = doingWords(run, Doing{step.tid, step.op, step.oid, step.arg, step.n, true});
   if (step.result == ETIMEDOUT) return words + ", and gives up: time ran out";
   if (step.result != 0) return words + ", in vain: it was taken";
   return words;
 }
 
 std::string stepLine(const RunRecord& run, const PendingStep& step) {
+  return actorWords(run, step.tid) + ": " + stepWords(run, step);
+}
+
+std::string stepLine(const RunRecord& run, const SyncStep& step) {
   return actorWords(run, step.tid) + ": " + stepWords(run, step);
 }

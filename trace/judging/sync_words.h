@@ -60,7 +60,8 @@ std::string objectWords(const RunRecord& run, int oid);
 std::string stepWords(const RunRecord& run, const PendingStep& step);
 // What a thread did: the same words, with how a try or a timed step failed when it did.
 std::string stepWords(const RunRecord& run, const SyncStep& step);
-// "Bob: takes the queue lock".
+// "Bob: takes the queue lock", "Barber: lets Bob go".
 std::string stepLine(const RunRecord& run, const PendingStep& step);
+std::string stepLine(const RunRecord& run, const SyncStep& step);
 
 #endif  // BARBERSHOP_TRACE_JUDGING_SYNC_WORDS_H_
