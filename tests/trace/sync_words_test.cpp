@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <string>
 
+#include "trace/showing/choice_menu.h"
+
 namespace {
 
 enum Oid {
@@ -117,6 +119,41 @@ TEST(SyncWords, TellADoneStepAndHowItFailed) {
   EXPECT_EQ(stepWords(run, tried), "tries the queue lock, in vain: it was taken");
   SyncStep made{5, 0, Micros{0}, SyncOp::kCreate, 0, 1, 0, 0};
   EXPECT_EQ(stepWords(run, made), "starts the barber");
+}
+
+TEST(SyncWords, FindWhoHoldsALock) {
+  RunRecord run = shopRun();
+  run.control.steps.push_back({3, 4, Micros{0}, SyncOp::kLock, kQueue, 0, 0, 0});
+  run.control.steps.push_back({4, 3, Micros{0}, SyncOp::kWait, kCout, 0, 0, 0});
+  run.control.steps.push_back({5, 3, Micros{0}, SyncOp::kTryLock, kQueue, 0, EBUSY, 0});
+  run.control.steps.push_back({6, 1, Micros{0}, SyncOp::kWait, kBed, 0, 0, 0});
+  run.control.objects[kCout - 1].initial = 1;
+  EXPECT_EQ(holderOf(run, kQueue), 4);
+  EXPECT_EQ(holderOf(run, kCout), 3);
+  EXPECT_EQ(holderOf(run, kBed), -1);  // a semaphore that signals is nobody's
+  run.control.steps.push_back({7, 4, Micros{0}, SyncOp::kUnlock, kQueue, 0, 0, 0});
+  EXPECT_EQ(holderOf(run, kQueue), -1);
+}
+
+// The menu at a choice, in a terminal as narrow as the companion allows: a thread per line, whom
+// a blocked one waits for, and the one Enter takes.
+TEST(ChoiceMenu, ShowsEachThreadOnALineOfItsOwn) {
+  RunRecord run = shopRun();
+  run.control.steps.push_back({3, 3, Micros::ofMs(200), SyncOp::kLock, kQueue, 0, 0, 0});
+  Choice choice;
+  choice.k = 7;
+  choice.plainPick = 3;
+  choice.threads = {{1, SyncOp::kSleep, 0, 700000, true},
+                    {3, SyncOp::kUnlock, kQueue, 0, true},
+                    {4, SyncOp::kLock, kQueue, 0, false}};
+  ViewStyle style;
+  style.width = 40;
+  style.unicode = false;
+  EXPECT_EQ(choiceMenu(run, choice, style),
+            "choice 7 at 200.0 ms: who goes next?\n"
+            "  1  Barber: cuts for 500.0 ms - can go\n"
+            "  3  Ann: lets go of ~ - can go (Enter)\n"
+            "  4  Bob: takes ~ - blocked, Ann has it\n");
 }
 
 }  // namespace

@@ -255,6 +255,32 @@ ThreadIdentity identifyThread(const RunRecord& run, int tid) {
   return identity;
 }
 
+int holderOf(const RunRecord& run, int oid) {
+  const SyncObject* object = objectOf(run, oid);
+  if (object == nullptr || (!object->mutex && object->initial != 1)) return -1;
+  int holder = -1;
+  for (const SyncStep& step : run.control.steps) {
+    if (step.oid != oid || step.result != 0) continue;
+    switch (step.op) {
+      case SyncOp::kLock:
+      case SyncOp::kTimedLock:
+      case SyncOp::kTryLock:
+      case SyncOp::kWait:
+      case SyncOp::kTimedWait:
+      case SyncOp::kTryWait:
+        holder = step.tid;
+        break;
+      case SyncOp::kUnlock:
+      case SyncOp::kPost:
+        holder = -1;
+        break;
+      default:
+        break;
+    }
+  }
+  return holder;
+}
+
 std::string actorWords(const RunRecord& run, int tid) {
   const ThreadIdentity who = identifyThread(run, tid);
   switch (who.role) {

@@ -52,6 +52,10 @@ struct ThreadIdentity {
 };
 ThreadIdentity identifyThread(const RunRecord& run, int tid);
 
+// The thread that holds lock `oid` after the run's steps so far: a mutex, or a semaphore that
+// starts at 1 and is taken and given back as one (the console); -1 when it is free or no lock.
+int holderOf(const RunRecord& run, int oid);
+
 // "Main", "Barber", "Console", "Bob" (as customerName() names it), "thread 7".
 std::string actorWords(const RunRecord& run, int tid);
 // "the queue lock", "Bob's cut", "lock 2".
