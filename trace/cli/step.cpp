@@ -41,6 +41,7 @@ class Answers {
       }
       if (ended_) return Got::kEnd;
       if ((*signo = pendingStop()) != 0) return Got::kSignal;
+      suspendIfAsked();
       pollfd in = {STDIN_FILENO, POLLIN, 0};
       if (poll(&in, 1, kLookMs) <= 0) continue;
       char chunk[4096];
@@ -58,6 +59,16 @@ class Answers {
     while (from < to && std::isspace(static_cast<unsigned char>(text[from]))) ++from;
     while (to > from && std::isspace(static_cast<unsigned char>(text[to - 1]))) --to;
     return text.substr(from, to - from);
+  }
+
+  // Ctrl-Z at the question stops the companion as the shell's job; the program stays parked
+  // where the scheduler holds it, waiting for the answer.
+  static void suspendIfAsked() {
+    sigset_t stop;
+    (void)sigemptyset(&stop);
+    (void)sigaddset(&stop, SIGTSTP);
+    const timespec now = {0, 0};
+    if (sigtimedwait(&stop, nullptr, &now) == SIGTSTP) (void)raise(SIGSTOP);
   }
 
   static int pendingStop() {
