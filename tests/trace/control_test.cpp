@@ -229,6 +229,12 @@ TEST(ChoiceDifference, NamesTheChoiceAndStep) {
             "the program offered thread 1 wait object 2, thread 3 lock object 2 (cannot go)");
 }
 
+TEST(Plan, GivesTheWatchdogItsIdleLimit) {
+  EXPECT_EQ(planIdleUs("then=first", 7), 7);
+  EXPECT_EQ(planIdleUs("then=random;idle_ms=300;seed=2", 7), 300000);
+  EXPECT_EQ(planIdleUs("idle_ms=3x", 7), 7);
+}
+
 TEST(ProgramImage, DigestsBytesAndNamesWhatLiesInASymbol) {
   EXPECT_EQ(programDigest(""), "fnv1a64:cbf29ce484222325:0");
   EXPECT_EQ(programDigest("a"), "fnv1a64:af63dc4c8601ec8c:1");

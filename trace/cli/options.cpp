@@ -55,6 +55,10 @@ constexpr char kExamples[] = R"(Examples:
       the shop broken on purpose: each classic fault, its change and the scenario that shows it
   barbershop-trace --variant lost-wakeup --runs 30 --quiet
       watch the lost wake-up happen, and the verdict catch it
+  barbershop-trace --variant lost-wakeup --plan 'then=random;seed=4' --report out/
+      one thread at a time on a virtual clock, as the plan picks: the same run every time
+  barbershop-trace --replay out/run-1.jsonl
+      that controlled run again, choice for choice, checked against its log
 
 A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C), or --step stopped with q; 131 quit (Ctrl-\); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (plan, late, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
 
