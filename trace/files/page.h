@@ -21,6 +21,10 @@ std::string htmlPage(const FinishedRun& run);
 // they name a link to it (files/page_verdict.cpp).
 std::string verdictSection(const FinishedRun& run);
 
+// A controlled run's failing moment as numbered steps under the title, each a link to its
+// instant; empty when FinishedRun::numbered is (files/page_verdict.cpp).
+std::string numberedCaption(const FinishedRun& run);
+
 // The lanes section alone: legend and SVG (files/page_lanes.cpp).
 std::string lanesSection(const FinishedRun& run);
 
