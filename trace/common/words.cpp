@@ -22,8 +22,6 @@ constexpr Words kOutcomes[] = {
     {"never-came", "never came in", "never came"},
 };
 
-constexpr const char* kRunKinds[] = {"real-time run", "controlled run, virtual time"};
-
 constexpr const char* kClauses[] = {"has it wake the barber", "has it wait in the queue",
                                     "sends it away"};
 
@@ -32,8 +30,6 @@ constexpr const char* kClauses[] = {"has it wake the barber", "has it wait in th
 const Words& wordsOf(Planned planned) { return kPlanned[static_cast<int>(planned)]; }
 const Words& wordsOf(Outcome outcome) { return kOutcomes[static_cast<int>(outcome)]; }
 const char* plannedClause(Planned planned) { return kClauses[static_cast<int>(planned)]; }
-
-const char* runKindWords(bool controlled) { return kRunKinds[controlled ? 1 : 0]; }
 
 bool wentAway(Outcome outcome) {
   return outcome == Outcome::kAwayQueueFull || outcome == Outcome::kAwayNoChair;

@@ -26,10 +26,6 @@ bool fulfils(Outcome outcome, Planned planned);
 // Went away uncut, for either reason.
 bool wentAway(Outcome outcome);
 
-// Which kind of run it was, for the summary and the page's header: "controlled run, virtual
-// time" (one thread at a time, on the scheduler's clock) or "real-time run".
-const char* runKindWords(bool controlled);
-
 // `value` with `decimals` decimals, never "-0.0".
 std::string fixed(double value, int decimals);
 // Milliseconds as the companion writes them: "203.1 ms"; signed: "+0.4 ms".
