@@ -11,7 +11,7 @@
 #include "trace/relay/session.h"
 #include "trace/showing/view.h"
 
-enum class Command { kSession, kListScenarios, kListVariants, kSchedule, kRender, kExit };
+enum class Command { kSession, kListScenarios, kListVariants, kSchedule, kRender, kReplay, kExit };
 
 struct TraceOptions {
   Command command = Command::kSession;
@@ -23,6 +23,8 @@ struct TraceOptions {
   std::string reportDir;   // --report DIR
   std::vector<std::string> renderLogs;  // render LOG.jsonl...
   bool json = false;                    // schedule --json
+  std::string replayLog;                // --replay LOG.jsonl
+  std::string program;                  // --program as given, which --replay's log gives way to
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).
