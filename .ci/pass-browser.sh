@@ -11,9 +11,10 @@
 # page of a controlled run that got stuck (a saved log of the double-wake variant under the plain
 # order) says so in its header, draws the locks held, the waits and what ended them in step with
 # the zoom, and its numbered story's steps move the cursor to their instants; the session page
-# links every run and its compare view draws two runs, zooms and keeps them in the address. A page that logs to the console or asks for anything but itself fails. Last, each
-# trace must be valid Trace Event JSON with a named thread per customer, and each drawn page have
-# a lane per customer and a screenshot of more than one colour.
+# links every run and its compare view draws two runs, zooms and keeps them in the address. A
+# page that logs to the console or asks for anything but itself fails. Last, each trace must be
+# valid Trace Event JSON with a named thread per customer, and each drawn page have a lane per
+# customer and a screenshot of more than one colour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
