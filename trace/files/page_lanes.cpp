@@ -170,7 +170,10 @@ class Lanes {
     return "Swim lanes over " + msText(story_.end) +
            " from the Run choice: the barber's sleep and cuts, each customer's wait in the "
            "queue and cut, and the queue's length; dashed outlines show the exact schedule. " +
-           totals() + ". Verdict: " + verdictHeadline(run_.verdict) + ".";
+           totals() + ". Verdict: " + verdictHeadline(run_.verdict) + "." +
+           (sync_.empty() ? ""
+                          : " Thin bands along each thread's lane show the locks it held and "
+                            "its waits, and arrows the unlock or post that ended each wait.");
   }
 
   std::string totals() const {

@@ -122,6 +122,11 @@ class Reader {
       text[0] = static_cast<char>(text[0] - 32);
     return text;
   }
+  // What an unlock or a post did, as its waiter saw it.
+  const char* letGo(const SyncStep& by) const {
+    if (by.op != SyncOp::kPost) return "unlocked";
+    return locklike(objectOf(control_, by.oid)) ? "released" : "posted";
+  }
   bool inRun(Micros from, Micros to) const { return to >= Micros{} && from <= end_; }
   Micros cameAt(const SyncStep& step) const {
     const auto last = last_.find(step.tid);
@@ -157,7 +162,7 @@ class Reader {
     const auto cause = at_.find(step.cause);
     if (cause != at_.end()) {
       const SyncStep& by = *cause->second;
-      const std::string did = name(by.tid) + (by.op == SyncOp::kPost ? " posted " : " unlocked ");
+      const std::string did = name(by.tid) + " " + letGo(by) + " ";
       tip += "; " + did + "it";
       arrows_.push_back(
           {by.tid, step.tid, by.at, step.at,
