@@ -49,12 +49,14 @@ constexpr char kExamples[] = R"(Examples:
       draw a saved event log's files again
   barbershop-trace render out/run-*.jsonl --report again/
       draw several, with their session page, again/index.html
+  barbershop-trace --scenario lone --step
+      be the scheduler: pick who goes at each choice (b back, q stop)
   barbershop-trace --variant list
       the shop broken on purpose: each classic fault, its change and the scenario that shows it
   barbershop-trace --variant lost-wakeup --runs 30 --quiet
       watch the lost wake-up happen, and the verdict catch it
 
-A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C); 131 quit (Ctrl-\); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (plan, late, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
+A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C), or --step stopped with q; 131 quit (Ctrl-\); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (plan, late, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
 
 // What the command line said, before it is made sense of.
 struct Given {
@@ -122,6 +124,7 @@ void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
       ->type_name("NAME")
       ->excludes(program);
   app->add_flag("--run", given->once, "Run the roster once, summarise, end");
+  app->add_flag("--step", options->step, "Be the scheduler: pick who goes at each choice");
   valued(app->add_option("--plan", given->plan,
                          "Run one thread at a time on a virtual clock, as PLAN picks "
                          "(then=first, then=random;seed=S, ...)"))
@@ -233,6 +236,9 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
     return usage("--run and --runs need a roster: --roster FILE, --scenario NAME or --random N");
   }
   if (given.once && given.runs > 0) return usage("--run and --runs go alone: --run is --runs 1");
+  if (options.step && (!roster || given.once || given.runs > 0 || !options.exportJson.empty())) {
+    return usage("--step needs a roster and runs it once, without --run, --runs or --export-json");
+  }
   SessionOptions& session = options.session;
   session.program = findProgram(given.program);
   if (!given.variant.empty()) {
@@ -240,7 +246,8 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
     session.variant = variant->name;
     session.variantChange = variant->change;
     // A controlled run opens the race windows itself: the build without widened ones, if there.
-    if (!given.plan.empty()) session.program = findVariantProgram(variant->name, true);
+    const bool controlled = !given.plan.empty() || options.step;
+    session.program = controlled ? findVariantProgram(variant->name, true) : std::string();
     if (session.program.empty()) session.program = findVariantProgram(variant->name);
     if (session.program.empty()) {
       fprintf(stderr,
@@ -258,7 +265,7 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   }
   session.typeRoster = roster.has_value();
   session.roster = roster.value_or(Roster{});
-  session.runs = given.once ? 1 : given.runs;
+  session.runs = given.once || options.step ? 1 : given.runs;
   session.controlPlan = given.plan;
   // A controlled session runs its roster and ends: each run is a program of its own.
   if (!given.plan.empty()) {

@@ -23,6 +23,7 @@ struct TraceOptions {
   std::string reportDir;   // --report DIR
   std::vector<std::string> renderLogs;  // render LOG.jsonl...
   bool json = false;                    // schedule --json
+  bool step = false;                    // --step: the person picks at each choice of the run
   std::string replayLog;                // --replay LOG.jsonl
   std::string program;                  // --program as given, which --replay's log gives way to
 };

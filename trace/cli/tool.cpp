@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "trace/cli/step.h"
 #include "trace/cli/version.h"
 #include "trace/common/utf8.h"
 #include "trace/files/export.h"
@@ -322,7 +323,7 @@ int runCommand(const TraceOptions& options) {
     case Command::kRender:
       return renderSavedLog(options);
     case Command::kSession:
-      return runSession(options);
+      return options.step ? runStep(options) : runSession(options);
     case Command::kReplay:
       return replaySavedRun(options);
   }

@@ -264,9 +264,17 @@ class Loop {
   void onAsk(const Choice& choice) {
     pullOutput();
     RunRecord soFar = record_;
-    soFar.control = gatherer_.record(phase_ == Phase::kRunning ? runNs_ : lastNs_,
+    // The choice asked goes through the record too, so its deadlines are on the run's clock.
+    ControlGatherer withAsked = gatherer_;
+    ControlLine asked;
+    asked.kind = RecordKind::kChoice;
+    asked.choice = choice;
+    withAsked.add(asked);
+    soFar.control = withAsked.record(phase_ == Phase::kRunning ? runNs_ : lastNs_,
                                      options_.controlPlan, image_.digest);
-    const int pick = options_.ask ? options_.ask(soFar, choice) : choice.plainPick;
+    const Choice onClock = soFar.control.choices.back();
+    soFar.control.choices.pop_back();
+    const int pick = options_.ask ? options_.ask(soFar, onClock) : choice.plainPick;
     if (pick < 0) {
       if (phase_ == Phase::kRunning) finishRun(RunEnd::kInterrupted);
       stop_ = kExitStopped;

@@ -1,0 +1,266 @@
+// --step: a controlled session whose choices the person at the terminal makes, one line each.
+
+#include "trace/cli/step.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "trace/files/report.h"
+#include "trace/files/write_whole.h"
+#include "trace/judging/sync_words.h"
+#include "trace/relay/output.h"
+#include "trace/relay/session.h"
+#include "trace/showing/choice_menu.h"
+#include "trace/showing/view.h"
+#include "variants/variants.h"
+
+namespace {
+
+void say(const std::string& text) { (void)writeOutput(text); }
+
+// The answers, line by line from standard input. A signal that ends a session, which the
+// session's loop holds back while a question waits, is noticed here instead.
+class Answers {
+ public:
+  enum class Got { kLine, kEnd, kSignal };
+
+  Got next(std::string* line, int* signo) {
+    for (;;) {
+      const std::size_t end = buffer_.find('\n');
+      if (end != std::string::npos || (ended_ && !buffer_.empty())) {
+        *line = trimmed(buffer_.substr(0, end));
+        buffer_.erase(0, end == std::string::npos ? buffer_.size() : end + 1);
+        return Got::kLine;
+      }
+      if (ended_) return Got::kEnd;
+      if ((*signo = pendingStop()) != 0) return Got::kSignal;
+      suspendIfAsked();
+      pollfd in = {STDIN_FILENO, POLLIN, 0};
+      if (poll(&in, 1, kLookMs) <= 0) continue;
+      char chunk[4096];
+      const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+      if (got > 0) buffer_.append(chunk, static_cast<std::size_t>(got));
+      ended_ = got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN);
+    }
+  }
+
+ private:
+  static constexpr int kLookMs = 100;  // how often a signal is looked for while nothing is typed
+
+  static std::string trimmed(const std::string& text) {
+    std::size_t from = 0, to = text.size();
+    while (from < to && std::isspace(static_cast<unsigned char>(text[from]))) ++from;
+    while (to > from && std::isspace(static_cast<unsigned char>(text[to - 1]))) --to;
+    return text.substr(from, to - from);
+  }
+
+  // Ctrl-Z at the question stops the companion as the shell's job; the program stays parked
+  // where the scheduler holds it, waiting for the answer.
+  static void suspendIfAsked() {
+    sigset_t stop;
+    (void)sigemptyset(&stop);
+    (void)sigaddset(&stop, SIGTSTP);
+    const timespec now = {0, 0};
+    if (sigtimedwait(&stop, nullptr, &now) == SIGTSTP) (void)raise(SIGSTOP);
+  }
+
+  static int pendingStop() {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return 0;
+    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      if (sigismember(&pending, signo) == 1) return signo;
+    }
+    return 0;
+  }
+
+  std::string buffer_;
+  bool ended_ = false;
+};
+
+// The run has begun once a customer's thread exists: the choices before it are the shop's set-up.
+bool runBegun(const RunRecord& soFar) {
+  for (const ProgramThread& thread : soFar.control.threads) {
+    if (identifyThread(soFar, thread.tid).role == ThreadRole::kCustomer) return true;
+  }
+  return false;
+}
+
+std::string replayPlan(const std::vector<int>& picks) {
+  std::string list;
+  for (int pick : picks) list += (list.empty() ? "" : ",") + std::to_string(pick);
+  return (list.empty() ? "" : "picks=" + list + ";strict=1;") + "then=ask";
+}
+
+class Stepper {
+ public:
+  explicit Stepper(const TraceOptions& options) : options_(options) {}
+
+  int run() {
+    std::string plan = "then=ask";
+    for (;;) {
+      end_ = End::kNone;
+      runOver_ = false;
+      SessionOptions session = options_.session;
+      session.controlPlan = plan;
+      session.quiet = true;  // the narration is shown from the run's events, choice by choice
+      session.ask = [this](const RunRecord& soFar, const Choice& choice) {
+        return ask(soFar, choice);
+      };
+      Session stepped(session);
+      stepped.onRun([this](const FinishedRun& finished) { onRun(finished); });
+      const int status = stepped.run();
+      if (end_ == End::kBack) {
+        plan = replayPlan(replay_);
+        replaying_ = true;
+        continue;
+      }
+      if (end_ == End::kStop) {
+        say("\nstopped; no verdict for an unfinished run\n");
+        return signo_ != 0 ? 128 + signo_ : kExitStopped;
+      }
+      return status;
+    }
+  }
+
+  bool reportFailed() const { return reportFailed_; }
+
+ private:
+  enum class End { kNone, kBack, kStop };
+
+  int ask(const RunRecord& soFar, const Choice& choice) {
+    if (runOver_ || !runBegun(soFar)) return choice.plainPick;
+    if (replaying_) {
+      // The run again up to the choice taken back: its narration has been shown already.
+      shownEvents_ = soFar.events.size();
+      replaying_ = false;
+      say("back at choice " + std::to_string(choice.k) + "\n");
+    }
+    showNarration(soFar.events);
+    asked_.push_back(choice.k);
+    if (inputEnded_) return choice.plainPick;
+    say(choiceMenu(soFar, choice, options_.style));
+    return answer(soFar, choice);
+  }
+
+  // Asks until the line read is an answer.
+  int answer(const RunRecord& soFar, const Choice& choice) {
+    const bool echo = isatty(STDIN_FILENO) == 0;  // a piped answer shows as if typed
+    for (;;) {
+      say(choiceQuestion(choice));
+      std::string line;
+      switch (answers_.next(&line, &signo_)) {
+        case Answers::Got::kEnd:
+          inputEnded_ = true;
+          say("\n(end of input: the plain order from here)\n");
+          return choice.plainPick;
+        case Answers::Got::kSignal:
+          end_ = End::kStop;
+          return -1;
+        case Answers::Got::kLine:
+          break;
+      }
+      if (echo) say(line + "\n");
+      if (line.empty()) return choice.plainPick;
+      if (line == "q") {
+        end_ = End::kStop;
+        return -1;
+      }
+      if (line == "b") {
+        if (back(soFar)) return -1;
+        say("nothing to take back: this is the first choice you make\n");
+        continue;
+      }
+      const int pick = pickOf(line, choice);
+      if (pick >= 0) return pick;
+    }
+  }
+
+  // The thread `line` names, when it can go; else -1, having said why.
+  static int pickOf(const std::string& line, const Choice& choice) {
+    const bool digits =
+        line.size() <= 3 && line.find_first_not_of("0123456789") == std::string::npos;
+    const int tid = digits ? std::stoi(line) : -1;
+    for (const PendingStep& step : choice.threads) {
+      if (step.tid != tid) continue;
+      if (step.canGo) return tid;
+      say("thread " + line + " cannot go now; pick one that can go\n");
+      return -1;
+    }
+    say("type a thread's number from the list, Enter, b or q\n");
+    return -1;
+  }
+
+  // Takes back the decision before this one: the run starts again with every pick before it.
+  bool back(const RunRecord& soFar) {
+    if (asked_.size() < 2) return false;
+    const int target = asked_[asked_.size() - 2];
+    asked_.resize(asked_.size() - 2);
+    replay_.clear();
+    for (const Choice& made : soFar.control.choices) {
+      if (made.k < target) replay_.push_back(made.pick);
+    }
+    end_ = End::kBack;
+    return true;
+  }
+
+  void showNarration(const std::vector<Event>& events) {
+    for (; shownEvents_ < events.size(); ++shownEvents_) say(events[shownEvents_].text);
+  }
+
+  void onRun(const FinishedRun& run) {
+    if (end_ != End::kNone) return;  // a run given up or taken back has no verdict
+    runOver_ = true;
+    showNarration(run.record.events);
+    shownEvents_ = 0;
+    if (!run.record.variant.empty()) {
+      const VariantInfo* variant = findVariant(run.record.variant);
+      say(renderChange(run.record.variant, variant ? variant->fault : "", run.record.variantChange,
+                       options_.style));
+    }
+    say(renderSummary(run, options_.style));
+    if (options_.reportDir.empty()) return;
+    std::vector<std::string> written;
+    std::string error;
+    if (!writeReport(options_.reportDir, run, &written, &error)) {
+      fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
+      reportFailed_ = true;
+      return;
+    }
+    fprintf(stderr, "barbershop-trace: the stepped run drawn: %s (trace %s, log %s)\n",
+            written[2].c_str(), written[1].c_str(), written[0].c_str());
+  }
+
+ private:
+  const TraceOptions& options_;
+  Answers answers_;
+  std::vector<int> asked_;   // the choices the person was asked at, in the order asked
+  std::vector<int> replay_;  // after `b`: the picks of every choice before the one taken back
+  std::size_t shownEvents_ = 0;
+  bool replaying_ = false;  // a restart runs up to the choice taken back, off the screen
+  bool runOver_ = false;
+  bool inputEnded_ = false;
+  bool reportFailed_ = false;
+  End end_ = End::kNone;
+  int signo_ = 0;
+};
+
+}  // namespace
+
+int runStep(const TraceOptions& options) {
+  std::string error;
+  if (!options.reportDir.empty() && !prepareDir(options.reportDir, &error)) {
+    fprintf(stderr, "barbershop-trace: cannot write to %s\n", error.c_str());
+    return kExitUsage;
+  }
+  say("You are the scheduler: at each choice, pick the thread that goes next.\n");
+  Stepper stepper(options);
+  const int status = stepper.run();
+  return stepper.reportFailed() && status == kExitOk ? kExitBroken : status;
+}
