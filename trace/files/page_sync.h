@@ -3,7 +3,8 @@
 // A controlled run's synchronisation as the run page draws it over its lanes: who held which
 // lock, who waited for which lock or semaphore (from the moment the thread came to it until it
 // went on), and which unlock or post let each waiter go. Read from RunRecord::control; empty for
-// a real-time run. The facts here, the SVG in files/page_sync_marks.cpp. Pure.
+// a real-time run. The facts here, in the shop's words (judging/sync_words.h), the SVG in
+// files/page_sync_marks.cpp. Pure.
 
 #include <functional>
 #include <string>
@@ -35,7 +36,7 @@ struct CauseArrow {
 };
 
 struct SyncPicture {
-  std::vector<std::string> others;  // the names of the lanes after the customers' ("console")
+  std::vector<std::string> others;  // the names of the lanes after the customers' ("Console")
   struct Lock {
     int oid = 0;
     std::string words;  // "the queue lock"
@@ -48,9 +49,6 @@ struct SyncPicture {
 };
 
 SyncPicture syncPicture(const FinishedRun& run);
-
-// An object of the program in the shop's words: "the queue lock", "Bob's cut", "lock 2".
-std::string objectWords(const RunRecord& record, int oid);
 
 // The marks as SVG for the lanes' geometry, and their legend entries (<li> each).
 struct LaneGeometry {
