@@ -14,7 +14,8 @@
 //   controlled DIR  DIR holds run-1.html and run-1.jsonl of a controlled run that went wrong: the
 //                header says so; the locks held, the waits and the arrows from each unlock or
 //                post are drawn on the lanes and follow the zoom to the cursor; the numbered
-//                story under the title links each step to its instant.
+//                story under the title links each step to its instant; it fits 1280x720 as a
+//                run page does.
 //   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
 //                compare view draws both runs it is set to, keeps them in the address and zooms.
 // Every page must log nothing to the console and ask for nothing but itself. Writes DIR/dom.html
@@ -316,6 +317,7 @@ async function controlledPage(browser, dir) {
   }
   await page.close();
   await phone(browser, file, name);
+  await shopAndLanes(browser, file, name, readLog(dir).events);
   console.log(`pages: ${name}: ${drawn.held} locks held, ${drawn.waited} waits, ${drawn.arrows} arrows, ${steps.length} steps of its story`);
 }
 
