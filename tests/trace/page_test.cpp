@@ -1,5 +1,6 @@
 // The run page and the session page draw the story of a few hand-written runs: the player's data
-// and the lanes say what the story says, and the session page's rows.
+// and the lanes say what the story says, a controlled run's locks, waits and numbered story, and
+// the session page's rows.
 
 #include "trace/files/page.h"
 

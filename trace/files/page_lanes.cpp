@@ -1,8 +1,9 @@
 // The page's swim lanes: the lane names in an SVG of their own, which stays put while the lanes
 // beside it scroll sideways on a narrow screen, and the lanes in another, the exact schedule
 // outlined behind the measured bars and a mark for every line the run printed, each linked to
-// its narration. Every drawn time also rides along in microseconds (data-t, data-t0, data-t1),
-// so the player can lay the same drawing out again for any stretch of time it zooms to.
+// its narration; a controlled run's locks and waits over them (files/page_sync*.cpp). Every drawn
+// time also rides along in microseconds (data-t, data-t0, data-t1), so the player can lay the same
+// drawing out again for any stretch of time it zooms to.
 
 #include <algorithm>
 #include <cmath>
