@@ -8,10 +8,13 @@
 # 375 px no text is below 11 px and nothing is cut off; at 1280x720 the shop and the lanes share
 # the screen, and at 150 % no name in the shop is cut; the page of a stuck run (a saved log of
 # the lost-wakeup variant) opens where it got stuck, every time in its verdict a link there; the
-# session page links every run and its compare view draws two runs, zooms and keeps them in the
-# address. A page that logs to the console or asks for anything but itself fails. Last, each
-# trace must be valid Trace Event JSON with a named thread per customer, and each drawn page have
-# a lane per customer and a screenshot of more than one colour.
+# page of a controlled run that got stuck (a saved log of the double-wake variant under the plain
+# order) says so in its header, draws the locks held, the waits and what ended them in step with
+# the zoom, and its numbered story's steps move the cursor to their instants; the session page
+# links every run and its compare view draws two runs, zooms and keeps them in the address. A
+# page that logs to the console or asks for anything but itself fails. Last, each trace must be
+# valid Trace Event JSON with a named thread per customer, and each drawn page have a lane per
+# customer and a screenshot of more than one colour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -64,9 +67,11 @@ same_again "$work/session"
 
 # A stuck run, saved: the variant gets stuck in some runs only, its log every time.
 "$build/barbershop-trace" render tests/browser/stuck-lost-wakeup.jsonl --report "$work/stuck" 2>/dev/null
+"$build/barbershop-trace" render tests/browser/controlled-double-wake.jsonl --report "$work/controlled" \
+  2>/dev/null
 
 node tests/browser/pages.mjs run "$work/full-house" run "$work/wake-up-race" session "$work/session" \
-  stuck "$work/stuck"
+  stuck "$work/stuck" controlled "$work/controlled"
 
 for scenario in full-house wake-up-race; do
   python3 - "$work/$scenario" <<'EOF'

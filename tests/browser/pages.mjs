@@ -11,6 +11,11 @@
 //   stuck DIR    DIR holds run-1.html and run-1.jsonl of a stuck run: the page opens with the last
 //                lines of the barber and of each customer left waiting filling the lanes, their
 //                lanes marked; every time in the verdict is a link that moves the cursor there.
+//   controlled DIR  DIR holds run-1.html and run-1.jsonl of a controlled run that went wrong: the
+//                header says so; the locks held, the waits and the arrows from each unlock or
+//                post are drawn on the lanes and follow the zoom to the cursor; the numbered
+//                story under the title links each step to its instant; it fits 1280x720 as a
+//                run page does.
 //   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
 //                compare view draws both runs it is set to, keeps them in the address and zooms.
 // Every page must log nothing to the console and ask for nothing but itself. Writes DIR/dom.html
@@ -275,6 +280,47 @@ async function stuckPage(browser, dir) {
   console.log(`pages: ${name}: opens where it got stuck, ${links.length} instants linked`);
 }
 
+// A controlled run's page: its kind in the header, its synchronisation drawn and kept in step
+// with the zoom, and its numbered story's links moving the cursor to their instants.
+async function controlledPage(browser, dir) {
+  const file = path.join(dir, 'run-1.html'), name = path.basename(dir);
+  const page = await open(browser, file, { width: 1280, height: 720 });
+  await page.goto('file://' + file, { waitUntil: 'load' });
+  await page.screenshot({ path: path.join(dir, 'shot.png') });
+  check((await page.$eval('header', (h) => h.textContent)).includes('controlled run, virtual time'),
+    `${name}: the header does not say it was a controlled run`);
+  const drawn = await page.evaluate(() => {
+    const seen = (selector) => [...document.querySelectorAll('svg.plot ' + selector)]
+      .filter((el) => { const r = el.getBoundingClientRect(); return r.width > 0 || r.height > 0; }).length;
+    return { held: seen('rect.held'), waited: seen('rect.waited'), arrows: seen('line.cause'),
+      keys: [...document.querySelectorAll('.legend li')].filter((li) => /^ ?held the /.test(li.textContent)).length };
+  });
+  check(drawn.held > 0 && drawn.waited > 0 && drawn.arrows > 0 && drawn.keys > 0,
+    `${name}: the lanes draw ${JSON.stringify(drawn)} (locks held, waits, arrows, lock keys)`);
+  // Zoomed in on an arrow's instant, the arrow stands where the cursor does.
+  const arrowAt = await page.$eval('svg.plot line.cause', (line) => +line.dataset.tb);
+  await page.goto(`file://${file}#t=${arrowAt / 1000}`, { waitUntil: 'load' });
+  for (let k = 0; k < 8; k++) await page.keyboard.press('+');
+  const apart = await page.$eval('svg.plot', (plot, us) => {
+    const line = [...plot.querySelectorAll('line.cause')].find((l) => +l.dataset.tb === us);
+    const x = (el) => { const r = el.getBoundingClientRect(); return el.tagName === 'line' ? r.right : (r.left + r.right) / 2; };
+    return Math.abs(x(line) - x(plot.querySelector('.cursor')));
+  }, arrowAt);
+  check(apart < 3, `${name}: zoomed in at ${arrowAt} µs, the arrow ending then is ${apart.toFixed(1)} px from the cursor`);
+  // Each step of the numbered story moves the cursor to its instant.
+  const steps = await page.$$eval('#story a[data-t]', (as) => as.map((a) => +a.dataset.t));
+  check(steps.length > 0, `${name}: the page has no numbered story under its title`);
+  for (let k = 0; k < steps.length; k++) {
+    await page.click('#story a >> nth=' + k);
+    const t = (await shown(page)).t;
+    check(t === msOf(steps[k]), `${name}: step ${k + 1} of the story moves the cursor to ${t}, not ${msOf(steps[k])}`);
+  }
+  await page.close();
+  await phone(browser, file, name);
+  await shopAndLanes(browser, file, name, readLog(dir).events);
+  console.log(`pages: ${name}: ${drawn.held} locks held, ${drawn.waited} waits, ${drawn.arrows} arrows, ${steps.length} steps of its story`);
+}
+
 // At 375 px: no text below 11 px, nothing wider than the screen, the lane names stay put.
 async function phone(browser, file, name) {
   const page = await open(browser, file, { width: 375, height: 812 });
@@ -382,6 +428,7 @@ try {
     if (args[i] === 'run') await runPage(browser, path.resolve(args[i + 1]));
     else if (args[i] === 'session') await sessionPage(browser, path.resolve(args[i + 1]));
     else if (args[i] === 'stuck') await stuckPage(browser, path.resolve(args[i + 1]));
+    else if (args[i] === 'controlled') await controlledPage(browser, path.resolve(args[i + 1]));
     else check(false, `unknown argument ${args[i]}`);
   }
   check(zoomed > 0 || !args.includes('run'), 'no run page had two marks 0.02-1 ms apart to zoom to');

@@ -1,5 +1,6 @@
 // The run page and the session page draw the story of a few hand-written runs: the player's data
-// and the lanes say what the story says, and the session page's rows.
+// and the lanes say what the story says, a controlled run's locks, waits and numbered story, and
+// the session page's rows.
 
 #include "trace/files/page.h"
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "tests/trace/known_runs.h"
+#include "trace/files/page_sync.h"
 #include "trace/files/session_page.h"
 
 namespace {
@@ -154,6 +156,117 @@ TEST(RunPage, NamesAVariantAndShowsItsChangeAsText) {
   EXPECT_NE(
       page.find("<pre>--- a/sim/barber.cpp\n+  if (a &lt; b &amp;&amp; &lt;script&gt;) {}\n</pre>"),
       std::string::npos);
+}
+
+// The known first run as a controlled one: Ann holds the queue lock while Bob comes to it, her
+// unlock lets him in; the barber's post of Bob's cut ends Bob's wait; the console prints once
+// in the run; the main thread held a lock only before the Run. Ann's last lock never went on.
+FinishedRun controlled() {
+  FinishedRun run = finish(recordOf(wakeThenWait()));
+  ControlRecord& c = run.record.control;
+  c.controlled = true;
+  c.threads = {{0, -1, 0}, {1, 0, 0}, {2, 0, 0}, {3, 2, 0x1000}, {4, 2, 0x2000}};
+  c.objects = {{1, true, 0x9000, 0x100, 0, "WaitQueue::fgLock"},
+               {2, false, 0x9100, 0x200, 1, "gHCout"},
+               {3, false, 0x2040, -1, 0, ""},
+               {4, true, 0x9200, 0x300, 0, ""}};
+  auto step = [&](int tid, std::int64_t us, SyncOp op, int oid, int cause) {
+    c.steps.push_back(
+        {static_cast<int>(c.steps.size()) + 1, tid, Micros{us}, op, oid, 0, 0, cause});
+  };
+  step(0, -500, SyncOp::kLock, 4, 0);
+  step(0, -400, SyncOp::kUnlock, 4, 0);
+  step(3, 1000, SyncOp::kLock, 1, 0);
+  step(4, 1500, SyncOp::kSleep, 0, 0);
+  step(3, 2000, SyncOp::kUnlock, 1, 0);
+  step(4, 2000, SyncOp::kLock, 1, 5);
+  step(4, 2500, SyncOp::kUnlock, 1, 0);
+  step(4, 2600, SyncOp::kPrint, 0, 0);
+  step(1, 5000, SyncOp::kPost, 3, 0);
+  step(4, 5000, SyncOp::kWait, 3, 9);
+  step(2, 6000, SyncOp::kWait, 2, 0);
+  step(2, 6000, SyncOp::kPost, 2, 0);
+  c.choices.push_back({1, 13, ChoiceWhy::kGo, 2, 2, {{3, SyncOp::kLock, 4, 0, false}}});
+  return run;
+}
+
+// The SVG element of `cls` over [t0, t1] (data-t0/t1, or an arrow's data-ta/tb), if drawn.
+std::string drawn(const std::string& page, const std::string& cls, std::int64_t t0,
+                  std::int64_t t1) {
+  const bool arrow = cls == "cause";
+  const std::string times = (arrow ? "data-ta=\"" : "data-t0=\"") + std::to_string(t0) +
+                            (arrow ? "\" data-tb=\"" : "\" data-t1=\"") + std::to_string(t1) + "\"";
+  for (std::size_t at = page.find("class=\"" + cls + "\""); at != std::string::npos;
+       at = page.find("class=\"" + cls + "\"", at + 1)) {
+    const std::string element = page.substr(at, page.find("</", at) - at);
+    if (element.find(times) != std::string::npos) return element;
+  }
+  return "";
+}
+
+TEST(RunPage, DrawsAControlledRunsLocksWaitsAndWhatEndedThem) {
+  const FinishedRun run = controlled();
+  const std::string page = htmlPage(run);
+  struct Mark {
+    const char* cls;
+    std::int64_t t0, t1;
+    const char* tip;
+  };
+  const Mark marks[] = {
+      {"held k0", 1000, 2000,
+       "Ann held the queue lock, 1.0\xE2\x80\x93"
+       "2.0 ms"},
+      {"held k0", 2000, 2500, "Bob held the queue lock"},
+      {"held k1", 6000, 6000, "Console held the console"},
+      {"waited", 1500, 2000,
+       "Bob waited for the queue lock, 1.5\xE2\x80\x93"
+       "2.0 ms; then Ann lets go of the queue lock"},
+      {"waited", 2600, 5000, "Bob waited for Bob&#39;s cut"},
+      {"waited", 2000, run.story.end.count, "Ann waited for lock 4 from 2.0 ms and was still"},
+      {"cause", 2000, 2000, "Ann lets go of the queue lock at 2.0 ms: Bob goes on"},
+      {"cause", 5000, 5000, "Barber lets Bob go at 5.0 ms: Bob goes on"},
+  };
+  for (const Mark& mark : marks) {
+    const std::string element = drawn(page, mark.cls, mark.t0, mark.t1);
+    EXPECT_NE(element.find(mark.tip), std::string::npos)
+        << mark.cls << " " << mark.t0 << ": " << element;
+  }
+  EXPECT_EQ(count(page, "class=\"held "), 3u + 2);     // and a legend entry for each lock
+  EXPECT_EQ(count(page, "class=\"waited\""), 3u + 1);  // and its legend entry
+  EXPECT_EQ(count(page, "class=\"cause\""), 2u + 1);
+  // The console took part in the run and has a lane; the main thread did not.
+  EXPECT_EQ(count(page, "data-lane=\"thread\""), 1u);
+  EXPECT_NE(page.find("data-lane=\"thread\" data-name=\"Console\""), std::string::npos);
+  for (const char* key :
+       {"held the queue lock", "held the console", "controlled run, virtual time"})
+    EXPECT_NE(page.find(key), std::string::npos) << key;
+}
+
+// A real-time run's page has no locks, no waits, no numbered story, and says what it was.
+TEST(RunPage, DrawsNoSynchronisationForARealTimeRun) {
+  FinishedRun run = controlled();
+  run.record.control.controlled = false;
+  const std::string page = htmlPage(run);
+  for (const char* none :
+       {"class=\"sync\"", "class=\"held", "data-lane=\"thread\"", "id=\"story\""})
+    EXPECT_EQ(page.find(none), std::string::npos) << none;
+  EXPECT_NE(page.find("<p class=\"meta\">real-time run</p>"), std::string::npos);
+}
+
+TEST(RunPage, LinksEachStepOfTheNumberedStoryToItsInstant) {
+  FinishedRun run = controlled();
+  run.numbered = {{Micros{3000}, 2, "Ann wakes the barber"}, {Micros{4500}, -1, "Bob <waits>"}};
+  const std::string page = htmlPage(run);
+  const std::size_t story = page.find("<ol id=\"story\"");
+  ASSERT_NE(story, std::string::npos);
+  EXPECT_LT(page.find("</h1>"), story);
+  EXPECT_LT(story, page.find("id=\"verdict\""));
+  EXPECT_NE(page.find("<a href=\"#n-2\" data-e=\"2\" data-t=\"3000\" title=\"at 3.0 ms\">"
+                      "\xE2\x91\xA0 Ann wakes the barber</a>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#t=4.5\" data-t=\"4500\" title=\"at 4.5 ms\">"
+                      "\xE2\x91\xA1 Bob &lt;waits&gt;</a>"),
+            std::string::npos);
 }
 
 // A run of the known first one, numbered `number`, in which Bob woke the barber when `bobWoke`.

@@ -47,8 +47,9 @@ std::string head(const FinishedRun& run) {
   out += "<link rel=\"icon\" href=\"data:,\">\n";
   out += "<title>" + esc(title(run) + " \xC2\xB7 " + verdictHeadline(run.verdict)) + "</title>\n";
   out += std::string("<style>") + kPageStyle + "</style>\n</head>\n<body>\n" + kPatterns;
-  out += "<header>\n<h1>" + esc(title(run)) + "</h1>\n<p class=\"meta\">Run chosen at " +
-         esc(startedText(record)) + " \xC2\xB7 program " + esc(record.program) +
+  out += "<header>\n<h1>" + esc(title(run)) + "</h1>\n" + numberedCaption(run) +
+         "<p class=\"meta\">Run chosen at " + esc(startedText(record)) + " \xC2\xB7 program " +
+         esc(record.program) +
          (record.slow > 1 ? " \xC2\xB7 times slowed \xC3\x97" + std::to_string(record.slow)
                           : std::string()) +
          " \xC2\xB7 drawn by " + esc(record.writtenBy) + "</p>\n<p class=\"meta\">" +

@@ -1,8 +1,9 @@
 // The page's swim lanes: the lane names in an SVG of their own, which stays put while the lanes
 // beside it scroll sideways on a narrow screen, and the lanes in another, the exact schedule
 // outlined behind the measured bars and a mark for every line the run printed, each linked to
-// its narration. Every drawn time also rides along in microseconds (data-t, data-t0, data-t1),
-// so the player can lay the same drawing out again for any stretch of time it zooms to.
+// its narration; a controlled run's locks and waits over them (files/page_sync*.cpp). Every drawn
+// time also rides along in microseconds (data-t, data-t0, data-t1), so the player can lay the same
+// drawing out again for any stretch of time it zooms to.
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include "trace/common/words.h"
 #include "trace/files/html.h"
 #include "trace/files/page.h"
+#include "trace/files/page_sync.h"
 #include "trace/judging/telling.h"
 
 namespace {
@@ -78,7 +80,8 @@ class Lanes {
         story_(run.story),
         end_(std::max(story_.end, Micros{1})),
         queueTop_(std::max(WAIT_CHAIRS, a_.longestQueue)),
-        faults_(faultyLanes(run)) {}
+        faults_(faultyLanes(run)),
+        sync_(syncPicture(run)) {}
 
   std::string build() {
     out_ += "<section id=\"lanes\">\n<h2>Timeline</h2>\n";
@@ -95,7 +98,11 @@ class Lanes {
             num(kPlotWidth) + "\" height=\"" + num(height()) + "\"/></clipPath>\n";
     out_ += "<g clip-path=\"url(#plot-clip)\">\n";
     for (std::size_t row = 0; row <= a_.customers.size(); ++row) lane(row);
+    for (std::size_t k = 0; k < sync_.others.size(); ++k) otherLane(k);
     queueLane();
+    out_ += syncMarks(
+        sync_, {[this](Micros t) { return x(t); },
+                [this](int row) { return laneY(static_cast<std::size_t>(row)); }, kLaneHeight});
     marks();
     ends();
     out_ += "</g>\n";
@@ -127,7 +134,8 @@ class Lanes {
     return kLeftPad + within.ms() / end_.ms() * (kPlotWidth - kLeftPad - kRightPad);
   }
   double laneY(std::size_t row) const { return kTop + row * (kLaneHeight + kLaneGap); }
-  double queueY() const { return laneY(a_.customers.size() + 1); }
+  // Below the barber, the customers and a controlled run's other threads that took part.
+  double queueY() const { return laneY(a_.customers.size() + 1 + sync_.others.size()); }
   double queueLevel(std::size_t length) const {
     return queueY() + kQueueHeight -
            kQueueHeight * static_cast<double>(length) / static_cast<double>(queueTop_);
@@ -156,14 +164,17 @@ class Lanes {
              "</svg> " + key.words + "</li>\n";
     }
     if (std::find(faults_.begin(), faults_.end(), true) != faults_.end()) out += kFaultKey;
-    return out + "</ul>\n";
+    return out + syncLegend(sync_) + "</ul>\n";
   }
 
   std::string description() const {
     return "Swim lanes over " + msText(story_.end) +
            " from the Run choice: the barber's sleep and cuts, each customer's wait in the "
            "queue and cut, and the queue's length; dashed outlines show the exact schedule. " +
-           totals() + ". Verdict: " + verdictHeadline(run_.verdict) + ".";
+           totals() + ". Verdict: " + verdictHeadline(run_.verdict) + "." +
+           (sync_.empty() ? ""
+                          : " Thin bands along each thread's lane show the locks it held and "
+                            "its waits, and arrows the unlock or post that ended each wait.");
   }
 
   std::string totals() const {
@@ -185,6 +196,12 @@ class Lanes {
              "\" height=\"" + num(kLaneHeight) + "\"/><text class=\"label\" x=\"6\" y=\"" +
              num(laneY(row) + kLaneHeight / 2 + 4) + "\"><title>" + esc(label) + "</title>" +
              esc(shown) + "</text>\n";
+    }
+    for (std::size_t k = 0; k < sync_.others.size(); ++k) {
+      const double y = laneY(a_.customers.size() + 1 + k);
+      out += "<rect class=\"lane-bg\" x=\"0\" y=\"" + num(y) + "\" width=\"" + num(kNamesWidth) +
+             "\" height=\"" + num(kLaneHeight) + "\"/><text class=\"label thread\" x=\"6\" y=\"" +
+             num(y + kLaneHeight / 2 + 4) + "\">" + esc(sync_.others[k]) + "</text>\n";
     }
     const double top = queueY();
     out += "<rect class=\"lane-bg\" x=\"0\" y=\"" + num(top) + "\" width=\"" + num(kNamesWidth) +
@@ -212,6 +229,13 @@ class Lanes {
       customerLane(who, laneY(row));
     }
     out_ += "</g>\n";
+  }
+
+  // A lane for a thread of the program's own (the console's), for its locks and waits alone.
+  void otherLane(std::size_t k) {
+    out_ += "<g data-lane=\"thread\" data-name=\"" + esc(sync_.others[k]) +
+            "\">\n<rect class=\"lane-bg\" x=\"0\" y=\"" + num(laneY(a_.customers.size() + 1 + k)) +
+            "\" width=\"" + num(kPlotWidth) + "\" height=\"" + num(kLaneHeight) + "\"/>\n</g>\n";
   }
 
   void barberLane() {
@@ -374,6 +398,7 @@ class Lanes {
   Micros end_;
   std::size_t queueTop_;
   std::vector<bool> faults_;
+  SyncPicture sync_;
   std::string out_;
 };
 

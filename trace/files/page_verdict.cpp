@@ -139,6 +139,24 @@ std::string notesPart(const FinishedRun& run) {
 
 }  // namespace
 
+std::string numberedCaption(const FinishedRun& run) {
+  if (run.numbered.empty()) return "";
+  std::string out = "<ol id=\"story\" class=\"numbered\" aria-label=\"How it went wrong\">\n";
+  const std::size_t lines = run.record.events.size();
+  for (std::size_t k = 0; k < run.numbered.size(); ++k) {
+    const StoryStep& step = run.numbered[k];
+    // The line it tells when it names one, for a reader without the player; the instant itself
+    // for the player, which goes there exactly.
+    const bool line = step.event >= 0 && static_cast<std::size_t>(step.event) < lines;
+    const std::string e = std::to_string(step.event);
+    out += "<li><a href=\"" + (line ? "#n-" + e : "#t=" + msNumberText(step.at)) + "\"" +
+           (line ? " data-e=\"" + e + "\"" : "") + " data-t=\"" + std::to_string(step.at.count) +
+           "\" title=\"at " + msText(step.at) + "\">" + stepNumber(static_cast<int>(k) + 1) + " " +
+           esc(step.text) + "</a></li>\n";
+  }
+  return out + "</ol>\n";
+}
+
 std::string verdictSection(const FinishedRun& run) {
   const Verdict& v = run.verdict;
   std::string out = std::string("<section id=\"verdict\" class=\"verdict ") +

@@ -2,7 +2,7 @@
 // the lanes zoomed and panned around it, and the cursor kept in the address (#t=MS). It only
 // moves and copies what the page already holds: #player-data names when each line came, the
 // shop wherever it changed and the shop's own numbers, and every drawn time in the lanes carries
-// its microseconds (data-t, data-t0, data-t1). Without it the page stays the still picture of the run's end.
+// its microseconds (data-t, data-t0, data-t1; an arrow's ends data-ta, data-tb). Without it the page stays the still picture of the run's end.
 (function () {
   'use strict';
   var dataNode = document.getElementById('player-data');
@@ -111,12 +111,15 @@
   }
 
   // ---- The lanes, laid out for the stretch [v0, v1] ----
-  var spans = [], points = [], labels = [], fills = [];
+  var spans = [], points = [], labels = [], fills = [], arrows = [];
   Array.prototype.forEach.call(plot.querySelectorAll('[data-t0]'), function (el) {
     (el.tagName === 'text' ? labels : spans).push([el, +el.dataset.t0, +el.dataset.t1, +(el.dataset.w || 0)]);
   });
   Array.prototype.forEach.call(plot.querySelectorAll('[data-t]'), function (el) {
     points.push([el, +el.dataset.t]);
+  });
+  Array.prototype.forEach.call(plot.querySelectorAll('[data-ta]'), function (el) {
+    arrows.push([el, +el.dataset.ta, +el.dataset.tb]);
   });
   Array.prototype.forEach.call(plot.querySelectorAll('.lane-bg, .clip'), function (el) { fills.push(el); });
   var grid = plot.querySelector('.grid');
@@ -161,6 +164,10 @@
       var a = Math.max(X(s[1]), LEFT), b = Math.min(X(s[2]), state.width - RIGHT);
       s[0].setAttribute('x', (a + 3).toFixed(2));
       s[0].setAttribute('display', b - a > s[3] ? 'inline' : 'none');
+    });
+    arrows.forEach(function (a) {
+      a[0].setAttribute('x1', clamp(X(a[1]), -1000, state.width + 1000).toFixed(2));
+      a[0].setAttribute('x2', clamp(X(a[2]), -1000, state.width + 1000).toFixed(2));
     });
     points.forEach(function (p) {
       p[0].setAttribute('transform', 'translate(' + clamp(X(p[1]), -1000, state.width + 1000).toFixed(2) + ' 0)');
@@ -341,16 +348,21 @@
     e.preventDefault();
     actions[keys[e.key]]();
   });
-  // Every instant the verdict names moves the cursor there, with the shop and lanes in view.
-  var verdict = doc.getElementById('verdict');
-  if (verdict) verdict.addEventListener('click', function (e) {
-    var link = e.target.closest('a[data-e]');
+  // Every instant the verdict or the numbered story names moves the cursor there, with the shop
+  // and lanes in view: to its line (data-e), or to the instant itself (data-t) when it has one.
+  function followLink(e) {
+    var link = e.target.closest('a[data-e], a[data-t]');
     if (!link) return;
     e.preventDefault();
     pause();
-    var i = +link.dataset.e;
-    goTo(times[i], i);
+    var i = link.dataset.e === undefined ? -1 : +link.dataset.e;
+    var us = link.dataset.t === undefined ? times[i] : +link.dataset.t;
+    goTo(us, i >= 0 && times[i] === us ? i : undefined);
     player.scrollIntoView({block: 'start'});
+  }
+  ['verdict', 'story'].forEach(function (id) {
+    var part = doc.getElementById(id);
+    if (part) part.addEventListener('click', followLink);
   });
   narration.addEventListener('click', function (e) {
     var li = e.target.closest('li[id^="n-"]');
