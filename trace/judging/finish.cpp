@@ -17,6 +17,7 @@ FinishedRun finish(RunRecord record) {
   run.story = tellStory(run.record);
   run.analysis = analyse(run.record, run.story);
   run.verdict = checkRun(run.record, run.story, run.analysis, run.attribution);
+  run.numbered = numberedStory(run.record, run.verdict);
   run.judgedMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
   return run;

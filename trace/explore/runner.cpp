@@ -1,0 +1,18 @@
+// How a run failed, and where it could have gone otherwise.
+
+#include "trace/explore/runner.h"
+
+std::string failureOf(const FinishedRun& run) {
+  if (!run.verdict.broken.empty()) return run.verdict.broken.front().rule;
+  if (run.verdict.stuck) return "stuck";
+  if (!run.verdict.complete) return "unfinished";
+  return "";
+}
+
+std::vector<int> alternatives(const Choice& choice) {
+  std::vector<int> others;
+  for (const PendingStep& thread : choice.threads) {
+    if (thread.canGo && thread.tid != choice.plainPick) others.push_back(thread.tid);
+  }
+  return others;
+}

@@ -1,0 +1,52 @@
+// Dropping switches while the run still fails.
+
+#include "trace/explore/shortest.h"
+
+#include <algorithm>
+
+std::vector<Override> switchesOf(const RunOutcome& outcome) {
+  std::vector<Override> switches;
+  for (const Choice& choice : outcome.choices) {
+    if (choice.pick != choice.plainPick) switches.push_back(Override{choice.k, choice.pick});
+  }
+  return switches;
+}
+
+Shortest shortestFailing(const Runner& runner, const std::string& plan, const std::string& failure,
+                         int maxTrials) {
+  Shortest shortest;
+  auto failsAlike = [&](const std::string& tried, RunOutcome* out) {
+    ++shortest.trials;
+    *out = runner(tried);
+    return out->ran && out->failure == failure;
+  };
+  RunOutcome first;
+  if (!failsAlike(plan, &first)) return shortest;
+  shortest.reproduced = true;
+  shortest.outcome = first;
+  shortest.overrides = switchesOf(first);
+  // Pieces of half the overrides first, then ever smaller: a long walk sheds most of its
+  // switches in a few runs, and the last pass tries each one alone.
+  std::size_t piece = std::max<std::size_t>(1, shortest.overrides.size() / 2);
+  while (!shortest.overrides.empty() && shortest.trials < maxTrials) {
+    bool dropped = false;
+    for (std::size_t at = 0; at < shortest.overrides.size() && shortest.trials < maxTrials;) {
+      std::vector<Override> fewer = shortest.overrides;
+      fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(at),
+                  fewer.begin() + static_cast<std::ptrdiff_t>(std::min(fewer.size(), at + piece)));
+      RunOutcome tried;
+      if (failsAlike(overridePlan(fewer), &tried)) {
+        // The run's own switches, not the plan's: an override that no longer mattered is gone.
+        shortest.overrides = switchesOf(tried);
+        shortest.outcome = tried;
+        dropped = true;
+      } else {
+        at += piece;
+      }
+    }
+    if (piece == 1 && !dropped) break;
+    piece = std::max<std::size_t>(1, piece / 2);
+  }
+  shortest.plan = overridePlan(shortest.overrides);
+  return shortest;
+}
