@@ -7,11 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "trace/explore/search.h"
 #include "trace/reading/roster.h"
 #include "trace/relay/session.h"
 #include "trace/showing/view.h"
 
-enum class Command { kSession, kListScenarios, kListVariants, kSchedule, kRender, kExit };
+enum class Command {
+  kSession,
+  kListScenarios,
+  kListVariants,
+  kSchedule,
+  kRender,
+  kExplore,
+  kMerge,
+  kExit
+};
 
 struct TraceOptions {
   Command command = Command::kSession;
@@ -21,8 +31,10 @@ struct TraceOptions {
   std::string rosterName;  // how the roster was given, for titles ("scenario full-house")
   std::string exportJson;  // --export-json FILE
   std::string reportDir;   // --report DIR
-  std::vector<std::string> renderLogs;  // render LOG.jsonl...
-  bool json = false;                    // schedule --json
+  std::vector<std::string> renderLogs;    // render LOG.jsonl...
+  ExploreOptions explore;                 // --explore [N], --seed, --seeds A:B, --jobs
+  std::vector<std::string> mergeExports;  // merge A.json B.json...
+  bool json = false;                      // schedule --json
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).

@@ -27,6 +27,7 @@ std::int64_t boundedEstimate(const RunOutcome& plain) {
 }
 
 struct Search {
+  Search(const Runner& r, const ExploreOptions& o) : runner(r), options(o) {}
   const Runner& runner;
   const ExploreOptions& options;
   std::int64_t to = 0;
@@ -141,7 +142,7 @@ Found walkSchedule(std::int64_t index, std::uint64_t seed, int steps) {
 }
 
 Exploration explore(const Runner& runner, const ExploreOptions& options) {
-  Search search{runner, options};
+  Search search(runner, options);
   search.to = options.to < 0 ? options.budget : std::min(options.to, options.budget);
   // The plain run is always run: its choice points and length shape every other schedule.
   const RunOutcome plain = runner(plainPlan());
