@@ -62,7 +62,7 @@ A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit s
 
 // What the command line said, before it is made sense of.
 struct Given {
-  std::string program, variant, rosterFile, scenario, colour = "auto", summary = "auto";
+  std::string program, variant, rosterFile, scenario, colour = "auto", summary = "auto", plan;
   std::optional<int> random;
   std::optional<std::uint32_t> seed;
   int slow = 1, runs = 0, width = 0;
@@ -134,6 +134,13 @@ void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
       ->type_name("NAME")
       ->excludes(program);
   app->add_flag("--run", given->once, "Run the roster once, summarise, end");
+  valued(app->add_option("--plan", given->plan,
+                         "Run one thread at a time on a virtual clock, as PLAN picks "
+                         "(then=first, then=random;seed=S, ...)"))
+      ->type_name("PLAN");
+  valued(app->add_option("--replay", options->replayLog,
+                         "Run a saved controlled run again, choice for choice, and compare"))
+      ->type_name("LOG.jsonl");
   valued(app->add_option("--runs", given->runs, "Run the roster N times, then an aggregate"))
       ->type_name("N")
       ->check(CLI::Range(1, 100000));
@@ -296,6 +303,9 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   if (!exploring && (given.jobs > 0 || !given.seeds.empty())) {
     return usage("--jobs and --seeds go with --explore");
   }
+  if (exploring && !given.plan.empty()) {
+    return usage("--explore makes a plan for each schedule itself: leave out --plan");
+  }
   if (exploring) {
     if (std::optional<TraceOptions> failed = exploreFrom(given, &options)) return *failed;
     options.command = Command::kExplore;
@@ -306,7 +316,11 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
     const VariantInfo* variant = findVariant(given.variant);
     session.variant = variant->name;
     session.variantChange = variant->change;
-    session.program = findVariantProgram(variant->name);
+    // A controlled run opens the race windows itself: the build without widened ones, if there.
+    if (!given.plan.empty() || exploring) {
+      session.program = findVariantProgram(variant->name, true);
+    }
+    if (session.program.empty()) session.program = findVariantProgram(variant->name);
     if (session.program.empty()) {
       fprintf(stderr,
               "barbershop-trace: the variant %s is not built beside this program (variants/%s) "
@@ -324,6 +338,13 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   session.typeRoster = roster.has_value();
   session.roster = roster.value_or(Roster{});
   session.runs = given.once ? 1 : given.runs;
+  session.controlPlan = given.plan;
+  // A controlled session runs its roster and ends: each run is a program of its own.
+  if (!given.plan.empty()) {
+    if (!roster)
+      return usage("--plan needs a roster: --roster FILE, --scenario NAME or --random N");
+    session.runs = std::max(session.runs, 1);
+  }
   session.slow = given.slow;
   session.writtenBy = kTraceVersion;
   return options;
@@ -387,6 +408,14 @@ TraceOptions parseOptions(int argc, char** argv) {
       known += (known.empty() ? "" : ", ") + std::string(each->name);
     }
     return usage("no variant '" + given.variant + "'; the variants are: " + known);
+  }
+  options.program = given.program;
+  if (!options.replayLog.empty()) {
+    const bool alone = given.rosterFile.empty() && given.scenario.empty() && !given.random &&
+                       given.variant.empty() && given.plan.empty() && given.runs == 0;
+    if (!alone) return usage("--replay runs the log's roster, program and picks: it goes alone");
+    options.command = Command::kReplay;
+    return options;
   }
   std::optional<TraceOptions> failed;
   std::optional<Roster> roster = chooseRoster(&given, &options, &failed);

@@ -18,6 +18,7 @@ enum class Command {
   kListVariants,
   kSchedule,
   kRender,
+  kReplay,
   kExplore,
   kMerge,
   kExit
@@ -35,6 +36,8 @@ struct TraceOptions {
   ExploreOptions explore;                 // --explore [N], --seed, --seeds A:B, --jobs
   std::vector<std::string> mergeExports;  // merge A.json B.json...
   bool json = false;                      // schedule --json
+  std::string replayLog;                  // --replay LOG.jsonl
+  std::string program;                    // --program as given, which --replay's log gives way to
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "trace/cli/version.h"
 #include "trace/common/utf8.h"
 #include "trace/explore/search.h"
 #include "trace/explore/session_runner.h"
@@ -22,7 +23,9 @@
 #include "trace/files/write_whole.h"
 #include "trace/judging/schedule.h"
 #include "trace/reading/event_log.h"
+#include "trace/relay/child.h"
 #include "trace/relay/output.h"
+#include "trace/relay/program_image.h"
 #include "trace/showing/text.h"
 #include "trace/showing/view.h"
 #include "variants/variants.h"
@@ -335,6 +338,55 @@ int mergeExports(const TraceOptions& options) {
   return total->found ? kExitBroken : kExitOk;
 }
 
+// The plan that makes a saved controlled run again: every recorded pick, none other allowed.
+std::string replayPlan(const ControlRecord& control) {
+  std::string picks;
+  for (const Choice& choice : control.choices) {
+    picks += (picks.empty() ? "" : ",") + std::to_string(choice.pick);
+  }
+  return "picks=" + picks + ";strict=1;then=first";
+}
+
+// --replay: the saved run's roster typed again into the same build, each choice made as it was
+// made and compared as it comes.
+int replaySavedRun(TraceOptions options) {
+  const std::string& log = options.replayLog;
+  std::string text, error, warning;
+  RunRecord saved;
+  if (!readWholeFile(log, &text)) return kExitUsage;
+  if (!readLog(text, log, &saved, &error, &warning)) {
+    fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  if (!saved.control.controlled) {
+    fprintf(stderr,
+            "barbershop-trace: %s is a real-time run's log; only a controlled run replays\n",
+            log.c_str());
+    return kExitUsage;
+  }
+  SessionOptions& session = options.session;
+  session.program = options.program;
+  if (session.program.empty() && !saved.variant.empty()) {
+    session.program = findVariantProgram(saved.variant, true);
+  }
+  if (session.program.empty()) session.program = saved.program;
+  if (fileDigest(session.program) != saved.control.programDigest) {
+    fprintf(stderr, "barbershop-trace: %s was recorded with another build of %s\n", log.c_str(),
+            session.program.c_str());
+    return kExitUsage;
+  }
+  session.roster = saved.roster;
+  session.typeRoster = true;
+  session.runs = 1;
+  session.slow = saved.slow;
+  session.writtenBy = kTraceVersion;
+  session.variant = saved.variant;
+  session.variantChange = saved.variantChange;
+  session.controlPlan = replayPlan(saved.control);
+  session.expectedChoices = saved.control.choices;
+  return runSession(options);
+}
+
 int runCommand(const TraceOptions& options) {
   switch (options.command) {
     case Command::kExit:
@@ -353,6 +405,8 @@ int runCommand(const TraceOptions& options) {
       return runExplore(options);
     case Command::kMerge:
       return mergeExports(options);
+    case Command::kReplay:
+      return replaySavedRun(options);
   }
   return kExitUsage;
 }

@@ -54,6 +54,11 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
+const char* runKindWords(bool controlled) {
+  static constexpr const char* kKinds[] = {"real-time run", "controlled run, virtual time"};
+  return kKinds[controlled ? 1 : 0];
+}
+
 std::string ms(double value) { return fixed(value, 1) + " ms"; }
 
 std::string signedMs(double value) {

@@ -26,6 +26,10 @@ bool fulfils(Outcome outcome, Planned planned);
 // Went away uncut, for either reason.
 bool wentAway(Outcome outcome);
 
+// Which kind of run it was, as the summary and the page say it: "real-time run", or
+// "controlled run, virtual time" for a run the scheduler made one thread at a time.
+const char* runKindWords(bool controlled);
+
 // `value` with `decimals` decimals, never "-0.0".
 std::string fixed(double value, int decimals);
 // Milliseconds as the companion writes them: "203.1 ms"; signed: "+0.4 ms".

@@ -51,7 +51,8 @@ std::string head(const FinishedRun& run) {
          esc(startedText(record)) + " \xC2\xB7 program " + esc(record.program) +
          (record.slow > 1 ? " \xC2\xB7 times slowed \xC3\x97" + std::to_string(record.slow)
                           : std::string()) +
-         " \xC2\xB7 drawn by " + esc(record.writtenBy) + "</p>\n</header>\n";
+         " \xC2\xB7 drawn by " + esc(record.writtenBy) + "</p>\n<p class=\"meta\">" +
+         esc(runKindWords(record.control.controlled)) + "</p>\n</header>\n";
   return out;
 }
 

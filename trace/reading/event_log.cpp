@@ -15,11 +15,13 @@
 
 #include "console/roster.h"
 #include "trace/common/json_text.h"
+#include "trace/reading/control_log.h"
+#include "trace/reading/log_fields.h"
 
 namespace {
 
 constexpr char kLogName[] = "barbershop-trace event log";
-constexpr int kFormat = 2;
+constexpr int kFormat = 3;  // 3 added a controlled run's lines; 2 is still read
 constexpr char kCutShort[] = "the log was cut short: drawn up to its last whole line";
 constexpr std::int64_t kMaxInt64 = std::numeric_limits<std::int64_t>::max();
 
@@ -59,41 +61,14 @@ Json eventJson(const Event& event) {
   return object;
 }
 
-// One line's fault: thrown inside the reader, caught once with its line number.
-struct Fault {
-  std::string what;
-};
+using Fault = LogFault;
 
-const Json& field(const Json& object, const char* name) {
-  auto found = object.find(name);
-  if (found == object.end()) throw Fault{"no \"" + std::string(name) + "\" field"};
-  return *found;
-}
-
+const Json& field(const Json& object, const char* name) { return logField(object, name); }
 std::int64_t whole(const Json& object, const char* name, std::int64_t low, std::int64_t high) {
-  const Json& value = field(object, name);
-  const bool fits = value.is_number_integer() &&
-                    !(value.is_number_unsigned() && value.get<std::uint64_t>() > kMaxInt64) &&
-                    value.get<std::int64_t>() >= low && value.get<std::int64_t>() <= high;
-  if (!fits) {
-    throw Fault{"\"" + std::string(name) + "\" must be a whole number from " + std::to_string(low) +
-                " to " + std::to_string(high)};
-  }
-  return value.get<std::int64_t>();
+  return logWhole(object, name, low, high);
 }
-
-std::string plainText(const Json& object, const char* name) {
-  const Json& value = field(object, name);
-  if (!value.is_string()) throw Fault{"\"" + std::string(name) + "\" must be a string"};
-  return value.get<std::string>();
-}
-
-Json parsed(std::string_view text) {
-  Json object = Json::parse(text.begin(), text.end(), nullptr, false);
-  if (object.is_discarded()) throw Fault{"not JSON"};
-  if (!object.is_object()) throw Fault{"not a JSON object; each line holds one object"};
-  return object;
-}
+std::string plainText(const Json& object, const char* name) { return logString(object, name); }
+Json parsed(std::string_view text) { return logLine(text); }
 
 void readHeader(const Json& header, RunRecord* run) {
   auto log = header.find("log");
@@ -102,7 +77,7 @@ void readHeader(const Json& header, RunRecord* run) {
                 std::string(kLogName) + "\""};
   }
   const std::int64_t format = whole(header, "format", 1, 1000);
-  if (format != kFormat) {
+  if (format != kFormat && format != 2) {
     throw Fault{"format " + std::to_string(format) +
                 " is not the one this barbershop-trace reads (" + std::to_string(kFormat) + ")"};
   }
@@ -115,6 +90,7 @@ void readHeader(const Json& header, RunRecord* run) {
     run->variant = plainText(header, "variant");
     run->variantChange = textOf(header, "variant_change");
   }
+  readControlHeader(header, &run->control);
   const Json& roster = field(header, "roster");
   if (!roster.is_array() || roster.size() > MAX_CUSTOMERS) {
     throw Fault{"\"roster\" must be a list of at most " + std::to_string(MAX_CUSTOMERS) +
@@ -237,6 +213,7 @@ void readLines(std::string_view text, const std::string& name, RunRecord* run, s
       break;
     }
     if (ended) throw Fault{"a line after the end line"};
+    if (readControlLine(object, &run->control)) continue;
     if (object.contains("end")) {
       readEnd(object, run);
       ended = true;
@@ -273,9 +250,11 @@ std::string logText(const RunRecord& run) {
     header["variant"] = run.variant;
     putText(header, "variant_change", run.variantChange);
   }
+  putControlHeader(run.control, &header);
   header["roster"] = std::move(roster);
   std::string out = oneLine(header) + "\n";
   for (const Event& event : run.events) out += oneLine(eventJson(event)) + "\n";
+  out += controlLogLines(run.control);
   if (run.incomplete.empty()) {
     out +=
         oneLine(

@@ -6,14 +6,20 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/personality.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "scheduler/protocol.h"
 
 extern char** environ;
 
@@ -42,7 +48,7 @@ void closePipe(int ends[2]) {
 // group lets the companion end whatever the program started along with it. 0, or the error of
 // the call that failed.
 int spawn(const std::string& path, const int in[2], const int out[2], const int err[2],
-          pid_t* pid) {
+          char* const* envp, pid_t* pid) {
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;
   int rc = posix_spawn_file_actions_init(&actions);
@@ -66,7 +72,7 @@ int spawn(const std::string& path, const int in[2], const int out[2], const int 
         &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
   }
   char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-  if (rc == 0) rc = posix_spawn(pid, path.c_str(), &actions, &attributes, argv, environ);
+  if (rc == 0) rc = posix_spawn(pid, path.c_str(), &actions, &attributes, argv, envp);
   // Destroying set-up objects that were made cannot fail.
   (void)posix_spawn_file_actions_destroy(&actions);
   (void)posix_spawnattr_destroy(&attributes);
@@ -95,13 +101,56 @@ std::string ownDirectory() {
   return dir.erase(dir.rfind('/') + 1);
 }
 
+// The environment of a controlled run: ours, with the scheduler library preloaded ahead of
+// whatever was preloaded already, an AddressSanitizer build told not to insist on coming first,
+// and the run's descriptors and plan named.
+std::vector<std::string> controlledEnvironment(const ControlStart& control, int records,
+                                               int answers) {
+  std::vector<std::string> out;
+  std::string preload = control.library;
+  std::string asan = "verify_asan_link_order=0";
+  const std::string_view ours[] = {control::kFdVariable, control::kAnswerFdVariable,
+                                   control::kPlanVariable};
+  for (char** each = environ; *each != nullptr; ++each) {
+    const std::string_view entry(*each);
+    const std::string_view name = entry.substr(0, entry.find('='));
+    const std::string_view value = entry.substr(std::min(entry.size(), name.size() + 1));
+    if (name == "LD_PRELOAD") {
+      if (!value.empty()) preload += ":" + std::string(value);
+    } else if (name == "ASAN_OPTIONS") {
+      if (!value.empty()) asan = std::string(value) + ":" + asan;
+    } else if (std::find(std::begin(ours), std::end(ours), name) == std::end(ours)) {
+      out.emplace_back(entry);
+    }
+  }
+  out.push_back("LD_PRELOAD=" + preload);
+  out.push_back("ASAN_OPTIONS=" + asan);
+  out.push_back(std::string(control::kFdVariable) + "=" + std::to_string(records));
+  out.push_back(std::string(control::kAnswerFdVariable) + "=" + std::to_string(answers));
+  out.push_back(std::string(control::kPlanVariable) + "=" + control.plan);
+  return out;
+}
+
+bool inherited(int fd) { return fcntl(fd, F_SETFD, 0) == 0; }
+
 }  // namespace
 
-std::string findVariantProgram(const std::string& name) {
+std::string findVariantProgram(const std::string& name, bool unwidened) {
   const std::string dir = ownDirectory();
   if (dir.empty()) return std::string();
-  for (const std::string& where : {dir + "variants/", dir + "../lib/barbershop/variants/"}) {
+  const std::string kind = unwidened ? "variants/unwidened/" : "variants/";
+  for (const std::string& where : {dir + kind, dir + "../lib/barbershop/" + kind}) {
     if (executable(where + name)) return where + name;
+  }
+  return std::string();
+}
+
+std::string findSchedulerLibrary() {
+  const std::string dir = ownDirectory();
+  if (dir.empty()) return std::string();
+  const char kName[] = "libbarbershop-scheduler.so";
+  for (const std::string& where : {dir, dir + "../lib/barbershop/"}) {
+    if (access((where + kName).c_str(), R_OK) == 0) return where + kName;
   }
   return std::string();
 }
@@ -130,9 +179,43 @@ Child::~Child() {
   closeFd(&in_);
   closeFd(&out_);
   closeFd(&err_);
+  closeFd(&records_);
+  closeFd(&answers_);
+}
+
+bool Child::start(const std::string& path, const ControlStart& control, std::string* error) {
+  int records[2] = {-1, -1}, answers[2] = {-1, -1};
+  if (pipe2(records, O_CLOEXEC) != 0 || pipe2(answers, O_CLOEXEC) != 0 || !inherited(records[1]) ||
+      !inherited(answers[0])) {
+    *error = std::string("cannot make pipes: ") + strerror(errno);
+    closePipe(records);
+    closePipe(answers);
+    return false;
+  }
+  // Their numbers in the program are their numbers here: the program inherits both, and this
+  // process keeps the other ends, which close when the program is started.
+  std::vector<std::string> environment = controlledEnvironment(control, records[1], answers[0]);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  // The same addresses every time, so two runs under one plan record the same bytes: the
+  // program starts without address randomisation, where the system allows it.
+  const int persona = personality(0xffffffff);
+  const bool fixedLayout = persona >= 0 && personality(persona | ADDR_NO_RANDOMIZE) >= 0;
+  const bool started = startWith(path, envp.data(), error);
+  if (fixedLayout) (void)personality(persona);  // back as it was: it was ours to set
+  closeFd(&records[1]);
+  closeFd(&answers[0]);
+  records_ = records[0];
+  answers_ = answers[1];
+  return started;
 }
 
 bool Child::start(const std::string& path, std::string* error) {
+  return startWith(path, environ, error);
+}
+
+bool Child::startWith(const std::string& path, char* const* envp, std::string* error) {
   int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
       fcntl(in[1], F_SETFL, O_NONBLOCK) != 0) {
@@ -142,7 +225,7 @@ bool Child::start(const std::string& path, std::string* error) {
     closePipe(err);
     return false;
   }
-  const int rc = spawn(path, in, out, err, &pid_);
+  const int rc = spawn(path, in, out, err, envp, &pid_);
   closeFd(&in[0]);
   closeFd(&out[1]);
   closeFd(&err[1]);
@@ -194,6 +277,20 @@ bool Child::read(int fd, std::string* chunk) {
     chunk->assign(buffer, static_cast<std::size_t>(n));
     return true;
   }
+}
+
+void Child::closeRecords() { closeFd(&records_); }
+
+bool Child::answer(int tid) {
+  const std::string line = std::to_string(tid) + "\n";
+  std::size_t done = 0;
+  while (answers_ >= 0 && done < line.size()) {
+    const ssize_t n = ::write(answers_, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return done == line.size();
 }
 
 void Child::closeOutput(int fd) {

@@ -17,8 +17,19 @@
 // executable, else the first one on PATH. Empty when none is found.
 std::string findProgram(const std::string& explicitPath);
 // Where the broken variant `name` of the shop is: variants/NAME beside this executable in a build
-// tree, ../lib/barbershop/variants/NAME once installed. Empty when it is not there.
-std::string findVariantProgram(const std::string& name);
+// tree, ../lib/barbershop/variants/NAME once installed. Empty when it is not there. `unwidened`:
+// its build without the widened race windows (variants/unwidened/NAME), which a controlled run
+// needs no help to open.
+std::string findVariantProgram(const std::string& name, bool unwidened = false);
+// Where the scheduler library of controlled runs is: libbarbershop-scheduler.so beside this
+// executable in a build tree, ../lib/barbershop/ once installed. Empty when it is not there.
+std::string findSchedulerLibrary();
+
+// What starts a controlled run (scheduler/protocol.h): the library preloaded and its plan.
+struct ControlStart {
+  std::string library;
+  std::string plan;
+};
 
 class Child {
  public:
@@ -31,10 +42,17 @@ class Child {
   // Starts `path` with no arguments and the environment as it is, with every signal at its
   // default and none blocked. False with `error` set when it cannot be started.
   bool start(const std::string& path, std::string* error);
+  // The same, under the scheduler library: LD_PRELOAD names it first, its records come on
+  // records() and its picks for then=ask go through answer().
+  bool start(const std::string& path, const ControlStart& control, std::string* error);
 
-  int input() const { return in_; }    // the program's standard input; -1 once closed
-  int output() const { return out_; }  // its standard output; -1 once it ended
-  int errors() const { return err_; }  // its standard error; -1 once it ended
+  int input() const { return in_; }         // the program's standard input; -1 once closed
+  int output() const { return out_; }       // its standard output; -1 once it ended
+  int errors() const { return err_; }       // its standard error; -1 once it ended
+  int records() const { return records_; }  // a controlled run's records; -1 once they ended
+  void closeRecords();
+  // Hands the scheduler its pick for an `ask` record; false when it cannot be written.
+  bool answer(int tid);
 
   // Queues `bytes` for the program's input and writes what the pipe takes now.
   void send(std::string_view bytes);
@@ -64,9 +82,12 @@ class Child {
   int wait();
 
  private:
+  bool startWith(const std::string& path, char* const* envp, std::string* error);
+
   pid_t pid_ = -1;
   int in_ = -1, out_ = -1, err_ = -1;
-  std::string pending_;  // bytes of input the pipe has not taken yet
+  int records_ = -1, answers_ = -1;  // a controlled run's pipes: our ends
+  std::string pending_;              // bytes of input the pipe has not taken yet
   bool endInput_ = false;
 };
 

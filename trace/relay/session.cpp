@@ -20,8 +20,10 @@
 #include "trace/judging/schedule.h"
 #include "trace/reading/events.h"
 #include "trace/relay/child.h"
+#include "trace/relay/control_link.h"
 #include "trace/relay/dialogue.h"
 #include "trace/relay/output.h"
+#include "trace/relay/program_image.h"
 #include "trace/relay/watch.h"
 
 namespace {
@@ -39,6 +41,13 @@ std::int64_t unixMs() {
 
 void tell(const std::string& text) { writeErrors("barbershop-trace: " + text + "\n"); }
 
+// "10 s", "0.5 s": a limit in words.
+std::string secondsText(std::int64_t us) {
+  char text[32];
+  snprintf(text, sizeof text, "%g s", static_cast<double>(us) / 1e6);
+  return text;
+}
+
 // An answer as a message quotes it: without its newline, other control bytes escaped.
 std::string quoted(std::string_view answer) {
   if (!answer.empty() && answer.back() == '\n') answer.remove_suffix(1);
@@ -55,6 +64,26 @@ std::string quoted(std::string_view answer) {
     }
   }
   return text + "\"";
+}
+
+// Whether `fd` has something to read now, without waiting.
+bool readyNow(int fd) {
+  pollfd one = {fd, POLLIN, 0};
+  return fd >= 0 && poll(&one, 1, 0) > 0 && (one.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
+// The watchdog's limit for `plan`: its idle_ms, else kIdleLimitUs.
+std::int64_t idleLimitUs(const std::string& plan) {
+  const std::string key = "idle_ms=";
+  for (std::size_t at = 0; at < plan.size();) {
+    const std::size_t end = std::min(plan.find(';', at), plan.size());
+    if (plan.compare(at, key.size(), key) == 0) {
+      const long long ms = atoll(plan.c_str() + at + key.size());
+      if (ms > 0) return ms * 1000;
+    }
+    at = end + 1;
+  }
+  return kIdleLimitUs;
 }
 
 // How long to wait, before starting a run, for the barber's bed line of the run before.
@@ -80,15 +109,19 @@ class Loop {
   }
 
   int run() {
-    if (!watchSignals() || !startProgram(options_.runs)) return kExitProgramFailed;
+    if (!watchSignals() || !readImage() || !startProgram(options_.runs)) return kExitProgramFailed;
     for (;;) {
-      if (child_->output() < 0 && child_->errors() < 0) return ended();
-      pollfd fds[5] = {{child_->output(), POLLIN, 0},
+      if (child_->output() < 0 && child_->errors() < 0 && child_->records() < 0) {
+        if (std::optional<int> status = ended()) return *status;
+        continue;  // a controlled session's next run, in a fresh program
+      }
+      pollfd fds[6] = {{child_->output(), POLLIN, 0},
                        {child_->errors(), POLLIN, 0},
                        {dialogue_.wantsUser() ? STDIN_FILENO : -1, POLLIN, 0},
                        {signals_, POLLIN, 0},
-                       {child_->sending() ? child_->input() : -1, POLLOUT, 0}};
-      if (poll(fds, 5, timeoutMs()) < 0 && errno != EINTR) {
+                       {child_->sending() ? child_->input() : -1, POLLOUT, 0},
+                       {child_->records(), POLLIN, 0}};
+      if (poll(fds, 6, timeoutMs()) < 0 && errno != EINTR) {
         tell(std::string("cannot wait for the program: ") + strerror(errno));
         return endNow(kExitProgramFailed);
       }
@@ -101,17 +134,173 @@ class Loop {
         }
       }
       const short ready = POLLIN | POLLHUP | POLLERR;
-      if (fds[0].revents & ready) relayOutput();
+      // A controlled run's records first: reading them may read the output they pair with.
+      if (fds[5].revents & ready) readRecords();
+      if (stop_) return endNow(*stop_);
+      if ((fds[0].revents & ready) && (!controlled_ || readyNow(child_->output()))) relayOutput();
       if (fds[1].revents & ready) relayErrors();
       if (fds[2].revents & ready) readUser();
       if (fds[4].revents & (POLLOUT | POLLERR | POLLHUP)) child_->flush();
       handOver();
       if (std::optional<int> status = checkTimes()) return *status;
+      if (stop_) return endNow(*stop_);
       if (outputState() != OutputState::kOk) return endNow(statusAfterOutput(kExitOk));
     }
   }
 
  private:
+  // A controlled session looks at the program's file once: the scheduler cannot take over a
+  // statically linked program, and the file names the objects its records number.
+  bool readImage() {
+    if (!controlled_) return true;
+    std::string error;
+    if (!readProgramImage(options_.program, &image_, &error)) {
+      tell(error);
+      return false;
+    }
+    if (!image_.dynamic) {
+      tell(options_.program + " is linked statically: the scheduler cannot take over its threads");
+      return false;
+    }
+    library_ =
+        options_.schedulerLibrary.empty() ? findSchedulerLibrary() : options_.schedulerLibrary;
+    if (library_.empty()) {
+      tell("cannot find libbarbershop-scheduler.so beside this program nor in ../lib/barbershop/");
+      return false;
+    }
+    return true;
+  }
+
+  // A fresh program's records start afresh.
+  void startControl() {
+    lines_ = ControlLines();
+    gatherer_ = ControlGatherer([this](std::uint64_t offset) { return image_.symbolAt(offset); });
+    stamped_ = StampedOutput();
+    lastNs_ = runNs_ = 0;
+    lastRecordUs_ = monotonicUs();
+  }
+
+  void readRecords() {
+    std::string chunk;
+    if (!Child::read(child_->records(), &chunk)) return recordsEnded();
+    lastRecordUs_ = monotonicUs();
+    for (const std::string& line : lines_.feed(chunk)) {
+      ControlLine record;
+      std::string error;
+      if (!parseControlLine(line, &record, &error)) {
+        tell(options_.program + ": the scheduler wrote a bad " + error);
+        stop_ = kExitProgramFailed;
+      }
+      if (stop_) return;
+      onRecord(record);
+    }
+  }
+
+  // The records have ended: the program's output left over is its own, at the last time.
+  void recordsEnded() {
+    child_->closeRecords();
+    stamped_.unpaired();
+    relayStamped();
+    if (child_->output() < 0) outputEnded();
+  }
+
+  void onRecord(const ControlLine& record) {
+    switch (record.kind) {
+      case RecordKind::kStep:
+        lastNs_ = record.ns;
+        gatherer_.add(record);
+        if (record.step.op == SyncOp::kPrint) {
+          stamped_.printed(record.step.arg, record.ns);
+          pullOutput();
+        }
+        return;
+      case RecordKind::kChoice:
+        gatherer_.add(record);
+        return compareChoice(record.choice);
+      case RecordKind::kAsk:
+        return onAsk(record.choice);
+      case RecordKind::kStuck:
+        lastNs_ = record.ns;
+        pullOutput();
+        if (phase_ != Phase::kRunning) {
+          tell(options_.program + " got stuck outside a run: every thread waits");
+          stop_ = kExitProgramFailed;
+          return;
+        }
+        if (std::optional<int> status = stuckRun()) stop_ = *status;
+        return;
+      case RecordKind::kDiverged:
+        tell("the plan's pick for choice " + std::to_string(record.k) + " (step " +
+             std::to_string(gatherer_.lastStep() + 1) + "), thread " + std::to_string(record.tid) +
+             ", cannot go: the program no longer runs as the plan has it");
+        stop_ = kExitUsage;
+        return;
+      case RecordKind::kExit:
+        lastNs_ = record.ns;
+        return;
+      default:
+        return gatherer_.add(record);
+    }
+  }
+
+  // Reads the output the records say is already in its pipe, and relays what is stamped.
+  void pullOutput() {
+    std::string chunk;
+    while (stamped_.owed() > 0 && readyNow(child_->output())) {
+      if (!Child::read(child_->output(), &chunk)) {
+        child_->closeOutput(child_->output());
+        break;
+      }
+      stamped_.bytes(chunk);
+    }
+    relayStamped();
+  }
+
+  void relayStamped() {
+    for (const StampedOutput::Piece& piece : stamped_.take()) output(piece.bytes, piece.ns / 1000);
+  }
+
+  // then=ask: everything printed so far is shown first, then the person picks.
+  void onAsk(const Choice& choice) {
+    pullOutput();
+    RunRecord soFar = record_;
+    soFar.control = gatherer_.record(phase_ == Phase::kRunning ? runNs_ : lastNs_,
+                                     options_.controlPlan, image_.digest);
+    const int pick = options_.ask ? options_.ask(soFar, choice) : choice.plainPick;
+    if (pick < 0) {
+      if (phase_ == Phase::kRunning) finishRun(RunEnd::kInterrupted);
+      stop_ = kExitStopped;
+      return;
+    }
+    lastRecordUs_ = monotonicUs();  // the person's time is not the program's
+    if (!child_->answer(pick)) {
+      tell("cannot hand the scheduler its pick: " + std::string(strerror(errno)));
+      stop_ = kExitProgramFailed;
+    }
+  }
+
+  // --replay: each choice made before the run closes, against the saved one.
+  void compareChoice(const Choice& offered) {
+    const std::vector<Choice>& expected = options_.expectedChoices;
+    const bool runOver = runsStarted_ > 0 && phase_ != Phase::kRunning;
+    if (expected.empty() || runOver) return;
+    const std::size_t k = static_cast<std::size_t>(offered.k);
+    if (k == 0 || k > expected.size()) return;
+    const std::string difference = choiceDifference(expected[k - 1], offered);
+    if (difference.empty()) return;
+    tell(difference);
+    stop_ = kExitUsage;
+  }
+
+  void checkReplayLength() {
+    const std::size_t want = options_.expectedChoices.size();
+    const std::size_t made = record_.control.choices.size();
+    if (want == 0 || made >= want || stop_) return;
+    tell("the log has " + std::to_string(want) +
+         " choices before its run ended; the program made " + std::to_string(made));
+    stop_ = kExitUsage;
+  }
+
   // The signals that end a session, and Ctrl-Z, arrive on a descriptor, so the loop sees them
   // between reads, never in the middle of one.
   bool watchSignals() {
@@ -133,11 +322,16 @@ class Loop {
     child_.reset();  // a program before this one was ended; its pipes close here
     child_ = std::make_unique<Child>();
     std::string error;
-    if (!child_->start(options_.program, &error)) {
+    const bool started =
+        controlled_ ? child_->start(options_.program, {library_, options_.controlPlan}, &error)
+                    : child_->start(options_.program, &error);
+    if (!started) {
       tell(error);
       return false;
     }
-    roundsLeft_ = options_.typeRoster ? std::max(runs, 1) : 0;
+    // A controlled run is a program of its own: one round of the roster, its Run and Exit.
+    roundsLeft_ = !options_.typeRoster ? 0 : controlled_ ? 1 : std::max(runs, 1);
+    startControl();
     dialogue_ = Dialogue("", options_.runs == 0);
     refillScript();
     phase_ = Phase::kConsole;
@@ -193,8 +387,17 @@ class Loop {
 
   void relayOutput() {
     std::string chunk;
-    if (Child::read(child_->output(), &chunk)) return output(chunk, monotonicUs());
+    if (Child::read(child_->output(), &chunk)) {
+      if (!controlled_) return output(chunk, monotonicUs());
+      stamped_.bytes(chunk);
+      return relayStamped();
+    }
     child_->closeOutput(child_->output());
+    // A controlled program's last bytes wait for their records, or for the records to end.
+    if (!controlled_ || child_->records() < 0) outputEnded();
+  }
+
+  void outputEnded() {
     if (phase_ == Phase::kRunning) finishRun(RunEnd::kDied);
     // It ended while listing its customers: what it printed is still its own.
     if (phase_ == Phase::kShowing) show(hidden_);
@@ -293,7 +496,9 @@ class Loop {
     record_ = RunRecord{};
     record_.roster = roster.value_or(Roster{});
     hidden_.clear();
-    if (!bedPending_) return startRun();
+    // Under the scheduler the barber's first bed line comes when the plan lets him go, which may
+    // be after the Run: waiting for it in real time would wait for nothing.
+    if (!bedPending_ || controlled_) return startRun();
     phase_ = Phase::kWaitingForBed;
     bedWaitUntilUs_ = clock_.nowUs() + kBedWaitUs;
   }
@@ -310,6 +515,7 @@ class Loop {
     if (!handover.echo.empty()) show(handover.echo);  // as a terminal echoes what is typed
     if (!handover.bytes.empty()) {
       console_.clear();
+      lastRecordUs_ = monotonicUs();  // the watchdog counts from the answer
       child_->send(std::string_view(handover.bytes).substr(handover.sent));
       const bool ends = handover.closeInput || handover.choice == kChoiceExit;
       await_ = Await{clock_.nowUs(), "the answer " + quoted(handover.bytes),
@@ -334,7 +540,9 @@ class Loop {
     parser_.emplace(record_.roster);
     watch_.emplace(clock_.nowUs(), exactSchedule(record_.roster).closingMs);
     record_.startedUnixMs = unixMs();
-    runStartedUs_ = monotonicUs();
+    // A controlled run's clock is the scheduler's: it starts at the last record before the Run.
+    runNs_ = lastNs_;
+    runStartedUs_ = controlled_ ? lastNs_ / 1000 : monotonicUs();
     refillScript();  // before the Run answer goes, lest the input seem all handed over
     apply(dialogue_.releaseRun());
     sendAhead();     // the next round's roster, read once this run is over
@@ -343,7 +551,11 @@ class Loop {
 
   void finishRun(RunEnd end) {
     record_.end = end;
-    record_.endUs = monotonicUs() - runStartedUs_;
+    record_.endUs = (controlled_ ? lastNs_ / 1000 : monotonicUs()) - runStartedUs_;
+    if (controlled_) {
+      record_.control = gatherer_.record(runNs_, options_.controlPlan, image_.digest);
+      checkReplayLength();
+    }
     if (end != RunEnd::kClosed) {
       for (Event& event : parser_->finish(record_.endUs)) record_.events.push_back(event);
     }
@@ -370,7 +582,15 @@ class Loop {
   // The deadlines: a stuck run, a program that asks for nothing, the barber's bed line.
   std::optional<int> checkTimes() {
     const std::int64_t now = clock_.nowUs();
-    if (phase_ == Phase::kRunning && looked_ && watch_->look(now, sample_)) return stuckRun();
+    if (!controlled_ && phase_ == Phase::kRunning && looked_ && watch_->look(now, sample_)) {
+      return stuckRun();
+    }
+    if (controlled_ && (phase_ != Phase::kConsole || await_) &&
+        monotonicUs() - lastRecordUs_ >= idleLimitUs(options_.controlPlan)) {
+      tell(options_.program + ": thread " + std::to_string(gatherer_.turn()) +
+           " made no visible step for " + secondsText(idleLimitUs(options_.controlPlan)));
+      return endNow(kExitProgramFailed);
+    }
     if (phase_ == Phase::kWaitingForBed && now >= bedWaitUntilUs_) startRun();
     if (await_ && now - await_->sinceUs >= kAskDeadlineUs) {
       tell(options_.program + " asked for nothing within " +
@@ -411,8 +631,9 @@ class Loop {
     return status;
   }
 
-  // The program has closed its output: it ended.
-  int ended() {
+  // The program has closed its output: it ended. Nullopt when a controlled session goes on with
+  // its next run in a fresh program.
+  std::optional<int> ended() {
     const int status = child_->wait();
     if (phase_ == Phase::kRunning) finishRun(RunEnd::kDied);
     if (outputState() != OutputState::kOk) return statusAfterOutput(kExitOk);
@@ -430,6 +651,10 @@ class Loop {
     if (!why.empty()) {
       tell(options_.program + " failed: it " + why);
       return kExitProgramFailed;
+    }
+    if (controlled_ && runsStarted_ < options_.runs) {
+      if (!startProgram(options_.runs - runsStarted_)) return kExitProgramFailed;
+      return std::nullopt;
     }
     return broken_ || stuck_ ? kExitBroken : kExitOk;
   }
@@ -456,6 +681,18 @@ class Loop {
   std::int64_t runStartedUs_ = 0;
   int runsStarted_ = 0;
   bool wroteErrors_ = false, died_ = false, broken_ = false, stuck_ = false;
+  std::optional<int> stop_;  // a handler ended the session with this status
+  // A controlled session's (scheduler/protocol.h): the program's file, the library, and the
+  // records of the program now, read as they come.
+  const bool controlled_ = !options_.controlPlan.empty();
+  ProgramImage image_;
+  std::string library_;
+  ControlLines lines_;
+  ControlGatherer gatherer_;
+  StampedOutput stamped_;
+  std::int64_t lastNs_ = 0;        // the time of the last record, on the scheduler's clock
+  std::int64_t runNs_ = 0;         // the Run's, on that clock
+  std::int64_t lastRecordUs_ = 0;  // when the last record came (or an answer went), real time
 };
 
 }  // namespace

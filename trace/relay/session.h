@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "trace/judging/finish.h"
 #include "trace/reading/control.h"
@@ -32,6 +33,10 @@ struct SessionOptions {
   // For a plan with then=ask: called at each choice, once everything printed before it has been
   // shown; returns the thread to let go, or -1 to end the session there (status kExitStopped).
   std::function<int(const RunRecord& soFar, const Choice& choice)> ask;
+  // For --replay: the saved run's choices. Each choice the program makes before its run closes is
+  // compared with the saved one of the same number; the first difference ends the session
+  // (status kExitUsage), named in words.
+  std::vector<Choice> expectedChoices;
 };
 
 // Exit statuses, as the manual page lists them.
@@ -39,6 +44,12 @@ constexpr int kExitOk = 0;
 constexpr int kExitBroken = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitProgramFailed = 3;
+// The person stepping a controlled run ended it (`ask` returned -1): as Ctrl-C ends a session.
+constexpr int kExitStopped = 130;
+// In a controlled run, no record from the scheduler for this long of real time, while the
+// program is not waiting at its menu, means a thread is busy without a visible step: the program
+// is ended as failed. A plan's idle_ms=M sets another limit.
+constexpr std::int64_t kIdleLimitUs = 10000000;
 
 // Outside a run the program must ask for something (print a prompt, or end) within this much of
 // its own time after it starts and after each answer; else it is ended as failed.

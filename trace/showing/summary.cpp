@@ -120,6 +120,7 @@ std::vector<Line> fullBody(const FinishedRun& run, std::size_t inner, const View
     addWrapped(&body, std::string("not finished: ") + endWords(run.record.end), kRed, inner);
     body.push_back({});
   }
+  addWrapped(&body, runKindWords(run.record.control.controlled), kDim, inner);
   addWrapped(&body,
              "times in ms since Run was chosen; late: how long after its planned time the cut "
              "started (the plan: the run as it would go if the shop's machinery took no time)",
@@ -145,17 +146,20 @@ std::vector<Line> compactBody(const FinishedRun& run, std::size_t inner, const V
   addVerdict(&body, run.verdict, run.record.end, run.record.events, inner, style,
              VerdictForm{true, true});
   addPhrases(&body, totalsParts(run), nullptr, inner, glyphs(style).dot);
+  const Line kind = {Seg{runKindWords(run.record.control.controlled), kDim}};
   const Line hint = {Seg{"the whole summary: --summary full, or the page with --report DIR", kDim}};
   std::vector<Line> table;
   addTable(&table, run, inner, style, true);
   std::vector<Line> lanes = timelineLines(run, inner, style, true);
-  if (body.size() + table.size() + lanes.size() + 1 > rows) {
+  // Two rows at the foot: the kind of run and the hint.
+  if (body.size() + table.size() + lanes.size() + 2 > rows) {
     lanes = timelineLines(run, inner, style, false);
   }
   for (const std::vector<Line>* part : {&table, &lanes}) {
-    if (body.size() + part->size() + 1 > rows) continue;
+    if (body.size() + part->size() + 2 > rows) continue;
     body.insert(body.end(), part->begin(), part->end());
   }
+  body.push_back(kind);
   body.push_back(hint);
   return body;
 }
