@@ -55,6 +55,8 @@ endif()
 if(BARBERSHOP_VARIANT_TARGETS)
   install(TARGETS ${BARBERSHOP_VARIANT_TARGETS} RUNTIME DESTINATION lib/barbershop/variants)
 endif()
+# The scheduler library, preloaded by the companion for a controlled run, beside the variants.
+install(TARGETS barbershop-scheduler LIBRARY DESTINATION lib/barbershop)
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
