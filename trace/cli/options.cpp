@@ -74,7 +74,7 @@ struct Given {
 };
 
 // Schedules an exploration tries unless told: a full house's search ends in a few seconds.
-constexpr std::int64_t kExploreBudget = 1000;
+constexpr std::int64_t kExploreBudget = 500;
 
 struct Terminal {
   std::size_t columns = 80, rows = 0;
@@ -161,7 +161,7 @@ void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
       ->type_name("DIR");
   given->exploreOption =
       app->add_option("--explore", given->explore,
-                      "Search N schedules (default 1000) for one that breaks a rule")
+                      "Search N schedules (default 500) for one that breaks a rule")
           ->type_name("[N]")
           ->expected(0, 1);
   valued(app->add_option("--jobs", given->jobs, "Explore in N processes (default: the cores)"))

@@ -12,6 +12,31 @@ std::vector<Override> switchesOf(const RunOutcome& outcome) {
   return switches;
 }
 
+namespace {
+
+// Tries the overrides without the `piece` of them from `at`. A dropped switch changes how many
+// choices come after it (a thread that no longer cut in makes none), so the later overrides are
+// also tried a few choices earlier or later.
+template <typename FailsAlike>
+bool dropPiece(const std::vector<Override>& overrides, std::size_t at, std::size_t piece,
+               const FailsAlike& failsAlike, RunOutcome* tried) {
+  constexpr int kShifts[] = {0, -1, -2, 1, -3};
+  const std::size_t end = std::min(overrides.size(), at + piece);
+  for (int shift : kShifts) {
+    std::vector<Override> fewer(overrides.begin(),
+                                overrides.begin() + static_cast<std::ptrdiff_t>(at));
+    const int after = at == 0 ? 0 : overrides[at - 1].k;
+    for (std::size_t i = end; i < overrides.size(); ++i) {
+      fewer.push_back(Override{overrides[i].k + shift, overrides[i].tid});
+    }
+    if (shift != 0 && (end == overrides.size() || fewer[at].k <= after)) continue;
+    if (failsAlike(overridePlan(fewer), tried)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 Shortest shortestFailing(const Runner& runner, const std::string& plan, const std::string& failure,
                          int maxTrials) {
   Shortest shortest;
@@ -31,11 +56,8 @@ Shortest shortestFailing(const Runner& runner, const std::string& plan, const st
   while (!shortest.overrides.empty() && shortest.trials < maxTrials) {
     bool dropped = false;
     for (std::size_t at = 0; at < shortest.overrides.size() && shortest.trials < maxTrials;) {
-      std::vector<Override> fewer = shortest.overrides;
-      fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(at),
-                  fewer.begin() + static_cast<std::ptrdiff_t>(std::min(fewer.size(), at + piece)));
       RunOutcome tried;
-      if (failsAlike(overridePlan(fewer), &tried)) {
+      if (dropPiece(shortest.overrides, at, piece, failsAlike, &tried)) {
         // The run's own switches, not the plan's: an override that no longer mattered is gone.
         shortest.overrides = switchesOf(tried);
         shortest.outcome = tried;

@@ -2,7 +2,8 @@
 #define BARBERSHOP_TRACE_EXPLORE_SHORTEST_H_
 // The shortest failing schedule: a failing run's choices turned into overrides of the plain
 // order (each choice whose pick was not the plain pick), then as many of them dropped as the run
-// allows while it still fails the same way, in ever smaller pieces down to one at a time.
+// allows while it still fails the same way, in ever smaller pieces down to one at a time, the
+// overrides after a dropped piece also tried a few choices earlier or later.
 // Controlled runs are repeatable, so every trial is one run. Single-threaded.
 
 #include <string>
@@ -24,6 +25,6 @@ std::vector<Override> switchesOf(const RunOutcome& outcome);
 
 // `plan` failed as `failure`; at most `maxTrials` runs.
 Shortest shortestFailing(const Runner& runner, const std::string& plan, const std::string& failure,
-                         int maxTrials = 400);
+                         int maxTrials = 1000);
 
 #endif  // BARBERSHOP_TRACE_EXPLORE_SHORTEST_H_
