@@ -3,8 +3,9 @@
 #include "trace/explore/runner.h"
 
 std::string failureOf(const FinishedRun& run) {
-  if (!run.verdict.broken.empty()) return run.verdict.broken.front().rule;
+  // A shop that hangs is what anyone watching it sees first, whatever it broke on the way.
   if (run.verdict.stuck) return "stuck";
+  if (!run.verdict.broken.empty()) return run.verdict.broken.front().rule;
   if (!run.verdict.complete) return "unfinished";
   return "";
 }

@@ -23,8 +23,8 @@ struct RunOutcome {
 
 using Runner = std::function<RunOutcome(const std::string& plan)>;
 
-// How a judged run failed, as a stable name: its first broken rule, "stuck" for a run that got
-// stuck, "unfinished" for one that ended otherwise; empty when it held.
+// How a judged run failed, as a stable name: "stuck" for a run that got stuck, else its first
+// broken rule, "unfinished" for one that ended otherwise; empty when it held.
 std::string failureOf(const FinishedRun& run);
 
 // The threads that could have gone at `choice` instead of the plain pick, lowest first.

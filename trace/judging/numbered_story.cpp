@@ -3,6 +3,7 @@
 
 #include "trace/judging/numbered_story.h"
 
+#include <map>
 #include <optional>
 #include <set>
 
@@ -142,6 +143,29 @@ std::set<std::size_t> linesAround(const RunRecord& run, const Printed& p, std::s
   return lines;
 }
 
+// Without switches enough to tell it (the plain order failed), the last line before the failing
+// one of each actor it concerns: the barber, and the customers the rule names or left waiting.
+void addContext(const RunRecord& run, const Verdict& verdict, std::size_t failing,
+                std::set<std::size_t>* lines) {
+  std::set<int> who(verdict.unfinished.begin(), verdict.unfinished.end());
+  if (!verdict.broken.empty()) {
+    who.insert(verdict.broken.front().who.begin(), verdict.broken.front().who.end());
+  }
+  std::optional<std::size_t> barber;
+  std::map<int, std::size_t> customers;
+  for (std::size_t e = 0; e < failing; ++e) {
+    const Event& event = run.events[e];
+    if (!tellsAStep(event)) continue;
+    if (event.actor() == Actor::kBarber) {
+      barber = e;
+    } else if (who.count(event.who) > 0) {
+      customers[event.who] = e;
+    }
+  }
+  if (barber) lines->insert(*barber);
+  for (const auto& [customer, line] : customers) lines->insert(line);
+}
+
 }  // namespace
 
 std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdict) {
@@ -151,6 +175,8 @@ std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdic
   if (!failing) return story;
   const Printed printed = whoPrinted(run);
   std::set<std::size_t> lines = linesAround(run, printed, *failing);
+  constexpr std::size_t kFewest = 3;
+  if (lines.size() < kFewest) addContext(run, verdict, *failing, &lines);
   lines.insert(*failing);
   constexpr std::size_t kStepsTold = 6;
   while (lines.size() > kStepsTold) lines.erase(lines.begin());
