@@ -3,7 +3,7 @@
 
 #include "trace/judging/numbered_story.h"
 
-#include <map>
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -13,28 +13,36 @@ namespace {
 struct StorySentence {
   Kind kind;
   const char* text;
+  bool minor;  // the line after it says the same more plainly: the first left out of a long story
 };
 
 constexpr StorySentence kSentences[] = {
-    {Kind::kBarberToBed, "the barber finds the queue empty and goes to bed"},
-    {Kind::kBarberWokenUp, "the barber wakes up"},
-    {Kind::kStartCutting, "the barber starts cutting @"},
-    {Kind::kFinishCutting, "the barber finishes cutting @"},
-    {Kind::kSeeSleeping, "@ sees the barber asleep"},
-    {Kind::kTryToWake, "@ tries to wake the barber"},
-    {Kind::kWokeBarber, "@ wakes the barber and sits in his chair"},
-    {Kind::kFailedToWake, "@ finds the barber already woken"},
-    {Kind::kSeeNotSleeping, "@ sees the barber awake"},
-    {Kind::kQueueFull, "@ sees every waiting chair taken and goes away"},
-    {Kind::kTryForChair, "@ sees a free waiting chair and goes for it"},
-    {Kind::kGotChair, "@ sits down in a waiting chair"},
-    {Kind::kNoChair, "@ finds no chair left and goes away"},
-    {Kind::kWaiting, "@ waits"},
-    {Kind::kLeaveCut, "@ leaves, cut"},
-    {Kind::kState, "the shop's state is shown"},
-    {Kind::kClosing, "the shop closes"},
-    {Kind::kTorn, "text from two threads runs together"},
+    {Kind::kBarberToBed, "the barber finds the queue empty and goes to bed", false},
+    {Kind::kBarberWokenUp, "the barber wakes up", false},
+    {Kind::kStartCutting, "the barber starts cutting @", false},
+    {Kind::kFinishCutting, "the barber finishes cutting @", false},
+    {Kind::kSeeSleeping, "@ sees the barber asleep", false},
+    {Kind::kTryToWake, "@ tries to wake the barber", true},
+    {Kind::kWokeBarber, "@ wakes the barber and sits in his chair", false},
+    {Kind::kFailedToWake, "@ finds the barber already woken", false},
+    {Kind::kSeeNotSleeping, "@ sees the barber awake", false},
+    {Kind::kQueueFull, "@ sees every waiting chair taken and goes away", false},
+    {Kind::kTryForChair, "@ sees a free waiting chair and goes for it", true},
+    {Kind::kGotChair, "@ sits down in a waiting chair", false},
+    {Kind::kNoChair, "@ finds no chair left and goes away", false},
+    {Kind::kWaiting, "@ waits", true},
+    {Kind::kLeaveCut, "@ leaves, cut", false},
+    {Kind::kState, "the shop's state is shown", true},
+    {Kind::kClosing, "the shop closes", true},
+    {Kind::kTorn, "text from two threads runs together", false},
 };
+
+bool minor(Kind kind) {
+  for (const StorySentence& sentence : kSentences) {
+    if (sentence.kind == kind) return sentence.minor;
+  }
+  return false;
+}
 
 std::string sentenceOf(const RunRecord& run, const Event& event) {
   for (const StorySentence& sentence : kSentences) {
@@ -50,7 +58,7 @@ std::string sentenceOf(const RunRecord& run, const Event& event) {
 }
 
 // The thread that printed each event and the step it printed it in (0: not known), matched in
-// order by the bytes each print step wrote, from the first print of the run.
+// order by the moment and the bytes of each print step.
 struct Printed {
   std::vector<int> tid, step;
 };
@@ -62,8 +70,18 @@ Printed whoPrinted(const RunRecord& run) {
   while (next < steps.size() && steps[next].at < Micros{0}) ++next;
   for (std::size_t e = 0; e < run.events.size(); ++e) {
     const auto bytes = static_cast<std::int64_t>(run.events[e].text.size());
+    const Micros at{run.events[e].us};
+    auto printedIt = [&](std::size_t s, bool timed) {
+      return steps[s].op == SyncOp::kPrint && steps[s].arg == bytes &&
+             (!timed || steps[s].at == at);
+    };
+    // The print at the line's own moment; else the next of its length (a log without times).
     std::size_t s = next;
-    while (s < steps.size() && !(steps[s].op == SyncOp::kPrint && steps[s].arg == bytes)) ++s;
+    while (s < steps.size() && !printedIt(s, true)) ++s;
+    if (s == steps.size()) {
+      s = next;
+      while (s < steps.size() && !printedIt(s, false)) ++s;
+    }
     if (s == steps.size()) continue;  // torn text or a print in pieces: left unknown
     printed.tid[e] = steps[s].tid;
     printed.step[e] = steps[s].n;
@@ -143,27 +161,64 @@ std::set<std::size_t> linesAround(const RunRecord& run, const Printed& p, std::s
   return lines;
 }
 
-// Without switches enough to tell it (the plain order failed), the last line before the failing
-// one of each actor it concerns: the barber, and the customers the rule names or left waiting.
-void addContext(const RunRecord& run, const Verdict& verdict, std::size_t failing,
-                std::set<std::size_t>* lines) {
+// Whom the story follows: the barber, the customers the rule names or left waiting, and those
+// whose threads a switch stopped or let go.
+std::set<int> concerned(const RunRecord& run, const Verdict& verdict, const Printed& p) {
   std::set<int> who(verdict.unfinished.begin(), verdict.unfinished.end());
   if (!verdict.broken.empty()) {
     who.insert(verdict.broken.front().who.begin(), verdict.broken.front().who.end());
   }
-  std::optional<std::size_t> barber;
-  std::map<int, std::size_t> customers;
-  for (std::size_t e = 0; e < failing; ++e) {
-    const Event& event = run.events[e];
-    if (!tellsAStep(event)) continue;
-    if (event.actor() == Actor::kBarber) {
-      barber = e;
-    } else if (who.count(event.who) > 0) {
-      customers[event.who] = e;
+  std::set<int> threads;
+  for (const Choice& choice : run.control.choices) {
+    if (choice.pick == choice.plainPick) continue;
+    threads.insert(choice.pick);
+    threads.insert(choice.plainPick);
+  }
+  for (std::size_t e = 0; e < run.events.size(); ++e) {
+    if (threads.count(p.tid[e]) > 0 && run.events[e].actor() == Actor::kCustomer) {
+      who.insert(run.events[e].who);
     }
   }
-  if (barber) lines->insert(*barber);
-  for (const auto& [customer, line] : customers) lines->insert(line);
+  return who;
+}
+
+// The telling lines of the concerned from `from` to the failing line; then, while there are too
+// many, the earliest of the minor ones goes, then the earliest of the rest, never the failing
+// line nor one a switch stopped a thread after.
+std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, const Printed& p,
+                                 std::size_t failing) {
+  const std::set<std::size_t> around = linesAround(run, p, failing);
+  // From the first switch, or the start of a run the plain order failed.
+  std::size_t from = 0;
+  const auto first = std::find_if(run.control.choices.begin(), run.control.choices.end(),
+                                  [](const Choice& c) { return c.pick != c.plainPick; });
+  if (first != run.control.choices.end()) {
+    from = around.empty() ? failing : *around.begin();
+    for (std::size_t e = 0; e < from; ++e) {
+      if (p.step[e] >= first->beforeStep) {
+        from = e;
+        break;
+      }
+    }
+  }
+  const std::set<int> who = concerned(run, verdict, p);
+  std::set<std::size_t> lines = around;
+  for (std::size_t e = from; e < failing; ++e) {
+    const Event& event = run.events[e];
+    if (!tellsAStep(event)) continue;
+    if (event.actor() == Actor::kBarber || who.count(event.who) > 0) lines.insert(e);
+  }
+  lines.insert(failing);
+  constexpr std::size_t kStepsTold = 6;
+  for (bool minorOnly : {true, false}) {
+    for (auto line = lines.begin(); lines.size() > kStepsTold && line != lines.end();) {
+      const bool keep = *line == failing || around.count(*line) > 0 ||
+                        (minorOnly && !minor(run.events[*line].kind));
+      line = keep ? std::next(line) : lines.erase(line);
+    }
+  }
+  while (lines.size() > kStepsTold) lines.erase(lines.begin());
+  return lines;
 }
 
 }  // namespace
@@ -173,13 +228,7 @@ std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdic
   if (!run.control.controlled || verdict.holds()) return story;
   const std::optional<std::size_t> failing = failingLine(run, verdict);
   if (!failing) return story;
-  const Printed printed = whoPrinted(run);
-  std::set<std::size_t> lines = linesAround(run, printed, *failing);
-  constexpr std::size_t kFewest = 3;
-  if (lines.size() < kFewest) addContext(run, verdict, *failing, &lines);
-  lines.insert(*failing);
-  constexpr std::size_t kStepsTold = 6;
-  while (lines.size() > kStepsTold) lines.erase(lines.begin());
+  const std::set<std::size_t> lines = storyLines(run, verdict, whoPrinted(run), *failing);
   bool barberTold = false;
   for (std::size_t line : lines) {
     const Event& event = run.events[line];
