@@ -277,10 +277,13 @@ bool exportExploration(const std::string& path, const Json& json) {
 int runExplore(const TraceOptions& options) {
   if (!options.reportDir.empty() && !reportDirReady(options.reportDir)) return kExitUsage;
   const ExploreOptions& settings = options.explore;
-  fprintf(stderr, "barbershop-trace: exploring %s: up to %lld schedules, seed %llu, %d %s\n",
-          options.rosterName.c_str(), static_cast<long long>(settings.budget),
-          static_cast<unsigned long long>(settings.seed), settings.jobs,
-          settings.jobs == 1 ? "process" : "processes");
+  const auto schedules = [](std::int64_t n) {
+    return counted(static_cast<std::size_t>(n), "schedule", "schedules");
+  };
+  fprintf(stderr, "barbershop-trace: exploring %s: up to %s, seed %llu, %s\n",
+          options.rosterName.c_str(), schedules(settings.budget).c_str(),
+          static_cast<unsigned long long>(settings.seed),
+          counted(static_cast<std::size_t>(settings.jobs), "process", "processes").c_str());
   const Runner runner = sessionRunner(options.session);
   const auto began = std::chrono::steady_clock::now();
   const Exploration found = explore(runner, settings);
@@ -290,13 +293,18 @@ int runExplore(const TraceOptions& options) {
     fprintf(stderr, "barbershop-trace: the program could not be run under the scheduler\n");
     return found.status == kExitOk ? kExitProgramFailed : found.status;
   }
-  fprintf(stderr, "barbershop-trace: %lld schedules in %.1f s (%.0f a second)\n",
-          static_cast<long long>(found.tally.total()), seconds,
+  fprintf(stderr, "barbershop-trace: %s in %.1f s (%.0f a second)\n",
+          schedules(found.tally.total()).c_str(), seconds,
           seconds > 0 ? static_cast<double>(found.tally.total()) / seconds : 0.0);
   std::optional<Shortest> shortest;
   if (found.found) shortest = shortestFailing(runner, found.found->plan, found.found->failure);
   const Shortest* told = shortest ? &*shortest : nullptr;
-  if (options.exportJson != "-") say(explorationText(found, told));
+  // The JSON may have standard output to itself: the words then go to standard error.
+  if (options.exportJson == "-") {
+    writeErrors(explorationText(found, told));
+  } else {
+    say(explorationText(found, told));
+  }
   bool written = true;
   if (told != nullptr && told->outcome.run && !options.reportDir.empty()) {
     written = report(options.reportDir, *told->outcome.run, false);
