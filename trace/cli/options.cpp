@@ -350,6 +350,47 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   return options;
 }
 
+// Nullopt once the command line is read; else help, the version or a usage error, printed.
+std::optional<TraceOptions> parse(CLI::App* app, int argc, char** argv) {
+  try {
+    app->parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // Help and the version go through the one writer, so a failed write ends with status 1.
+    std::ostringstream out;
+    std::ostringstream errors;
+    const int status = app->exit(error, out, errors);
+    (void)writeOutput(out.str());
+    writeErrors(errors.str());
+    return exitWith(status == 0 ? kExitOk : kExitUsage);
+  }
+  return std::nullopt;
+}
+
+struct Subcommands {
+  CLI::App* schedule;
+  CLI::App* render;
+  CLI::App* merge;
+};
+
+Subcommands subcommands(CLI::App* app, Given* given, TraceOptions* options) {
+  CLI::App* schedule = app->add_subcommand("schedule", "Print a roster's exact schedule");
+  rosterOptions(schedule, given);
+  schedule->add_flag("--json", options->json, "As JSON");
+  CLI::App* render = app->add_subcommand("render", "Draw a saved event log's files again");
+  valued(render->add_option("log", options->renderLogs,
+                            "Event logs, run-N.jsonl; several: index.html too"))
+      ->type_name("LOG.jsonl")
+      ->required();
+  valued(render->add_option("--report", options->reportDir, "Write the files into DIR"))
+      ->type_name("DIR")
+      ->required();
+  CLI::App* merge = app->add_subcommand("merge", "Add up the exports of a split --explore");
+  valued(merge->add_option("export", options->mergeExports, "Exports of --explore --export-json"))
+      ->type_name("FILE.json")
+      ->required();
+  return Subcommands{schedule, render, merge};
+}
+
 }  // namespace
 
 TraceOptions parseOptions(int argc, char** argv) {
@@ -362,39 +403,15 @@ TraceOptions parseOptions(int argc, char** argv) {
   app.get_formatter()->column_width(26);
   rosterOptions(&app, &given);
   sessionOptions(&app, &given, &options);
-  CLI::App* schedule = app.add_subcommand("schedule", "Print a roster's exact schedule");
-  rosterOptions(schedule, &given);
-  schedule->add_flag("--json", options.json, "As JSON");
-  CLI::App* render = app.add_subcommand("render", "Draw a saved event log's files again");
-  valued(render->add_option("log", options.renderLogs,
-                            "Event logs, run-N.jsonl; several: index.html too"))
-      ->type_name("LOG.jsonl")
-      ->required();
-  valued(render->add_option("--report", options.reportDir, "Write the files into DIR"))
-      ->type_name("DIR")
-      ->required();
-  CLI::App* merge = app.add_subcommand("merge", "Add up the exports of a split --explore");
-  valued(merge->add_option("export", options.mergeExports, "Exports of --explore --export-json"))
-      ->type_name("FILE.json")
-      ->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    // Help and the version go through the one writer, so a failed write ends with status 1.
-    std::ostringstream out;
-    std::ostringstream errors;
-    const int status = app.exit(error, out, errors);
-    (void)writeOutput(out.str());
-    writeErrors(errors.str());
-    return exitWith(status == 0 ? kExitOk : kExitUsage);
-  }
+  const Subcommands tools = subcommands(&app, &given, &options);
+  if (std::optional<TraceOptions> failed = parse(&app, argc, argv)) return *failed;
   given.exploring = given.exploreOption->count() > 0;
   options.style = styleFor(given, options.exportJson == "-" ? STDERR_FILENO : STDOUT_FILENO);
-  if (render->parsed()) {
+  if (tools.render->parsed()) {
     options.command = Command::kRender;
     return options;
   }
-  if (merge->parsed()) {
+  if (tools.merge->parsed()) {
     options.command = Command::kMerge;
     return options;
   }
@@ -420,7 +437,7 @@ TraceOptions parseOptions(int argc, char** argv) {
   std::optional<TraceOptions> failed;
   std::optional<Roster> roster = chooseRoster(&given, &options, &failed);
   if (failed) return *failed;
-  if (schedule->parsed()) {
+  if (tools.schedule->parsed()) {
     if (!roster) return usage("schedule needs a roster: --roster, --scenario or --random");
     options.command = Command::kSchedule;
     options.session.roster = *roster;
