@@ -290,8 +290,10 @@ int runExplore(const TraceOptions& options) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   if (found.programFailed) {
-    fprintf(stderr, "barbershop-trace: the program could not be run under the scheduler\n");
-    return found.status == kExitOk ? kExitProgramFailed : found.status;
+    if (found.status == kExitProgramFailed) {
+      fprintf(stderr, "barbershop-trace: the program could not be run under the scheduler\n");
+    }
+    return found.status;
   }
   fprintf(stderr, "barbershop-trace: %s in %.1f s (%.0f a second)\n",
           schedules(found.tally.total()).c_str(), seconds,

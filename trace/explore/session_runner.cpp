@@ -16,8 +16,9 @@ Runner sessionRunner(const SessionOptions& base) {
     Session session(std::move(options));
     session.onRun([&](const FinishedRun& run) { kept = std::make_shared<FinishedRun>(run); });
     outcome.status = session.run();
-    if (!kept) {
-      // No run came back: the program failed before or instead of it.
+    // No run came back, the program failed before or instead of it; or the user interrupted
+    // it: either way the search ends with the session's status.
+    if (!kept || kept->record.end == RunEnd::kInterrupted) {
       outcome.ran = false;
       if (outcome.status == kExitOk || outcome.status == kExitBroken) {
         outcome.status = kExitProgramFailed;

@@ -4,11 +4,13 @@
 
 #include <poll.h>
 #include <sys/mman.h>
+#include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <limits>
@@ -99,19 +101,42 @@ void absorb(const std::string& line, BatchResult* result) {
     in >> position;
     in >> text;
     result->learned[position] = overridesOf(text);
-  } else if (word == "broke") {
+  } else if (word == "broke" && !result->programFailed) {
+    // The first word wins: a signal passed on is said before its workers end their runs.
     result->programFailed = true;
     in >> result->status;
   }
 }
 
+// The signals that end the companion: blocked, as a session blocks them, and read from a
+// descriptor while the workers run, so an interrupted search ends its workers and says so.
+int watchSignals() {
+  sigset_t ends;
+  (void)sigemptyset(&ends);  // cannot fail for these valid signals
+  for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) (void)sigaddset(&ends, signo);
+  if (sigprocmask(SIG_BLOCK, &ends, nullptr) != 0) return -1;
+  return signalfd(-1, &ends, SFD_CLOEXEC);
+}
+
+// A signal to the search reaches each worker, whose session then ends as interrupted.
+void passOn(int signals, const std::vector<pid_t>& workers, BatchResult* result) {
+  signalfd_siginfo info{};
+  if (read(signals, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
+  for (pid_t pid : workers) (void)kill(pid, static_cast<int>(info.ssi_signo));
+  result->programFailed = true;
+  result->status = 128 + static_cast<int>(info.ssi_signo);
+}
+
 // Reads every worker's lines until each pipe closes.
-void gather(std::vector<int> pipes, BatchResult* result) {
+void gather(std::vector<int> pipes, int signals, const std::vector<pid_t>& workers,
+            BatchResult* result) {
   std::vector<std::string> pending(pipes.size());
   for (std::size_t open = pipes.size(); open > 0;) {
     std::vector<pollfd> polled;
     for (int fd : pipes) polled.push_back(pollfd{fd, POLLIN, 0});
+    polled.push_back(pollfd{signals, POLLIN, 0});
     if (poll(polled.data(), polled.size(), -1) < 0 && errno != EINTR) break;
+    if (polled.back().revents != 0) passOn(signals, workers, result);
     for (std::size_t w = 0; w < pipes.size(); ++w) {
       if (pipes[w] < 0 || polled[w].revents == 0) continue;
       char buffer[65536];
@@ -170,6 +195,7 @@ BatchResult runBatch(const Runner& runner, const std::vector<Task>& tasks, int j
                       MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   if (shared == MAP_FAILED) return runBatch(runner, tasks, 1);
   auto* lowest = new (shared) std::atomic<std::int64_t>(kNone);
+  const int signals = watchSignals();
   std::vector<int> pipes;
   std::vector<pid_t> workers;
   for (int j = 0; j < jobs; ++j) {
@@ -179,6 +205,7 @@ BatchResult runBatch(const Runner& runner, const std::vector<Task>& tasks, int j
     const pid_t pid = fork();
     if (pid == 0) {
       (void)close(ends[0]);
+      if (signals >= 0) (void)close(signals);
       for (int fd : pipes) (void)close(fd);
       work(runner, tasks, j, jobs, lowest,
            [&](const std::string& line) { writeAll(ends[1], line + "\n"); });
@@ -196,7 +223,8 @@ BatchResult runBatch(const Runner& runner, const std::vector<Task>& tasks, int j
   for (int j = static_cast<int>(workers.size()); j < jobs; ++j) {
     work(runner, tasks, j, jobs, lowest, [&](const std::string& line) { absorb(line, &result); });
   }
-  gather(pipes, &result);
+  gather(pipes, signals, workers, &result);
+  if (signals >= 0) (void)close(signals);
   for (pid_t pid : workers) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
