@@ -34,7 +34,7 @@ struct Search {
   std::int64_t walkFrom = 1;  // the first walk's index
   Exploration result;
 
-  // Runs `tasks` (numbered from `first`); false when the search ends with them.
+  // Runs `tasks`; false when the search ends with them: a failure, or no program to run.
   bool batch(const std::vector<Task>& tasks, BatchResult* out) {
     *out = runBatch(runner, tasks, options.jobs);
     if (out->programFailed) {
@@ -62,6 +62,7 @@ struct Search {
     return tasks;
   }
 
+  // The batch's lowest failure, as the schedule that found it.
   void fail(const BatchResult& batch, Strategy strategy, const std::vector<Task>& tasks) {
     Found found;
     found.index = *batch.failed;
