@@ -53,6 +53,10 @@ constexpr char kExamples[] = R"(Examples:
       the shop broken on purpose: each classic fault, its change and the scenario that shows it
   barbershop-trace --variant lost-wakeup --runs 30 --quiet
       watch the lost wake-up happen, and the verdict catch it
+  barbershop-trace --variant lost-wakeup --plan 'then=random;seed=4' --report out/
+      one thread at a time on a virtual clock, as the plan picks: the same run every time
+  barbershop-trace --replay out/run-1.jsonl
+      that controlled run again, choice for choice, checked against its log
   barbershop-trace --variant lost-wakeup --explore
       search the interleavings for one that fails, then its shortest form, told step by step
   barbershop-trace --scenario full-house --explore 100000 --seeds 0:50000 --export-json a.json

@@ -194,6 +194,21 @@ std::vector<std::string> ControlLines::feed(std::string_view chunk) {
   return lines;
 }
 
+std::int64_t planIdleUs(const std::string& plan, std::int64_t otherwise) {
+  const std::string key = "idle_ms=";
+  for (std::size_t at = 0; at < plan.size();) {
+    const std::size_t end = std::min(plan.find(';', at), plan.size());
+    if (plan.compare(at, key.size(), key) == 0) {
+      const std::string_view value(plan.data() + at + key.size(), end - at - key.size());
+      std::int64_t ms = 0;
+      const auto [stop, rc] = std::from_chars(value.data(), value.data() + value.size(), ms);
+      if (rc == std::errc() && stop == value.data() + value.size() && ms > 0) return ms * 1000;
+    }
+    at = end + 1;
+  }
+  return otherwise;
+}
+
 bool argIsDeadline(SyncOp op) {
   return op == SyncOp::kSleep || op == SyncOp::kTimedLock || op == SyncOp::kTimedWait;
 }

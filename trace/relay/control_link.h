@@ -70,6 +70,9 @@ class ControlGatherer {
   int turn_ = 0;
 };
 
+// The plan's idle_ms (the companion's watchdog, in µs), or `otherwise` when it has none.
+std::int64_t planIdleUs(const std::string& plan, std::int64_t otherwise);
+
 // Operations whose argument is a deadline on the virtual clock.
 bool argIsDeadline(SyncOp op);
 

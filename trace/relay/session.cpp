@@ -72,20 +72,6 @@ bool readyNow(int fd) {
   return fd >= 0 && poll(&one, 1, 0) > 0 && (one.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
-// The watchdog's limit for `plan`: its idle_ms, else kIdleLimitUs.
-std::int64_t idleLimitUs(const std::string& plan) {
-  const std::string key = "idle_ms=";
-  for (std::size_t at = 0; at < plan.size();) {
-    const std::size_t end = std::min(plan.find(';', at), plan.size());
-    if (plan.compare(at, key.size(), key) == 0) {
-      const long long ms = atoll(plan.c_str() + at + key.size());
-      if (ms > 0) return ms * 1000;
-    }
-    at = end + 1;
-  }
-  return kIdleLimitUs;
-}
-
 // How long to wait, before starting a run, for the barber's bed line of the run before.
 constexpr std::int64_t kBedWaitUs = 2000000;
 
@@ -135,8 +121,10 @@ class Loop {
       }
       const short ready = POLLIN | POLLHUP | POLLERR;
       // A controlled run's records first: reading them may read the output they pair with.
+      const Child* polled = child_.get();
       if (fds[5].revents & ready) readRecords();
       if (stop_) return endNow(*stop_);
+      if (child_.get() != polled) continue;  // a stuck run's program was replaced: poll anew
       if ((fds[0].revents & ready) && (!controlled_ || readyNow(child_->output()))) relayOutput();
       if (fds[1].revents & ready) relayErrors();
       if (fds[2].revents & ready) readUser();
@@ -184,6 +172,7 @@ class Loop {
     std::string chunk;
     if (!Child::read(child_->records(), &chunk)) return recordsEnded();
     lastRecordUs_ = monotonicUs();
+    const Child* reading = child_.get();
     for (const std::string& line : lines_.feed(chunk)) {
       ControlLine record;
       std::string error;
@@ -191,7 +180,7 @@ class Loop {
         tell(options_.program + ": the scheduler wrote a bad " + error);
         stop_ = kExitProgramFailed;
       }
-      if (stop_) return;
+      if (stop_ || child_.get() != reading) return;
       onRecord(record);
     }
   }
@@ -257,7 +246,10 @@ class Loop {
   }
 
   void relayStamped() {
-    for (const StampedOutput::Piece& piece : stamped_.take()) output(piece.bytes, piece.ns / 1000);
+    // Bytes printed before the Run went but read after it count as the Run's first moment.
+    for (const StampedOutput::Piece& piece : stamped_.take()) {
+      output(piece.bytes, std::max(piece.ns, runNs_) / 1000);
+    }
   }
 
   // then=ask: everything printed so far is shown first, then the person picks.
@@ -586,9 +578,10 @@ class Loop {
       return stuckRun();
     }
     if (controlled_ && (phase_ != Phase::kConsole || await_) &&
-        monotonicUs() - lastRecordUs_ >= idleLimitUs(options_.controlPlan)) {
+        monotonicUs() - lastRecordUs_ >= planIdleUs(options_.controlPlan, kIdleLimitUs)) {
       tell(options_.program + ": thread " + std::to_string(gatherer_.turn()) +
-           " made no visible step for " + secondsText(idleLimitUs(options_.controlPlan)));
+           " made no visible step for " +
+           secondsText(planIdleUs(options_.controlPlan, kIdleLimitUs)));
       return endNow(kExitProgramFailed);
     }
     if (phase_ == Phase::kWaitingForBed && now >= bedWaitUntilUs_) startRun();
