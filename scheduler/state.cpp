@@ -87,14 +87,18 @@ bool hasDeadline(Op op) { return op == Op::kTimedLock || op == Op::kTimedWait ||
 Thread* self() { return tSelf; }
 void setSelf(Thread* thread) { tSelf = thread; }
 
+// Memory may change use without a destroy call: an object of the other kind is a new one.
 Object* mutexAt(void* address) {
   Object* o = find(address);
-  return o != nullptr ? o : add(address, true, 0);
+  if (o != nullptr && o->mutex) return o;
+  forgetObject(address);
+  return add(address, true, 0);
 }
 
 Object* semaphoreAt(void* address) {
   Object* o = find(address);
-  if (o != nullptr) return o;
+  if (o != nullptr && !o->mutex) return o;
+  forgetObject(address);
   int value = 0;
   (void)real().sem_getvalue(static_cast<sem_t*>(address), &value);
   return add(address, false, value);

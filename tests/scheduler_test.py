@@ -184,6 +184,19 @@ class Scenes(unittest.TestCase):
             answered = i < 5 and threads(choice).get(2, (0, 0, 0, False))[3]
             self.assertEqual(choice[4], "2" if answered else ask[4])
 
+    def test_pct_without_change_points_keeps_one_order_of_priority(self):
+        # Each choice goes to the highest priority among those who can go: a thread preferred
+        # once to another is preferred to it at every later choice.
+        for seed in (1, 2, 3):
+            r = run(BARBERSHOP, stdin=ROSTER, plan=f"then=pct;seed={seed};depth=1")
+            above = set()
+            for choice in r.kind("choice"):
+                pick = int(choice[4])
+                for tid, (_, _, _, go) in threads(choice).items():
+                    if go and tid != pick:
+                        self.assertNotIn((tid, pick), above, f"seed {seed}, choice {choice[1]}")
+                        above.add((pick, tid))
+
     def test_the_same_plan_gives_the_same_run(self):
         for plan in ("", "then=random;seed=3", "then=pct;seed=3;depth=3;steps=20"):
             for scene in ("mutex", "wake", "buffered"):
