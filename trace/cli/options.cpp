@@ -59,6 +59,10 @@ constexpr char kExamples[] = R"(Examples:
       one thread at a time on a virtual clock, as the plan picks: the same run every time
   barbershop-trace --replay out/run-1.jsonl
       that controlled run again, choice for choice, checked against its log
+  barbershop-trace --variant lost-wakeup --explore
+      search the interleavings for one that fails, then its shortest form, told step by step
+  barbershop-trace --scenario full-house --explore 100000 --seeds 0:50000 --export-json a.json
+      half of a big search; `barbershop-trace merge a.json b.json` adds the halves up
 
 A roster file is CSV with the header id,delay_ms,cut_ms and 1 to 10 rows. Exit status: 0 every run kept the shop's rules; 1 a rule was broken, a run got stuck or a write failed; 2 bad usage, roster file or log; 3 the program failed; 129 hung up (SIGHUP); 130 interrupted (Ctrl-C), or --step stopped with q; 131 quit (Ctrl-\); 141 the output's reader went away; 143 terminated (SIGTERM); at the terminal, any other status the program ended with is passed on. What the summary's words mean (plan, late, namesakes, torn, released-after-finish and the other rules): the GLOSSARY in barbershop-trace(1), and at the foot of every report page. See barbershop-trace(1).)";
 
@@ -69,7 +73,14 @@ struct Given {
   std::optional<std::uint32_t> seed;
   int slow = 1, runs = 0, width = 0;
   bool once = false;
+  std::string explore, seeds;  // --explore [N] (empty when given without N), --seeds A:B
+  bool exploring = false;      // --explore was given
+  CLI::Option* exploreOption = nullptr;
+  int jobs = 0;  // 0: one per core
 };
+
+// Schedules an exploration tries unless told: a full house's search ends in a few seconds.
+constexpr std::int64_t kExploreBudget = 500;
 
 struct Terminal {
   std::size_t columns = 80, rows = 0;
@@ -113,7 +124,8 @@ void rosterOptions(CLI::App* where, Given* given) {
       valued(where->add_option("--random", given->random, "Type N random customers (1 to 10)"))
           ->type_name("N")
           ->check(CLI::Range(1, 10));
-  valued(where->add_option("--seed", given->seed, "The seed of --random"))->type_name("S");
+  valued(where->add_option("--seed", given->seed, "The seed of --random or --explore"))
+      ->type_name("S");
   file->excludes(named)->excludes(drawn);
   named->excludes(drawn);
   valued(where->add_option("--slow", given->slow, "Every delay and cut times K (1-100)"))
@@ -154,6 +166,16 @@ void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
       ->type_name("FILE");
   valued(app->add_option("--report", options->reportDir, "Each run's page, trace and log in DIR"))
       ->type_name("DIR");
+  given->exploreOption =
+      app->add_option("--explore", given->explore,
+                      "Search N schedules (default 500) for one that breaks a rule")
+          ->type_name("[N]")
+          ->expected(0, 1);
+  valued(app->add_option("--jobs", given->jobs, "Explore in N processes (default: the cores)"))
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
+  valued(app->add_option("--seeds", given->seeds, "Explore only schedules A..B-1 of the search"))
+      ->type_name("A:B");
 }
 
 TraceOptions exitWith(int status) {
@@ -167,6 +189,43 @@ TraceOptions usage(const std::string& message) {
   fprintf(stderr, "barbershop-trace: %s\nTry 'barbershop-trace --help' for more.\n",
           message.c_str());
   return exitWith(kExitUsage);
+}
+
+// --explore's settings, or a usage error already printed.
+std::optional<TraceOptions> exploreFrom(const Given& given, TraceOptions* options) {
+  ExploreOptions& explore = options->explore;
+  explore.budget = kExploreBudget;
+  // Given alone, --explore reads as a flag would.
+  const bool counted = !given.explore.empty() && given.explore != "true";
+  if (counted) {
+    char* end = nullptr;
+    const long long n = strtoll(given.explore.c_str(), &end, 10);
+    if (*end != '\0' || n < 1 || n > 100000000) {
+      return usage("--explore takes a number of schedules from 1 to 100000000, not '" +
+                   given.explore + "'");
+    }
+    explore.budget = n;
+  }
+  explore.seed = given.seed.value_or(1);
+  explore.jobs =
+      given.jobs > 0 ? given.jobs : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+  if (!given.seeds.empty()) {
+    long long from = 0, to = 0;
+    char rest = 0;
+    if (sscanf(given.seeds.c_str(), "%lld:%lld%c", &from, &to, &rest) != 2 || from < 0 ||
+        to <= from) {
+      return usage("--seeds takes A:B, the schedules numbered A to B-1 (0 <= A < B), not '" +
+                   given.seeds + "'");
+    }
+    explore.from = from;
+    explore.to = to;
+    if (!counted) explore.budget = std::max<std::int64_t>(explore.budget, to);
+    if (to > explore.budget) {
+      return usage("--seeds " + given.seeds + " goes past the search's " +
+                   std::to_string(explore.budget) + " schedules");
+    }
+  }
+  return std::nullopt;
 }
 
 // The roster the command line names, or an error already printed (`failed` set).
@@ -209,7 +268,7 @@ std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
     roster = found->roster;
     options->rosterName = std::string("scenario ") + variant->scenario;
   } else {
-    if (given->seed) *failed = usage("--seed goes with --random");
+    if (given->seed && !given->exploring) *failed = usage("--seed goes with --random");
     return std::nullopt;
   }
   return given->slow > 1 ? slowed(roster, given->slow) : roster;
@@ -234,15 +293,46 @@ ViewStyle styleFor(const Given& given, int shownOn) {
   return style;
 }
 
+// --step and --explore: what each needs and leaves out; an exploration's own options.
+std::optional<TraceOptions> controlledFrom(const Given& given, bool roster, TraceOptions* out) {
+  TraceOptions& options = *out;
+  if (options.step && (!roster || given.once || given.runs > 0 || !options.exportJson.empty())) {
+    return usage("--step needs a roster and runs it once, without --run, --runs or --export-json");
+  }
+  const bool exploring = given.exploring;
+  if (exploring && options.step) {
+    return usage("--step and --explore go alone: one run by hand, or many");
+  }
+  if (exploring && (given.once || given.runs > 0)) {
+    return usage(
+        "--explore runs the roster under many schedules itself: leave out --run and --runs");
+  }
+  if (exploring && !roster) {
+    return usage("--explore needs a roster: --roster FILE, --scenario NAME or --random N");
+  }
+  if (!exploring && (given.jobs > 0 || !given.seeds.empty())) {
+    return usage("--jobs and --seeds go with --explore");
+  }
+  if (exploring && !given.plan.empty()) {
+    return usage("--explore makes a plan for each schedule itself: leave out --plan");
+  }
+  if (exploring) {
+    if (std::optional<TraceOptions> failed = exploreFrom(given, &options)) return *failed;
+    options.command = Command::kExplore;
+  }
+  return std::nullopt;
+}
+
 // The session the command line asks for, once its roster is known.
 TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, TraceOptions options) {
   if ((given.once || given.runs > 0) && !roster) {
     return usage("--run and --runs need a roster: --roster FILE, --scenario NAME or --random N");
   }
   if (given.once && given.runs > 0) return usage("--run and --runs go alone: --run is --runs 1");
-  if (options.step && (!roster || given.once || given.runs > 0 || !options.exportJson.empty())) {
-    return usage("--step needs a roster and runs it once, without --run, --runs or --export-json");
+  if (std::optional<TraceOptions> refused = controlledFrom(given, roster.has_value(), &options)) {
+    return *refused;
   }
+  const bool exploring = given.exploring;
   SessionOptions& session = options.session;
   session.program = findProgram(given.program);
   if (!given.variant.empty()) {
@@ -250,7 +340,7 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
     session.variant = variant->name;
     session.variantChange = variant->change;
     // A controlled run opens the race windows itself: the build without widened ones, if there.
-    const bool controlled = !given.plan.empty() || options.step;
+    const bool controlled = !given.plan.empty() || options.step || exploring;
     session.program = controlled ? findVariantProgram(variant->name, true) : std::string();
     if (session.program.empty()) session.program = findVariantProgram(variant->name);
     if (session.program.empty()) {
@@ -282,6 +372,47 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   return options;
 }
 
+// Nullopt once the command line is read; else help, the version or a usage error, printed.
+std::optional<TraceOptions> parse(CLI::App* app, int argc, char** argv) {
+  try {
+    app->parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // Help and the version go through the one writer, so a failed write ends with status 1.
+    std::ostringstream out;
+    std::ostringstream errors;
+    const int status = app->exit(error, out, errors);
+    (void)writeOutput(out.str());
+    writeErrors(errors.str());
+    return exitWith(status == 0 ? kExitOk : kExitUsage);
+  }
+  return std::nullopt;
+}
+
+struct Subcommands {
+  CLI::App* schedule;
+  CLI::App* render;
+  CLI::App* merge;
+};
+
+Subcommands subcommands(CLI::App* app, Given* given, TraceOptions* options) {
+  CLI::App* schedule = app->add_subcommand("schedule", "Print a roster's exact schedule");
+  rosterOptions(schedule, given);
+  schedule->add_flag("--json", options->json, "As JSON");
+  CLI::App* render = app->add_subcommand("render", "Draw a saved event log's files again");
+  valued(render->add_option("log", options->renderLogs,
+                            "Event logs, run-N.jsonl; several: index.html too"))
+      ->type_name("LOG.jsonl")
+      ->required();
+  valued(render->add_option("--report", options->reportDir, "Write the files into DIR"))
+      ->type_name("DIR")
+      ->required();
+  CLI::App* merge = app->add_subcommand("merge", "Add up the exports of a split --explore");
+  valued(merge->add_option("export", options->mergeExports, "Exports of --explore --export-json"))
+      ->type_name("FILE.json")
+      ->required();
+  return Subcommands{schedule, render, merge};
+}
+
 }  // namespace
 
 TraceOptions parseOptions(int argc, char** argv) {
@@ -294,31 +425,16 @@ TraceOptions parseOptions(int argc, char** argv) {
   app.get_formatter()->column_width(26);
   rosterOptions(&app, &given);
   sessionOptions(&app, &given, &options);
-  CLI::App* schedule = app.add_subcommand("schedule", "Print a roster's exact schedule");
-  rosterOptions(schedule, &given);
-  schedule->add_flag("--json", options.json, "As JSON");
-  CLI::App* render = app.add_subcommand("render", "Draw a saved event log's files again");
-  valued(render->add_option("log", options.renderLogs,
-                            "Event logs, run-N.jsonl; several: index.html too"))
-      ->type_name("LOG.jsonl")
-      ->required();
-  valued(render->add_option("--report", options.reportDir, "Write the files into DIR"))
-      ->type_name("DIR")
-      ->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    // Help and the version go through the one writer, so a failed write ends with status 1.
-    std::ostringstream out;
-    std::ostringstream errors;
-    const int status = app.exit(error, out, errors);
-    (void)writeOutput(out.str());
-    writeErrors(errors.str());
-    return exitWith(status == 0 ? kExitOk : kExitUsage);
-  }
+  const Subcommands tools = subcommands(&app, &given, &options);
+  if (std::optional<TraceOptions> failed = parse(&app, argc, argv)) return *failed;
+  given.exploring = given.exploreOption->count() > 0;
   options.style = styleFor(given, options.exportJson == "-" ? STDERR_FILENO : STDOUT_FILENO);
-  if (render->parsed()) {
+  if (tools.render->parsed()) {
     options.command = Command::kRender;
+    return options;
+  }
+  if (tools.merge->parsed()) {
+    options.command = Command::kMerge;
     return options;
   }
   if (given.scenario == "list" || given.variant == "list") {
@@ -343,7 +459,7 @@ TraceOptions parseOptions(int argc, char** argv) {
   std::optional<TraceOptions> failed;
   std::optional<Roster> roster = chooseRoster(&given, &options, &failed);
   if (failed) return *failed;
-  if (schedule->parsed()) {
+  if (tools.schedule->parsed()) {
     if (!roster) return usage("schedule needs a roster: --roster, --scenario or --random");
     options.command = Command::kSchedule;
     options.session.roster = *roster;

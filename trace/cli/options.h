@@ -7,11 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "trace/explore/search.h"
 #include "trace/reading/roster.h"
 #include "trace/relay/session.h"
 #include "trace/showing/view.h"
 
-enum class Command { kSession, kListScenarios, kListVariants, kSchedule, kRender, kReplay, kExit };
+enum class Command {
+  kSession,
+  kListScenarios,
+  kListVariants,
+  kSchedule,
+  kRender,
+  kReplay,
+  kExplore,
+  kMerge,
+  kExit
+};
 
 struct TraceOptions {
   Command command = Command::kSession;
@@ -21,11 +32,13 @@ struct TraceOptions {
   std::string rosterName;  // how the roster was given, for titles ("scenario full-house")
   std::string exportJson;  // --export-json FILE
   std::string reportDir;   // --report DIR
-  std::vector<std::string> renderLogs;  // render LOG.jsonl...
-  bool json = false;                    // schedule --json
-  bool step = false;                    // --step: the person picks at each choice of the run
-  std::string replayLog;                // --replay LOG.jsonl
-  std::string program;                  // --program as given, which --replay's log gives way to
+  std::vector<std::string> renderLogs;    // render LOG.jsonl...
+  ExploreOptions explore;                 // --explore [N], --seed, --seeds A:B, --jobs
+  std::vector<std::string> mergeExports;  // merge A.json B.json...
+  bool json = false;                      // schedule --json
+  bool step = false;                      // --step: the person picks at each choice of the run
+  std::string replayLog;                  // --replay LOG.jsonl
+  std::string program;                    // --program as given, which --replay's log gives way to
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).

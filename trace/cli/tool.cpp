@@ -14,6 +14,10 @@
 #include "trace/cli/step.h"
 #include "trace/cli/version.h"
 #include "trace/common/utf8.h"
+#include "trace/explore/search.h"
+#include "trace/explore/session_runner.h"
+#include "trace/explore/shortest.h"
+#include "trace/explore/summary.h"
 #include "trace/files/export.h"
 #include "trace/files/report.h"
 #include "trace/files/session_page.h"
@@ -261,6 +265,90 @@ int runSession(const TraceOptions& options) {
   return status;
 }
 
+// Writes an exploration's export: to standard output for "-", else the file put in place whole.
+bool exportExploration(const std::string& path, const Json& json) {
+  const std::string text = json.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";
+  if (path == "-") return writeOutput(text);
+  std::string error;
+  if (writeWhole(path, text, &error)) return true;
+  fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
+  return false;
+}
+
+int runExplore(const TraceOptions& options) {
+  if (!options.reportDir.empty() && !reportDirReady(options.reportDir)) return kExitUsage;
+  const ExploreOptions& settings = options.explore;
+  const auto schedules = [](std::int64_t n) {
+    return counted(static_cast<std::size_t>(n), "schedule", "schedules");
+  };
+  fprintf(stderr, "barbershop-trace: exploring %s: up to %s, seed %llu, %s\n",
+          options.rosterName.c_str(), schedules(settings.budget).c_str(),
+          static_cast<unsigned long long>(settings.seed),
+          counted(static_cast<std::size_t>(settings.jobs), "process", "processes").c_str());
+  const Runner runner = sessionRunner(options.session);
+  const auto began = std::chrono::steady_clock::now();
+  const Exploration found = explore(runner, settings);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  if (found.programFailed) {
+    if (found.status == kExitProgramFailed) {
+      fprintf(stderr, "barbershop-trace: the program could not be run under the scheduler\n");
+    }
+    return found.status;
+  }
+  fprintf(stderr, "barbershop-trace: %s in %.1f s (%.0f a second)\n",
+          schedules(found.tally.total()).c_str(), seconds,
+          seconds > 0 ? static_cast<double>(found.tally.total()) / seconds : 0.0);
+  std::optional<Shortest> shortest;
+  if (found.found) shortest = shortestFailing(runner, found.found->plan, found.found->failure);
+  const Shortest* told = shortest ? &*shortest : nullptr;
+  // The JSON may have standard output to itself: the words then go to standard error.
+  if (options.exportJson == "-") {
+    writeErrors(explorationText(found, told));
+  } else {
+    say(explorationText(found, told));
+  }
+  bool written = true;
+  if (told != nullptr && told->outcome.run && !options.reportDir.empty()) {
+    written = report(options.reportDir, *told->outcome.run, false);
+    if (written) {
+      fprintf(stderr,
+              "barbershop-trace: the shortest failing run drawn in %s: run-1.html, "
+              "run-1.trace.json and run-1.jsonl (replay it with --replay)\n",
+              options.reportDir.c_str());
+    }
+  }
+  if (!options.exportJson.empty()) {
+    written = exportExploration(options.exportJson,
+                                explorationJson(found, told, settings, options.rosterName)) &&
+              written;
+  }
+  if (found.found) return kExitBroken;
+  return written ? kExitOk : kExitBroken;
+}
+
+int mergeExports(const TraceOptions& options) {
+  std::vector<Json> exports;
+  for (const std::string& path : options.mergeExports) {
+    std::string text;
+    if (!readWholeFile(path, &text)) return kExitUsage;
+    Json json = Json::parse(text, nullptr, false);
+    if (json.is_discarded()) {
+      fprintf(stderr, "barbershop-trace: %s is not JSON\n", path.c_str());
+      return kExitUsage;
+    }
+    exports.push_back(std::move(json));
+  }
+  std::string error;
+  const std::optional<Exploration> total = mergeExplorations(exports, options.mergeExports, &error);
+  if (!total) {
+    fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  say(explorationText(*total, nullptr));
+  return total->found ? kExitBroken : kExitOk;
+}
+
 // The plan that makes a saved controlled run again: every recorded pick, none other allowed.
 std::string replayPlan(const ControlRecord& control) {
   std::string picks;
@@ -324,6 +412,10 @@ int runCommand(const TraceOptions& options) {
       return renderSavedLog(options);
     case Command::kSession:
       return options.step ? runStep(options) : runSession(options);
+    case Command::kExplore:
+      return runExplore(options);
+    case Command::kMerge:
+      return mergeExports(options);
     case Command::kReplay:
       return replaySavedRun(options);
   }

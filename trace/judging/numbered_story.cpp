@@ -201,12 +201,15 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
       }
     }
   }
+  // A rule that names nobody (too many waiting) concerns every customer.
   const std::set<int> who = concerned(run, verdict, p);
   std::set<std::size_t> lines = around;
   for (std::size_t e = from; e < failing; ++e) {
     const Event& event = run.events[e];
     if (!tellsAStep(event)) continue;
-    if (event.actor() == Actor::kBarber || who.count(event.who) > 0) lines.insert(e);
+    if (event.actor() == Actor::kBarber || who.empty() || who.count(event.who) > 0) {
+      lines.insert(e);
+    }
   }
   lines.insert(failing);
   constexpr std::size_t kStepsTold = 6;
