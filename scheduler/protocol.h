@@ -26,11 +26,13 @@
 // library then picks one of the threads that can go and lets it carry out its pending operation.
 // A lock can go when the mutex is free; a wait when the count is above zero; a timed lock or
 // wait also when its deadline has come (it then fails with ETIMEDOUT); a sleep when the virtual
-// clock has reached its end; a join when the thread has ended; everything else always. When no
+// clock has reached its end; a join when the thread has ended; a read of standard input only when
+// nothing else can go and no deadline is pending; everything else always. When no
 // thread can go, the clock jumps to the earliest pending deadline; when there is none, the run is
 // stuck. Where two or more can go, that is a CHOICE, numbered 1, 2, ... from the program's start.
 // The plain order (then=first): the thread that was running goes on while it can; else the
-// lowest-numbered thread above it that can go, wrapping round. The clock starts at 0 when the
+// lowest-numbered thread above it that can go, wrapping round. A sleep shorter than the clock's
+// tick (1 ms) takes no virtual time: its deadline is the moment it began, a yield. The clock starts at 0 when the
 // library starts; the program reads the real clock's value at that moment plus the virtual time.
 //
 // RECORDS, one text line each, fields separated by single spaces, times in virtual nanoseconds
@@ -66,6 +68,9 @@
 //   print BYTES        one call that wrote BYTES bytes to standard output; the step record of a
 //                      print is written (and every record before it flushed) after the real call
 //                      returns, so the bytes are in the pipe before their record.
+//   input -            one call that reads standard input (getc, fgets, read(0), ...): it can go
+//                      only when no other thread can and no deadline is pending, so the program
+//                      settles before it reads, as it does while a person types
 // Records are written in order; the library flushes at each print, ask, stuck, diverged and exit,
 // and whenever its buffer fills. After stuck or diverged the library parks every thread for good:
 // the companion ends the process.

@@ -58,6 +58,13 @@ void resolveReal() {
   find(&r.putchar, "putchar");
   find(&r.fflush, "fflush");
   find(&r.write, "write");
+  find(&r.getc, "getc");
+  find(&r.fgetc, "fgetc");
+  find(&r.getchar, "getchar");
+  find(&r.fgets, "fgets");
+  find(&r.getdelim, "getdelim");
+  find(&r.fread, "fread");
+  find(&r.read, "read");
   find(&r.exit, "exit");
   find(&r._exit, "_exit");
   find(&r._Exit, "_Exit");

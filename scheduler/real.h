@@ -53,6 +53,13 @@ struct RealFunctions {
   int (*putchar)(int);
   int (*fflush)(FILE*);
   ssize_t (*write)(int, const void*, size_t);
+  int (*getc)(FILE*);
+  int (*fgetc)(FILE*);
+  int (*getchar)();
+  char* (*fgets)(char*, int, FILE*);
+  ssize_t (*getdelim)(char**, size_t*, int, FILE*);
+  size_t (*fread)(void*, size_t, size_t, FILE*);
+  ssize_t (*read)(int, void*, size_t);
   void (*exit)(int);
   void (*_exit)(int);
   void (*_Exit)(int);

@@ -29,6 +29,8 @@ bool canGo(const Thread& t) {
       return available(p.object) || now >= p.arg;
     case Op::kSleep:
       return now >= p.arg;
+    case Op::kInput:
+      return false;  // only once the rest has settled: see settledReaders
     case Op::kJoin:
       return threadOf(static_cast<int>(p.arg)) == nullptr ||
              !threadOf(static_cast<int>(p.arg))->live;
@@ -60,6 +62,20 @@ std::int64_t nextDeadline() {
     if (earliest < 0 || thread.pending.arg < earliest) earliest = thread.pending.arg;
   }
   return earliest;
+}
+
+// Marks in CAN the threads about to read standard input; returns how many. A read goes only when
+// no other thread can go and no deadline is pending: the shop settles while the person types, as
+// it does in real time, where a person is slower than any step.
+int settledReaders(bool* can) {
+  int count = 0;
+  for (int i = 0; i < gLiveCount; ++i) {
+    Thread& thread = *gLiveThreads[i];
+    if (thread.pending.op != Op::kInput) continue;
+    can[slotOf(&thread)] = true;
+    ++count;
+  }
+  return count;
 }
 
 // The plain order's pick, by slot: RUNNING while it can go, else the next number above it that
@@ -108,10 +124,14 @@ Thread* decide(Thread* running) {
     int count = whoCanGo(can);
     if (count == 0) {
       std::int64_t deadline = nextDeadline();
-      if (deadline < 0) stuck();
-      gNow.store(deadline, std::memory_order_relaxed);
-      jumped = true;
-      continue;
+      if (deadline < 0) {
+        count = settledReaders(can);
+        if (count == 0) stuck();
+      } else {
+        gNow.store(deadline, std::memory_order_relaxed);
+        jumped = true;
+        continue;
+      }
     }
     int plain = plainOrder(running, can);
     if (count == 1) return &gThreads[plain];

@@ -31,6 +31,7 @@ enum class Op : std::uint8_t {
   kPost,
   kSleep,
   kPrint,
+  kInput,
 };
 
 const char* opName(Op op);

@@ -1,6 +1,9 @@
 // The sleeps and the clocks on the virtual clock: a sleep is a step that can go when the clock
 // has reached its end, and never really sleeps; the program reads the real clock's value at the
-// library's start plus the virtual time (reading it is not a step).
+// library's start plus the virtual time (reading it is not a step). A sleep shorter than the
+// clock's tick, a millisecond, takes no virtual time: it is a yield, as the program's microsecond
+// after a release is meant to be ("so that a waiting thread gets its turn"), and the program's
+// own delays and cuts, in whole milliseconds, then start and end on the tick, where they meet.
 
 #include <sys/time.h>
 #include <time.h>
@@ -13,11 +16,13 @@ using sched::Op;
 namespace {
 
 constexpr std::int64_t kSecond = 1000000000;
+constexpr std::int64_t kTick = 1000000;
 
 std::int64_t now() { return sched::gNow.load(std::memory_order_relaxed); }
 
-// Sleeps until the virtual deadline AT.
+// Sleeps until the virtual deadline AT; less than a tick away, only yields.
 void sleepUntil(std::int64_t at) {
+  if (at - now() < kTick) at = now();
   sched::await(Op::kSleep, nullptr, at);
   (void)sched::recordStep(Op::kSleep, nullptr, at, 0, 0);
 }

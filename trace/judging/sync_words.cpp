@@ -194,6 +194,8 @@ std::string doingWords(const RunRecord& run, const Doing& step) {
       return sleepWords(run, step.tid, Micros{step.arg}, reachedAt(run, step.tid, step.before));
     case SyncOp::kPrint:
       return "prints a line";
+    case SyncOp::kInput:
+      return "reads the menu's answer";
     default:
       return objectStepWords(run, step);
   }

@@ -21,6 +21,7 @@ constexpr OpName kOpNames[] = {
     {SyncOp::kTimedWait, "timedwait"}, {SyncOp::kTryWait, "trywait"},
     {SyncOp::kPost, "post"},           {SyncOp::kSleep, "sleep"},
     {SyncOp::kPrint, "print"},
+    {SyncOp::kInput, "input"},
 };
 
 struct WhyName {

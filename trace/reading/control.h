@@ -16,7 +16,7 @@ enum class SyncOp {
   kStart, kCreate, kJoin, kExit,
   kLock, kTimedLock, kTryLock, kUnlock,
   kSemInit, kWait, kTimedWait, kTryWait, kPost,
-  kSleep, kPrint,
+  kSleep, kPrint, kInput,
 };
 
 struct ProgramThread {
