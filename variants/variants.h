@@ -12,6 +12,9 @@ struct VariantInfo {
   const char* fault;     // one sentence on what goes wrong
   const char* lesson;    // why the correct shop has the step this variant changes
   const char* scenario;  // the companion's scenario that shows the fault
+  // The scenario that shows it under the scheduler, whose virtual clock gives no step any time:
+  // most often the same one.
+  const char* controlledScenario;
   const char* rule;      // the check's rule that catches it, or "stuck"
   const char* change;    // the unified diff against the program's sources, as in the patch
 };

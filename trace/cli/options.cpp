@@ -263,10 +263,12 @@ std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
   } else if (!given->variant.empty()) {
     // A variant without a roster runs the scenario that shows its fault.
     const VariantInfo* variant = findVariant(given->variant);
-    const Scenario* found = findScenario(variant->scenario);
+    const bool controlled = !given->plan.empty() || options->step || given->exploring;
+    const char* name = controlled ? variant->controlledScenario : variant->scenario;
+    const Scenario* found = findScenario(name);
     if (found == nullptr) return std::nullopt;
     roster = found->roster;
-    options->rosterName = std::string("scenario ") + variant->scenario;
+    options->rosterName = std::string("scenario ") + name;
   } else {
     if (given->seed && !given->exploring) *failed = usage("--seed goes with --random");
     return std::nullopt;

@@ -70,8 +70,12 @@ int listScenarios(const ViewStyle& style) {
 int listVariants(const ViewStyle& style) {
   for (const VariantInfo* variant = variantsBegin(); variant != variantsEnd(); ++variant) {
     say(wrapped(std::string(variant->name) + ": " + variant->fault, style.width, 4));
-    say(wrapped(std::string("  shown by --scenario ") + variant->scenario + ", caught as " +
-                    variant->rule + "; its change:",
+    const std::string controlled =
+        std::string(variant->controlledScenario) == variant->scenario
+            ? ""
+            : std::string(" (") + variant->controlledScenario + " under the scheduler)";
+    say(wrapped(std::string("  shown by --scenario ") + variant->scenario + controlled +
+                    ", caught as " + variant->rule + "; its change:",
                 style.width, 4));
     for (const ChangedFile& file : changedFiles(variant->change)) {
       if (!file.path.empty()) say(wrapped("    " + shown(file.path, style), style.width, 4));
