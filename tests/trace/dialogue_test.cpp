@@ -178,6 +178,12 @@ TEST(Prompts, AreSeenOnlyAtTheEndWithBedLinesAside) {
       "7: Exit\n\n[[Barber going to bed]]\nYour choice: \n[[Barber going to bed]]\n", &beds);
   EXPECT_EQ(beds, 2);
   EXPECT_EQ(promptAtEnd(text), Prompt::kChoice);
+  // A broken shop's barber may still finish a cut once the menu is back.
+  beds = 0;
+  text = withoutBedLines(
+      "Your choice: \n[[finish cutting: customer [[x]]]]\n\n[[Barber going to bed]]\n", &beds);
+  EXPECT_EQ(beds, 1);
+  EXPECT_EQ(text, "Your choice: ");
   EXPECT_EQ(promptAtEnd("Your choice: Input customer's ID: "), Prompt::kId);
   EXPECT_EQ(promptAtEnd("ID: Your choice: \n"), Prompt::kNone);
   std::size_t end = 0;

@@ -58,15 +58,41 @@ Prompt firstPrompt(std::string_view console, std::size_t* end) {
   return first;
 }
 
+namespace {
+
+// Where the barber's next line starts in `text` from `at`, and its length; npos when none is
+// whole there. A cut's line ends at the first "]]\n" after its opening: an ID holds no newline.
+std::size_t nextBarberLine(std::string_view text, std::size_t at, std::size_t* length) {
+  std::size_t first = std::string_view::npos;
+  for (const char* line : {kBarberToBed, kBarberWokenUp, kStartCutting, kFinishCutting}) {
+    const std::string_view format(line);
+    const std::size_t hole = format.find("%s");
+    const std::size_t found = text.find(format.substr(0, hole), at);
+    if (found == std::string_view::npos || found >= first) continue;
+    std::size_t size = format.size();
+    if (hole != std::string_view::npos) {
+      const std::size_t close = text.find("]]\n", found + hole);
+      if (close == std::string_view::npos || text.find('\n', found + 1) < close) continue;
+      size = close + 3 - found;
+    }
+    first = found;
+    *length = size;
+  }
+  return first;
+}
+
+}  // namespace
+
 std::string withoutBedLines(std::string_view text, int* removed) {
   std::string rest;
   const std::string_view bed(kBarberToBed);
   for (std::size_t at = 0;;) {
-    std::size_t found = text.find(bed, at);
+    std::size_t length = 0;
+    const std::size_t found = nextBarberLine(text, at, &length);
     rest.append(text.substr(at, found - at));
     if (found == std::string_view::npos) break;
-    ++*removed;
-    at = found + bed.size();
+    if (text.substr(found, length) == bed) ++*removed;
+    at = found + length;
   }
   return rest;
 }

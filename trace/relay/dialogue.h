@@ -20,8 +20,8 @@ Prompt promptAtEnd(std::string_view console);
 // The first prompt in `console`, and in `end` where it ends; kNone when there is none.
 Prompt firstPrompt(std::string_view console, std::size_t* end);
 
-// `text` without the barber's bed lines, which may come at any moment between runs; `removed`
-// counts them.
+// `text` without the barber's lines, which may come at any moment between runs (a broken shop's
+// barber may still be cutting when the menu is back); `removed` counts the bed lines among them.
 std::string withoutBedLines(std::string_view text, int* removed);
 
 struct Answer {
