@@ -21,8 +21,9 @@ TRACE = os.path.join(BUILD, "barbershop-trace")
 SANITIZED = bool(os.environ.get("BARBERSHOP_SANITIZED"))
 SCENARIOS = ["lone", "wake-up-race", "full-house", "trickle", "zero-cuts", "last-chair",
              "close-call"]
-# Small enough that every schedule within two switches fits in the budget (4277 and 10909).
-NEAR_ALL = {"wake-up-race": 4500, "close-call": 11000}
+# Budgets that fit the guess of the space within two switches (3635 and 13980 guessed; 4277
+# and 10909 found).
+NEAR_ALL = {"wake-up-race": 4500, "close-call": 14000}
 
 
 def headers(patch):
