@@ -38,8 +38,19 @@ const GlossaryEntry kEntries[] = {
      "faithfully, whatever the other rules seem to find in that run is only a note."},
     {"stuck",
      "Every thread of the program is waiting (for a lock, a semaphore or another thread) and "
-     "nothing has moved for well past the exact schedule's end, so nobody can ever move again. "
-     "The summary says who waits for what; the program is ended and the exit status is 1."},
+     "nothing has moved for well past the exact schedule's end, so nobody can ever move again; "
+     "in a controlled run, as soon as every thread waits with no deadline ahead. The summary "
+     "says who waits for what; the program is ended and the exit status is 1."},
+    {"controlled run",
+     "A run of the unchanged program under the companion's scheduler: one thread at a time, "
+     "changing hands only at a lock, a semaphore, a sleep, a print or a thread's start and end, "
+     "on a virtual clock. It is what the program does when the machine does exactly what the "
+     "scheduler says, and the same plan gives the same run every time; a real-time run is what "
+     "a real machine did."},
+    {"switch",
+     "In a controlled run, a choice where the scheduler let go another thread than the plain "
+     "order would (the running thread while it can, else the next by number). A failing "
+     "schedule is told with the fewest switches that still make it fail."},
     {"not finished",
      "A run that never printed its closing line, \"Finished all customers.\": it got stuck, "
      "the program died, or the run was interrupted (Ctrl-C). Its summary shows what happened "
