@@ -32,8 +32,9 @@
 // stuck. Where two or more can go, that is a CHOICE, numbered 1, 2, ... from the program's start.
 // The plain order (then=first): the thread that was running goes on while it can; else the
 // lowest-numbered thread above it that can go, wrapping round. A sleep shorter than the clock's
-// tick (1 ms) takes no virtual time: its deadline is the moment it began, a yield. The clock starts at 0 when the
-// library starts; the program reads the real clock's value at that moment plus the virtual time.
+// tick (1 ms) takes no virtual time: its deadline is the moment it began, a yield. The clock starts
+// at 0 when the library starts; the program reads the real clock's value at that moment plus the
+// virtual time.
 //
 // RECORDS, one text line each, fields separated by single spaces, times in virtual nanoseconds
 // since the library started, addresses in hex without 0x:

@@ -22,7 +22,7 @@ namespace {
 // One table of the protocol's operation names, in the order of Op.
 constexpr const char* kOpNames[] = {
     "start",   "create", "join",      "exit",    "lock", "timedlock", "trylock", "unlock",
-    "seminit", "wait",   "timedwait", "trywait", "post", "sleep",     "print", "input",
+    "seminit", "wait",   "timedwait", "trywait", "post", "sleep",     "print",   "input",
 };
 
 __thread Thread* tSelf __attribute__((tls_model("initial-exec"))) = nullptr;

@@ -15,8 +15,8 @@ struct VariantInfo {
   // The scenario that shows it under the scheduler, whose virtual clock gives no step any time:
   // most often the same one.
   const char* controlledScenario;
-  const char* rule;      // the check's rule that catches it, or "stuck"
-  const char* change;    // the unified diff against the program's sources, as in the patch
+  const char* rule;    // the check's rule that catches it, or "stuck"
+  const char* change;  // the unified diff against the program's sources, as in the patch
 };
 
 // Every variant, in the order of their names; an empty range when none are built.

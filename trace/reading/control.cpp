@@ -20,8 +20,7 @@ constexpr OpName kOpNames[] = {
     {SyncOp::kSemInit, "seminit"},     {SyncOp::kWait, "wait"},
     {SyncOp::kTimedWait, "timedwait"}, {SyncOp::kTryWait, "trywait"},
     {SyncOp::kPost, "post"},           {SyncOp::kSleep, "sleep"},
-    {SyncOp::kPrint, "print"},
-    {SyncOp::kInput, "input"},
+    {SyncOp::kPrint, "print"},         {SyncOp::kInput, "input"},
 };
 
 struct WhyName {

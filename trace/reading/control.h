@@ -13,37 +13,49 @@
 #include "trace/common/micros.h"
 
 enum class SyncOp {
-  kStart, kCreate, kJoin, kExit,
-  kLock, kTimedLock, kTryLock, kUnlock,
-  kSemInit, kWait, kTimedWait, kTryWait, kPost,
-  kSleep, kPrint, kInput,
+  kStart,
+  kCreate,
+  kJoin,
+  kExit,
+  kLock,
+  kTimedLock,
+  kTryLock,
+  kUnlock,
+  kSemInit,
+  kWait,
+  kTimedWait,
+  kTryWait,
+  kPost,
+  kSleep,
+  kPrint,
+  kInput,
 };
 
 struct ProgramThread {
-  int tid = 0;          // 0 the main thread, then in the order they were created
-  int parent = -1;      // who created it; -1 for the main thread
+  int tid = 0;            // 0 the main thread, then in the order they were created
+  int parent = -1;        // who created it; -1 for the main thread
   std::uint64_t arg = 0;  // the argument its body was started with (a customer's address)
 };
 
 struct SyncObject {
-  int oid = 0;             // 1, 2, ... in the order the scheduler first saw them
-  bool mutex = true;       // else a semaphore
+  int oid = 0;        // 1, 2, ... in the order the scheduler first saw them
+  bool mutex = true;  // else a semaphore
   std::uint64_t address = 0;
   std::int64_t offset = -1;  // within the program's image, or -1 (on the heap: a customer's)
-  int initial = 0;         // a semaphore's first count
-  std::string symbol;      // the program's name for it ("WaitQueue::fgLock"), when known
+  int initial = 0;           // a semaphore's first count
+  std::string symbol;        // the program's name for it ("WaitQueue::fgLock"), when known
 };
 
 struct SyncStep {
-  int n = 0;           // 1, 2, ... from the program's start
+  int n = 0;  // 1, 2, ... from the program's start
   int tid = 0;
-  Micros at;           // since the Run choice, on the virtual clock (negative before it)
+  Micros at;  // since the Run choice, on the virtual clock (negative before it)
   SyncOp op = SyncOp::kStart;
-  int oid = 0;         // 0 for none
+  int oid = 0;           // 0 for none
   std::int64_t arg = 0;  // by op: the thread made or joined, the count, the bytes printed;
                          // for sleeps and timed steps the deadline, in virtual µs since the Run
-  int result = 0;      // 0, or the error number (ETIMEDOUT, EBUSY, EAGAIN)
-  int cause = 0;       // for a lock or wait that had to wait: the unlock or post that let it go
+  int result = 0;        // 0, or the error number (ETIMEDOUT, EBUSY, EAGAIN)
+  int cause = 0;         // for a lock or wait that had to wait: the unlock or post that let it go
 };
 
 // One thread as a choice finds it: what it would do next, and whether it can.
