@@ -53,6 +53,18 @@ version=$(dpkg-deb --field "$deb" Version)
 timeout 60 "$companion" --scenario lone --run --quiet >"$root/trace.out" 2>&1 ||
   fail "the packaged barbershop-trace could not run a scenario: $(cat "$root/trace.out")"
 
+# Controlled runs: the scheduler library beside the variants, the variants without their widening
+# sleeps, and symbols left in them for the companion to name their locks by.
+[ -f "$root/usr/lib/barbershop/libbarbershop-scheduler.so" ] || fail "no scheduler library"
+nm "$root/usr/lib/barbershop/variants/unwidened/lost-wakeup" 2>/dev/null | grep -q fgLock ||
+  fail "the packaged variants have no symbols to name their locks by"
+set +e
+timeout 120 "$companion" --variant lost-wakeup --explore 200 --jobs 1 >"$root/explore.out" 2>&1
+explored=$?
+set -e
+[ "$explored" -eq 1 ] && grep -q "got stuck" "$root/explore.out" ||
+  fail "the packaged barbershop-trace did not find the lost wake-up: $(cat "$root/explore.out")"
+
 # The variants: every variants/NAME.patch as an executable in usr/lib/barbershop/variants, and
 # nothing on PATH but the program and its companion.
 for patch in variants/*.patch; do

@@ -58,6 +58,17 @@ if(BARBERSHOP_VARIANT_TARGETS)
 endif()
 # The scheduler library, preloaded by the companion for a controlled run, beside the variants.
 install(TARGETS barbershop-scheduler LIBRARY DESTINATION lib/barbershop)
+# The program and the variants keep their symbol tables, without the debug information: the
+# companion names their locks and semaphores by those symbols in a controlled run ("the queue
+# lock"); everything else is stripped whole by the package.
+find_program(BARBERSHOP_STRIP NAMES strip)
+if(BARBERSHOP_STRIP)
+  install(CODE "
+    file(GLOB_RECURSE programs \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/barbershop/variants/*\")
+    foreach(program \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/barbershop\" \${programs})
+      execute_process(COMMAND \"${BARBERSHOP_STRIP}\" --strip-debug \"\${program}\")
+    endforeach()")
+endif()
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -88,7 +99,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_STRIP_FILES ON)
+set(CPACK_STRIP_FILES bin/barbershop-trace lib/barbershop/libbarbershop-scheduler.so)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 include(CPack)
