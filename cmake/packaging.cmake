@@ -58,15 +58,23 @@ if(BARBERSHOP_VARIANT_TARGETS)
 endif()
 # The scheduler library, preloaded by the companion for a controlled run, beside the variants.
 install(TARGETS barbershop-scheduler LIBRARY DESTINATION lib/barbershop)
-# The program and the variants keep their symbol tables, without the debug information: the
-# companion names their locks and semaphores by those symbols in a controlled run ("the queue
-# lock"); everything else is stripped whole by the package.
+# Stripped as installed (CPack's own stripping would take every symbol): the program and the
+# variants keep their symbol tables, without the debug information, since the companion names
+# their locks and semaphores by those symbols in a controlled run ("the queue lock"); the
+# companion and the scheduler library are stripped whole.
 find_program(BARBERSHOP_STRIP NAMES strip)
 if(BARBERSHOP_STRIP)
   install(CODE "
-    file(GLOB_RECURSE programs \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/barbershop/variants/*\")
-    foreach(program \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/barbershop\" \${programs})
+    set(root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    file(GLOB_RECURSE programs \"\${root}/lib/barbershop/variants/*\")
+    foreach(program \"\${root}/${CMAKE_INSTALL_BINDIR}/barbershop\" \${programs})
       execute_process(COMMAND \"${BARBERSHOP_STRIP}\" --strip-debug \"\${program}\")
+    endforeach()
+    foreach(whole \"\${root}/${CMAKE_INSTALL_BINDIR}/barbershop-trace\"
+                  \"\${root}/lib/barbershop/libbarbershop-scheduler.so\")
+      if(EXISTS \"\${whole}\")
+        execute_process(COMMAND \"${BARBERSHOP_STRIP}\" --strip-unneeded \"\${whole}\")
+      endif()
     endforeach()")
 endif()
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
@@ -99,7 +107,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_STRIP_FILES bin/barbershop-trace lib/barbershop/libbarbershop-scheduler.so)
+set(CPACK_STRIP_FILES OFF)  # stripped as installed, above
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 include(CPack)
