@@ -80,6 +80,9 @@ struct Placed {
   std::vector<int> acted;  // the step number of the action the line tells
   std::vector<Micros> at;  // that step's instant
   std::vector<std::size_t> order;
+  // Text run together is made by whatever printed into it, waits and leavings too: then they
+  // are told like any other line.
+  bool idleTold = false;
 };
 
 // The index into the run's steps of the print of each event (-1: torn text or a print in
@@ -162,8 +165,8 @@ Placed placeLines(const RunRecord& run) {
 }
 
 // A line the story may tell of the thread that printed it.
-bool tells(const RunRecord& run, std::size_t e) {
-  return tellsAStep(run.events[e]) && !idle(run.events[e]);
+bool tells(const RunRecord& run, const Placed& p, std::size_t e) {
+  return tellsAStep(run.events[e]) && (p.idleTold || !idle(run.events[e]));
 }
 
 // The position of the last telling line of thread `tid` whose action came before step `n`, and
@@ -172,7 +175,7 @@ std::optional<std::size_t> lastBefore(const RunRecord& run, const Placed& p, int
   std::optional<std::size_t> found;
   for (std::size_t k = 0; k < p.order.size(); ++k) {
     const std::size_t e = p.order[k];
-    if (p.tid[e] == tid && p.acted[e] < n && tells(run, e)) found = k;
+    if (p.tid[e] == tid && p.acted[e] < n && tells(run, p, e)) found = k;
   }
   return found;
 }
@@ -180,7 +183,7 @@ std::optional<std::size_t> lastBefore(const RunRecord& run, const Placed& p, int
 std::optional<std::size_t> firstFrom(const RunRecord& run, const Placed& p, int tid, int n) {
   for (std::size_t k = 0; k < p.order.size(); ++k) {
     const std::size_t e = p.order[k];
-    if (p.tid[e] == tid && p.acted[e] >= n && tells(run, e)) return k;
+    if (p.tid[e] == tid && p.acted[e] >= n && tells(run, p, e)) return k;
   }
   return std::nullopt;
 }
@@ -195,7 +198,7 @@ std::optional<std::size_t> failingLine(const RunRecord& run, const Verdict& verd
   }
   for (std::size_t k = p.order.size(); k-- > 0;) {
     const std::size_t e = p.order[k];
-    if (named ? e == *named : tells(run, e)) return k;
+    if (named ? e == *named : tells(run, p, e)) return k;
   }
   return std::nullopt;
 }
@@ -208,6 +211,18 @@ std::string whyWords(const RunRecord& run, const Verdict& verdict, bool barberTo
     if (event.actor() == Actor::kBarber) barber = &event;
   }
   if (barber == nullptr || barber->kind == Kind::kBarberToBed) {
+    // A customer who woke him and is still there handed itself over and was lost: asleep, he
+    // is not what it waits for.
+    for (int who : verdict.unfinished) {
+      const Event* last = nullptr;
+      for (const Event& event : run.events) {
+        if (event.who == who && tellsAStep(event) && !idle(event)) last = &event;
+      }
+      if (last != nullptr && last->kind == Kind::kWokeBarber) {
+        return customerName(run.roster, who) + ", who woke " + (barberTold ? "him" : "the barber") +
+               ", is never cut";
+      }
+    }
     return barberTold ? "nobody will wake him" : "nobody will wake the barber";
   }
   return verdict.stuck ? "then every thread waits and nothing moves" : endWhy(run.end);
@@ -263,7 +278,7 @@ std::set<int> concerned(const RunRecord& run, const Verdict& verdict, const Plac
 
 // The positions of the concerned's telling lines from the first switch to the failing line;
 // then, while there are too many, the earliest of the minor ones goes, then the earliest of the
-// rest, never the failing line nor one a switch stopped a thread after.
+// rest, never the failing line: what came last before it tells most.
 std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, const Placed& p,
                                  std::size_t failing) {
   const std::set<std::size_t> around = linesAround(run, p, failing);
@@ -285,7 +300,7 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
   std::set<std::size_t> lines = around;
   for (std::size_t k = from; k < failing; ++k) {
     const Event& event = run.events[p.order[k]];
-    if (!tells(run, p.order[k])) continue;
+    if (!tells(run, p, p.order[k])) continue;
     if (event.actor() == Actor::kBarber || who.empty() || who.count(event.who) > 0) {
       lines.insert(k);
     }
@@ -294,8 +309,7 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
   constexpr std::size_t kStepsTold = 6;
   for (bool minorOnly : {true, false}) {
     for (auto line = lines.begin(); lines.size() > kStepsTold && line != lines.end();) {
-      const bool keep = *line == failing || around.count(*line) > 0 ||
-                        (minorOnly && !minor(run.events[p.order[*line]].kind));
+      const bool keep = *line == failing || (minorOnly && !minor(run.events[p.order[*line]].kind));
       line = keep ? std::next(line) : lines.erase(line);
     }
   }
@@ -308,7 +322,10 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
 std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdict) {
   std::vector<StoryStep> story;
   if (!run.control.controlled || verdict.holds()) return story;
-  const Placed placed = placeLines(run);
+  Placed placed = placeLines(run);
+  const std::vector<Finding>& broken = verdict.broken;
+  placed.idleTold = !broken.empty() && !broken.front().events.empty() &&
+                    run.events[broken.front().events.back()].kind == Kind::kTorn;
   const std::optional<std::size_t> failing = failingLine(run, verdict, placed);
   if (!failing) return story;
   bool barberTold = false;
