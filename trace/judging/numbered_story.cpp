@@ -1,5 +1,5 @@
-// The numbered story: which thread printed each line, the switches around them, and one
-// sentence per narration kind.
+// The numbered story: which thread printed each line and which of its steps the line tells, the
+// switches around them, and one sentence per narration kind.
 
 #include "trace/judging/numbered_story.h"
 
@@ -74,7 +74,8 @@ bool idle(const Event& event) {
 }
 
 // Each line of the run as the story places it: who printed it, and the step of the action it
-// tells. `order` holds the telling lines by that step; the story works on positions in it.
+// tells. `order` holds every line but the closing one by that step; the story works on
+// positions in it.
 struct Placed {
   std::vector<int> tid;    // the printing thread, -1 when not known
   std::vector<int> acted;  // the step number of the action the line tells
