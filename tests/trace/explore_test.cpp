@@ -167,55 +167,77 @@ TEST(Explore, ScheduleIsTheSameWhateverTheBudgetOrTheWorkers) {
   }
 }
 
-// Bob sees the barber awake; the barber, let go in his place, goes to bed; Bob sits down.
-TEST(NumberedStory, TellsTheSwitchAndWhyTheRunFailed) {
+// Bob sees the barber awake; the barber, let go in his place, finds the queue empty and goes
+// to bed; then Bob sits down. Bob prints his sitting down before the barber prints his going to
+// bed, and waits: the story follows the queue lock, not the prints, and leaves the wait out.
+TEST(NumberedStory, TellsTheCriticalSectionsInTheOrderTheyHappened) {
   RunRecord run;
   run.roster = {{"Ann", 0, 100}, {"Bob", 50, 100}};
   run.end = RunEnd::kStuck;
   run.control.controlled = true;
-  struct Line {
+  SyncObject queue;
+  queue.oid = 1;
+  queue.symbol = "WaitQueue::fgLock";
+  run.control.objects.push_back(queue);
+  struct Step {
     int tid;
-    const char* format;
-    int who;
+    SyncOp op;
+    const char* format;  // a print's line, else null
     Kind kind;
   };
-  const Line lines[] = {{3, kSeeNotSleeping, 1, Kind::kSeeNotSleeping},
-                        {1, kBarberToBed, -1, Kind::kBarberToBed},
-                        {3, kTryForChair, 1, Kind::kTryForChair},
-                        {3, kGotChair, 1, Kind::kGotChair}};
-  for (const Line& line : lines) {
-    std::string text = line.format;
-    if (line.who >= 0) text.replace(text.find("%s"), 2, "Bob");
-    Event event;
-    event.us = 1000 * static_cast<std::int64_t>(run.events.size());
-    event.kind = line.kind;
-    event.who = line.who;
-    event.text = text;
-    run.events.push_back(event);
+  constexpr int kBob = 1;
+  const Step steps[] = {{3, SyncOp::kSleep, nullptr, Kind::kTorn},
+                        {3, SyncOp::kPrint, kSeeNotSleeping, Kind::kSeeNotSleeping},
+                        {1, SyncOp::kLock, nullptr, Kind::kTorn},
+                        {1, SyncOp::kUnlock, nullptr, Kind::kTorn},
+                        {3, SyncOp::kLock, nullptr, Kind::kTorn},
+                        {3, SyncOp::kUnlock, nullptr, Kind::kTorn},
+                        {3, SyncOp::kPrint, kGotChair, Kind::kGotChair},
+                        {3, SyncOp::kPrint, kWaiting, Kind::kWaiting},
+                        {1, SyncOp::kPrint, kBarberToBed, Kind::kBarberToBed}};
+  for (const Step& s : steps) {
     SyncStep step;
     step.n = static_cast<int>(run.control.steps.size()) + 1;
-    step.tid = line.tid;
-    step.op = SyncOp::kPrint;
-    step.arg = static_cast<std::int64_t>(text.size());
+    step.tid = s.tid;
+    step.at = Micros{1000 * step.n};
+    step.op = s.op;
+    step.oid = s.op == SyncOp::kLock || s.op == SyncOp::kUnlock ? queue.oid : 0;
+    if (s.format != nullptr) {
+      std::string text = s.format;
+      const bool aboutBob = text.find("%s") != std::string::npos;
+      if (aboutBob) text.replace(text.find("%s"), 2, "Bob");
+      Event event;
+      event.us = step.at.count;
+      event.kind = s.kind;
+      event.who = aboutBob ? kBob : -1;
+      event.text = text;
+      run.events.push_back(event);
+      step.arg = static_cast<std::int64_t>(text.size());
+    }
     run.control.steps.push_back(step);
   }
   Choice choice;
   choice.k = 1;
-  choice.beforeStep = 2;
+  choice.beforeStep = 3;
   choice.pick = 1;
   choice.plainPick = 3;
   run.control.choices.push_back(choice);
   Verdict verdict;
   verdict.complete = false;
   verdict.stuck = true;
+  verdict.unfinished = {kBob};
   const std::vector<StoryStep> story = numberedStory(run, verdict);
   std::vector<std::string> texts;
   for (const StoryStep& step : story) texts.push_back(step.text);
   EXPECT_EQ(texts,
             (std::vector<std::string>{"Bob sees the barber awake",
                                       "the barber finds the queue empty and goes to bed",
-                                      "Bob sees a free waiting chair and goes for it",
                                       "Bob sits down in a waiting chair: nobody will wake him"}));
+  // Each at its action: the look just after Bob's arrival, the two unlocks of the queue lock.
+  ASSERT_EQ(story.size(), 3u);
+  EXPECT_EQ(story[0].at.count, 1000);
+  EXPECT_EQ(story[1].at.count, 4000);
+  EXPECT_EQ(story[2].at.count, 6000);
   EXPECT_EQ(stepNumber(2), "\u2461");
   EXPECT_EQ(stepNumber(21), "(21)");
   verdict.complete = true;

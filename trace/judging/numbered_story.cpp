@@ -1,11 +1,13 @@
-// The numbered story: which thread printed each line, the switches around them, and one
-// sentence per narration kind.
+// The numbered story: which thread printed each line and which of its steps the line tells, the
+// switches around them, and one sentence per narration kind.
 
 #include "trace/judging/numbered_story.h"
 
 #include <algorithm>
 #include <optional>
 #include <set>
+
+#include "trace/judging/sync_words.h"
 
 namespace {
 
@@ -14,57 +16,80 @@ struct StorySentence {
   Kind kind;
   const char* text;
   bool minor;  // the line after it says the same more plainly: the first left out of a long story
+  bool underLock;  // it tells a critical section, which ended at the thread's release before it
+  bool idle;       // it tells nothing of a fault: left out unless it is the failing line
 };
 
 constexpr StorySentence kSentences[] = {
-    {Kind::kBarberToBed, "the barber finds the queue empty and goes to bed", false},
-    {Kind::kBarberWokenUp, "the barber wakes up", false},
-    {Kind::kStartCutting, "the barber starts cutting @", false},
-    {Kind::kFinishCutting, "the barber finishes cutting @", false},
-    {Kind::kSeeSleeping, "@ sees the barber asleep", false},
-    {Kind::kTryToWake, "@ tries to wake the barber", true},
-    {Kind::kWokeBarber, "@ wakes the barber and sits in his chair", false},
-    {Kind::kFailedToWake, "@ finds the barber already woken", false},
-    {Kind::kSeeNotSleeping, "@ sees the barber awake", false},
-    {Kind::kQueueFull, "@ sees every waiting chair taken and goes away", false},
-    {Kind::kTryForChair, "@ sees a free waiting chair and goes for it", true},
-    {Kind::kGotChair, "@ sits down in a waiting chair", false},
-    {Kind::kNoChair, "@ finds no chair left and goes away", false},
-    {Kind::kWaiting, "@ waits", true},
-    {Kind::kLeaveCut, "@ leaves, cut", false},
-    {Kind::kState, "the shop's state is shown", true},
-    {Kind::kClosing, "the shop closes", true},
-    {Kind::kTorn, "text from two threads runs together", false},
+    {Kind::kBarberToBed, "the barber finds the queue empty and goes to bed", false, true, false},
+    {Kind::kBarberWokenUp, "the barber wakes up", false, false, false},
+    {Kind::kStartCutting, "the barber starts cutting @", false, true, false},
+    {Kind::kFinishCutting, "the barber finishes cutting @", false, false, false},
+    {Kind::kSeeSleeping, "@ sees the barber asleep", false, false, false},
+    {Kind::kTryToWake, "@ tries to wake the barber", true, false, false},
+    {Kind::kWokeBarber, "@ wakes the barber and sits in his chair", false, true, false},
+    {Kind::kFailedToWake, "@ finds the barber already woken", false, true, false},
+    {Kind::kSeeNotSleeping, "@ sees the barber awake", false, false, false},
+    {Kind::kQueueFull, "@ sees every waiting chair taken and goes away", false, true, false},
+    {Kind::kTryForChair, "@ sees a free waiting chair and goes for it", true, true, false},
+    {Kind::kGotChair, "@ sits down in a waiting chair", false, true, false},
+    {Kind::kNoChair, "@ finds no chair left and goes away", false, true, false},
+    {Kind::kWaiting, "@ waits", true, false, true},
+    {Kind::kLeaveCut, "@ leaves, cut", false, false, true},
+    {Kind::kState, "the shop's state is shown", true, false, false},
+    {Kind::kClosing, "the shop closes", true, false, false},
+    {Kind::kTorn, "text from two threads runs together", false, false, false},
 };
 
-bool minor(Kind kind) {
+const StorySentence* sentenceFor(Kind kind) {
   for (const StorySentence& sentence : kSentences) {
-    if (sentence.kind == kind) return sentence.minor;
+    if (sentence.kind == kind) return &sentence;
   }
-  return false;
+  return nullptr;
+}
+
+bool minor(Kind kind) {
+  const StorySentence* sentence = sentenceFor(kind);
+  return sentence != nullptr && sentence->minor;
 }
 
 std::string sentenceOf(const RunRecord& run, const Event& event) {
-  for (const StorySentence& sentence : kSentences) {
-    if (sentence.kind != event.kind) continue;
-    std::string text = sentence.text;
-    const std::size_t at = text.find('@');
-    if (at != std::string::npos) {
-      text.replace(at, 1, event.who >= 0 ? customerName(run.roster, event.who) : event.id);
-    }
-    return text;
+  const StorySentence* sentence = sentenceFor(event.kind);
+  if (sentence == nullptr) return narration(event);
+  std::string text = sentence->text;
+  const std::size_t at = text.find('@');
+  if (at != std::string::npos) {
+    text.replace(at, 1, event.who >= 0 ? customerName(run.roster, event.who) : event.id);
   }
-  return narration(event);
+  return text;
 }
 
-// The thread that printed each event and the step it printed it in (0: not known), matched in
-// order by the moment and the bytes of each print step.
-struct Printed {
-  std::vector<int> tid, step;
+bool tellsAStep(const Event& event) {
+  return event.kind != Kind::kState && event.kind != Kind::kTorn && event.kind != Kind::kClosing;
+}
+
+bool idle(const Event& event) {
+  const StorySentence* sentence = sentenceFor(event.kind);
+  return sentence != nullptr && sentence->idle;
+}
+
+// Each line of the run as the story places it: who printed it, and the step of the action it
+// tells. `order` holds every line but the closing one by that step; the story works on
+// positions in it.
+struct Placed {
+  std::vector<int> tid;    // the printing thread, -1 when not known
+  std::vector<int> acted;  // the step number of the action the line tells
+  std::vector<Micros> at;  // that step's instant
+  std::vector<std::size_t> order;
+  // Text run together is made by whatever printed into it, waits and leavings too: then they
+  // are told like any other line.
+  bool idleTold = false;
 };
 
-Printed whoPrinted(const RunRecord& run) {
-  Printed printed{std::vector<int>(run.events.size(), -1), std::vector<int>(run.events.size(), 0)};
+// The index into the run's steps of the print of each event (-1: torn text or a print in
+// pieces), matched in order by the moment and the bytes of each print step.
+std::vector<long> printsOf(const RunRecord& run) {
+  std::vector<long> prints(run.events.size(), -1);
   const std::vector<SyncStep>& steps = run.control.steps;
   std::size_t next = 0;
   while (next < steps.size() && steps[next].at < Micros{0}) ++next;
@@ -82,41 +107,99 @@ Printed whoPrinted(const RunRecord& run) {
       s = next;
       while (s < steps.size() && !printedIt(s, false)) ++s;
     }
-    if (s == steps.size()) continue;  // torn text or a print in pieces: left unknown
-    printed.tid[e] = steps[s].tid;
-    printed.step[e] = steps[s].n;
+    if (s == steps.size()) continue;
+    prints[e] = static_cast<long>(s);
     next = s + 1;
   }
-  return printed;
+  return prints;
 }
 
-bool tellsAStep(const Event& event) {
-  return event.kind != Kind::kState && event.kind != Kind::kTorn && event.kind != Kind::kClosing;
+bool consoleStep(const RunRecord& run, const SyncStep& step) {
+  return step.oid != 0 && identifyObject(run, step.oid).role == SyncRole::kConsole;
 }
 
-// The last telling line thread `tid` printed before step `n`, and its first at or after it.
-std::optional<std::size_t> lastBefore(const RunRecord& run, const Printed& p, int tid, int n) {
-  std::optional<std::size_t> found;
+// The step a line printed at steps[print] tells. A thread prints after the critical section it
+// tells of, so a line under a lock is placed at the thread's last release since its previous
+// print; any other line just after the thread's last step before it asked for the console,
+// which is where it looked at what it tells; the print itself when there is neither.
+std::size_t actionOf(const RunRecord& run, std::size_t print, bool underLock) {
+  const std::vector<SyncStep>& steps = run.control.steps;
+  const int tid = steps[print].tid;
+  std::optional<std::size_t> before;
+  for (std::size_t s = print; s-- > 0;) {
+    const SyncStep& step = steps[s];
+    if (step.tid != tid || consoleStep(run, step)) continue;
+    if (step.op == SyncOp::kPrint) break;
+    if (!underLock) return s;
+    if (!before) before = s;
+    if (step.op == SyncOp::kUnlock || step.op == SyncOp::kPost) return s;
+  }
+  return before ? *before : print;
+}
+
+Placed placeLines(const RunRecord& run) {
+  const std::vector<long> prints = printsOf(run);
+  const std::vector<SyncStep>& steps = run.control.steps;
+  Placed p{std::vector<int>(run.events.size(), -1),
+           std::vector<int>(run.events.size(), 0),
+           std::vector<Micros>(run.events.size()),
+           {}};
+  int last = 0;  // a line whose print is not known keeps its place after the one before it
   for (std::size_t e = 0; e < run.events.size(); ++e) {
-    if (p.tid[e] == tid && p.step[e] < n && tellsAStep(run.events[e])) found = e;
+    p.at[e] = Micros{run.events[e].us};
+    p.acted[e] = last;
+    if (prints[e] >= 0) {
+      const auto print = static_cast<std::size_t>(prints[e]);
+      const StorySentence* sentence = sentenceFor(run.events[e].kind);
+      const SyncStep& action =
+          steps[actionOf(run, print, sentence != nullptr && sentence->underLock)];
+      p.tid[e] = steps[print].tid;
+      p.acted[e] = action.n;
+      p.at[e] = action.at;
+      last = action.n;
+    }
+    if (run.events[e].kind != Kind::kClosing) p.order.push_back(e);
+  }
+  std::stable_sort(p.order.begin(), p.order.end(),
+                   [&](std::size_t a, std::size_t b) { return p.acted[a] < p.acted[b]; });
+  return p;
+}
+
+// A line the story may tell of the thread that printed it.
+bool tells(const RunRecord& run, const Placed& p, std::size_t e) {
+  return tellsAStep(run.events[e]) && (p.idleTold || !idle(run.events[e]));
+}
+
+// The position of the last telling line of thread `tid` whose action came before step `n`, and
+// of its first at or after it.
+std::optional<std::size_t> lastBefore(const RunRecord& run, const Placed& p, int tid, int n) {
+  std::optional<std::size_t> found;
+  for (std::size_t k = 0; k < p.order.size(); ++k) {
+    const std::size_t e = p.order[k];
+    if (p.tid[e] == tid && p.acted[e] < n && tells(run, p, e)) found = k;
   }
   return found;
 }
 
-std::optional<std::size_t> firstFrom(const RunRecord& run, const Printed& p, int tid, int n) {
-  for (std::size_t e = 0; e < run.events.size(); ++e) {
-    if (p.tid[e] == tid && p.step[e] >= n && tellsAStep(run.events[e])) return e;
+std::optional<std::size_t> firstFrom(const RunRecord& run, const Placed& p, int tid, int n) {
+  for (std::size_t k = 0; k < p.order.size(); ++k) {
+    const std::size_t e = p.order[k];
+    if (p.tid[e] == tid && p.acted[e] >= n && tells(run, p, e)) return k;
   }
   return std::nullopt;
 }
 
-// The line that shows the failure: the first line a broken rule names, else the last telling line.
-std::optional<std::size_t> failingLine(const RunRecord& run, const Verdict& verdict) {
+// The position of the line that shows the failure: the first line a broken rule names, else
+// the last telling line.
+std::optional<std::size_t> failingLine(const RunRecord& run, const Verdict& verdict,
+                                       const Placed& p) {
+  std::optional<std::size_t> named;
   if (!verdict.broken.empty() && !verdict.broken.front().events.empty()) {
-    return verdict.broken.front().events.back();
+    named = verdict.broken.front().events.back();
   }
-  for (std::size_t e = run.events.size(); e-- > 0;) {
-    if (tellsAStep(run.events[e])) return e;
+  for (std::size_t k = p.order.size(); k-- > 0;) {
+    const std::size_t e = p.order[k];
+    if (named ? e == *named : tells(run, p, e)) return k;
   }
   return std::nullopt;
 }
@@ -129,6 +212,18 @@ std::string whyWords(const RunRecord& run, const Verdict& verdict, bool barberTo
     if (event.actor() == Actor::kBarber) barber = &event;
   }
   if (barber == nullptr || barber->kind == Kind::kBarberToBed) {
+    // A customer who woke him and is still there handed itself over and was lost: asleep, he
+    // is not what it waits for.
+    for (int who : verdict.unfinished) {
+      const Event* last = nullptr;
+      for (const Event& event : run.events) {
+        if (event.who == who && tellsAStep(event) && !idle(event)) last = &event;
+      }
+      if (last != nullptr && last->kind == Kind::kWokeBarber) {
+        return customerName(run.roster, who) + ", who woke " + (barberTold ? "him" : "the barber") +
+               ", is never cut";
+      }
+    }
     return barberTold ? "nobody will wake him" : "nobody will wake the barber";
   }
   return verdict.stuck ? "then every thread waits and nothing moves" : endWhy(run.end);
@@ -136,7 +231,7 @@ std::string whyWords(const RunRecord& run, const Verdict& verdict, bool barberTo
 
 // The lines around the switches: for each of the last few, the line the stopped thread had
 // said, what the thread let go said meanwhile, and the stopped thread's next line.
-std::set<std::size_t> linesAround(const RunRecord& run, const Printed& p, std::size_t failing) {
+std::set<std::size_t> linesAround(const RunRecord& run, const Placed& p, std::size_t failing) {
   std::vector<const Choice*> switches;
   for (const Choice& choice : run.control.choices) {
     if (choice.pick != choice.plainPick) switches.push_back(&choice);
@@ -154,16 +249,16 @@ std::set<std::size_t> linesAround(const RunRecord& run, const Printed& p, std::s
     const std::optional<std::size_t> resumed = firstFrom(run, p, choice->plainPick, at);
     add(resumed);
     const std::optional<std::size_t> meanwhile =
-        resumed ? lastBefore(run, p, choice->pick, p.step[*resumed])
+        resumed ? lastBefore(run, p, choice->pick, p.acted[p.order[*resumed]])
                 : firstFrom(run, p, choice->pick, at);
-    if (meanwhile && p.step[*meanwhile] >= at) add(meanwhile);
+    if (meanwhile && p.acted[p.order[*meanwhile]] >= at) add(meanwhile);
   }
   return lines;
 }
 
 // Whom the story follows: the barber, the customers the rule names or left waiting, and those
 // whose threads a switch stopped or let go.
-std::set<int> concerned(const RunRecord& run, const Verdict& verdict, const Printed& p) {
+std::set<int> concerned(const RunRecord& run, const Verdict& verdict, const Placed& p) {
   std::set<int> who(verdict.unfinished.begin(), verdict.unfinished.end());
   if (!verdict.broken.empty()) {
     who.insert(verdict.broken.front().who.begin(), verdict.broken.front().who.end());
@@ -182,10 +277,10 @@ std::set<int> concerned(const RunRecord& run, const Verdict& verdict, const Prin
   return who;
 }
 
-// The telling lines of the concerned from `from` to the failing line; then, while there are too
-// many, the earliest of the minor ones goes, then the earliest of the rest, never the failing
-// line nor one a switch stopped a thread after.
-std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, const Printed& p,
+// The positions of the concerned's telling lines from the first switch to the failing line;
+// then, while there are too many, the earliest of the minor ones goes, then the earliest of the
+// rest, never the failing line: what came last before it tells most.
+std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, const Placed& p,
                                  std::size_t failing) {
   const std::set<std::size_t> around = linesAround(run, p, failing);
   // From the first switch, or the start of a run the plain order failed.
@@ -194,9 +289,9 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
                                   [](const Choice& c) { return c.pick != c.plainPick; });
   if (first != run.control.choices.end()) {
     from = around.empty() ? failing : *around.begin();
-    for (std::size_t e = 0; e < from; ++e) {
-      if (p.step[e] >= first->beforeStep) {
-        from = e;
+    for (std::size_t k = 0; k < from; ++k) {
+      if (p.acted[p.order[k]] >= first->beforeStep) {
+        from = k;
         break;
       }
     }
@@ -204,19 +299,18 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
   // A rule that names nobody (too many waiting) concerns every customer.
   const std::set<int> who = concerned(run, verdict, p);
   std::set<std::size_t> lines = around;
-  for (std::size_t e = from; e < failing; ++e) {
-    const Event& event = run.events[e];
-    if (!tellsAStep(event)) continue;
+  for (std::size_t k = from; k < failing; ++k) {
+    const Event& event = run.events[p.order[k]];
+    if (!tells(run, p, p.order[k])) continue;
     if (event.actor() == Actor::kBarber || who.empty() || who.count(event.who) > 0) {
-      lines.insert(e);
+      lines.insert(k);
     }
   }
   lines.insert(failing);
   constexpr std::size_t kStepsTold = 6;
   for (bool minorOnly : {true, false}) {
     for (auto line = lines.begin(); lines.size() > kStepsTold && line != lines.end();) {
-      const bool keep = *line == failing || around.count(*line) > 0 ||
-                        (minorOnly && !minor(run.events[*line].kind));
+      const bool keep = *line == failing || (minorOnly && !minor(run.events[p.order[*line]].kind));
       line = keep ? std::next(line) : lines.erase(line);
     }
   }
@@ -229,14 +323,18 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
 std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdict) {
   std::vector<StoryStep> story;
   if (!run.control.controlled || verdict.holds()) return story;
-  const std::optional<std::size_t> failing = failingLine(run, verdict);
+  Placed placed = placeLines(run);
+  const std::vector<Finding>& broken = verdict.broken;
+  placed.idleTold = !broken.empty() && !broken.front().events.empty() &&
+                    run.events[broken.front().events.back()].kind == Kind::kTorn;
+  const std::optional<std::size_t> failing = failingLine(run, verdict, placed);
   if (!failing) return story;
-  const std::set<std::size_t> lines = storyLines(run, verdict, whoPrinted(run), *failing);
   bool barberTold = false;
-  for (std::size_t line : lines) {
+  for (std::size_t k : storyLines(run, verdict, placed, *failing)) {
+    const std::size_t line = placed.order[k];
     const Event& event = run.events[line];
     barberTold = barberTold || event.actor() == Actor::kBarber;
-    story.push_back(StoryStep{Micros{event.us}, static_cast<int>(line), sentenceOf(run, event)});
+    story.push_back(StoryStep{placed.at[line], static_cast<int>(line), sentenceOf(run, event)});
   }
   story.back().text += ": " + whyWords(run, verdict, barberTold);
   return story;

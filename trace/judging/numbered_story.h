@@ -13,14 +13,15 @@
 #include "trace/reading/run_record.h"
 
 struct StoryStep {
-  Micros at;         // the instant the step happened, since the Run choice
+  Micros at;         // the instant the step it tells happened, since the Run choice
   int event = -1;    // the narration line it tells (an index into the run's events), or -1
   std::string text;  // "Bob sees the barber awake", without its number
 };
 
 // The numbered steps of a controlled run that did not hold; its events attributed. A handful:
-// the line each thread a switch stopped or let go said around it, then the failing line, which
-// ends with why it failed. Empty for a run that held or was not controlled.
+// the lines each thread a switch stopped or let go said around it, then the failing line, which
+// ends with why it failed; told in the order of the steps they tell (a line under a lock at the
+// release that ended it), not of their prints. Empty for a run that held or was not controlled.
 std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdict);
 
 // "①", "②", ... (then "(21)" beyond twenty), for the step numbered `n` from 1.
