@@ -50,6 +50,7 @@ void resolveReal() {
   find(&r.gettimeofday, "gettimeofday");
   find(&r.time, "time");
   find(&r.vfprintf, "vfprintf");
+  find(&r.vfprintf_chk, "__vfprintf_chk");
   find(&r.fwrite, "fwrite");
   find(&r.fputs, "fputs");
   find(&r.puts, "puts");

@@ -45,6 +45,7 @@ struct RealFunctions {
   int (*gettimeofday)(struct timeval*, void*);
   time_t (*time)(time_t*);
   int (*vfprintf)(FILE*, const char*, va_list);
+  int (*vfprintf_chk)(FILE*, int, const char*, va_list);  // _FORTIFY_SOURCE's printf family
   size_t (*fwrite)(const void*, size_t, size_t, FILE*);
   int (*fputs)(const char*, FILE*);
   int (*puts)(const char*);

@@ -48,6 +48,13 @@ int vprintStdout(const char* format, va_list args) {
   return printed(sched::real().vfprintf(stdout, format, args));
 }
 
+// The checked twin that a program built with _FORTIFY_SOURCE (as Debian packages are) calls.
+int vprintChecked(FILE* stream, int flag, const char* format, va_list args) {
+  if (!printing(stream)) return sched::real().vfprintf_chk(stream, flag, format, args);
+  beforePrint();
+  return printed(sched::real().vfprintf_chk(stream, flag, format, args));
+}
+
 }  // namespace
 
 void sched::flushStdoutAtExit() {
@@ -83,6 +90,30 @@ int printf(const char* format, ...) {
   va_start(args, format);
   int result =
       printing(stdout) ? vprintStdout(format, args) : sched::real().vfprintf(stdout, format, args);
+  va_end(args);
+  return result;
+}
+
+int __vfprintf_chk(FILE* stream, int flag, const char* format, va_list args) {
+  return vprintChecked(stream, flag, format, args);
+}
+
+int __vprintf_chk(int flag, const char* format, va_list args) {
+  return vprintChecked(stdout, flag, format, args);
+}
+
+int __fprintf_chk(FILE* stream, int flag, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int result = vprintChecked(stream, flag, format, args);
+  va_end(args);
+  return result;
+}
+
+int __printf_chk(int flag, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int result = vprintChecked(stdout, flag, format, args);
   va_end(args);
   return result;
 }

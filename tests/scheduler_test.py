@@ -3,7 +3,8 @@
 the choices it offers, the plan's picks taken, the virtual clock, stuck and diverged runs, and
 the same plan giving the same run. Records are read from a pipe as barbershop-trace reads them.
 
-Usage: scheduler_test.py LIBRARY SCENES BARBERSHOP [unittest arguments]"""
+Usage: scheduler_test.py LIBRARY SCENES FORTIFIED_SCENES BARBERSHOP [unittest arguments]
+(FORTIFIED_SCENES: the scenes built with _FORTIFY_SOURCE, whose prints are the checked twins)"""
 import os
 import select
 import subprocess
@@ -12,7 +13,7 @@ import tempfile
 import time
 import unittest
 
-LIBRARY, SCENES, BARBERSHOP = (os.path.abspath(sys.argv.pop(1)) for _ in range(3))
+LIBRARY, SCENES, FORTIFIED, BARBERSHOP = (os.path.abspath(sys.argv.pop(1)) for _ in range(4))
 LIMIT = 10  # seconds for any one run: none waits in real time
 ROSTER = b"1\nAnn\n0\n100\n6\n7\n"
 ENDS = ("exit", "stuck", "diverged")
@@ -197,11 +198,17 @@ class Scenes(unittest.TestCase):
                         self.assertNotIn((tid, pick), above, f"seed {seed}, choice {choice[1]}")
                         above.add((pick, tid))
 
+    def test_a_read_waits_for_the_rest_and_a_microsecond_is_a_yield(self):
+        r = run(SCENES, ["settle"], stdin=b"x")
+        self.assertEqual(r.stdout, b"late\nread x\ndone\n")
+        self.assertEqual([s[6] for s in r.kind("step") if s[4] == "sleep"], ["0", "1500000"])
+
     def test_the_same_plan_gives_the_same_run(self):
         for plan in ("", "then=random;seed=3", "then=pct;seed=3;depth=3;steps=20"):
-            for scene in ("mutex", "wake", "buffered"):
-                with self.subTest(plan=plan, scene=scene):
-                    one, two = run(SCENES, [scene], plan), run(SCENES, [scene], plan)
+            for scene, program in (("mutex", SCENES), ("wake", SCENES), ("buffered", SCENES),
+                                   ("mutex", FORTIFIED)):
+                with self.subTest(plan=plan, scene=scene, program=program):
+                    one, two = run(program, [scene], plan), run(program, [scene], plan)
                     self.assertEqual(one.normalised(), two.normalised())
                     self.assertEqual(one.stdout, two.stdout)
                     printed = sum(int(s[6]) for s in one.kind("step") if s[4] == "print")

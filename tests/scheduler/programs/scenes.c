@@ -35,6 +35,24 @@ static void* sleeper(void* name) {
   return NULL;
 }
 
+// Pauses a microsecond, which takes no virtual time, then sleeps a millisecond and a half.
+static void* napper(void* unused) {
+  (void)unused;
+  usleep(1);
+  usleep(1500);
+  puts("late");
+  return NULL;
+}
+
+// Reads a character while a napper sleeps: the read waits until the napper has printed.
+static void settle(void) {
+  pthread_t thread;
+  pthread_create(&thread, NULL, napper, NULL);
+  int c = getc(stdin);
+  printf("read %c\n", c);
+  pthread_join(thread, NULL);
+}
+
 // Waits for the one semaphore, then posts the other: with both at zero, neither ever goes.
 static void* crossed(void* first) {
   sem_t* mine = first ? &gFirst : &gSecond;
@@ -114,6 +132,7 @@ int main(int argc, char** argv) {
   if (strcmp(scene, "timed") == 0) timedWait();
   if (strcmp(scene, "tries") == 0) tries();
   if (strcmp(scene, "many") == 0) many();
+  if (strcmp(scene, "settle") == 0) settle();
   puts("done");
   return 0;
 }
