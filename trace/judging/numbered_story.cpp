@@ -57,39 +57,6 @@ std::string sentenceOf(const RunRecord& run, const Event& event) {
   return narration(event);
 }
 
-// The thread that printed each event and the step it printed it in (0: not known), matched in
-// order by the moment and the bytes of each print step.
-struct Printed {
-  std::vector<int> tid, step;
-};
-
-Printed whoPrinted(const RunRecord& run) {
-  Printed printed{std::vector<int>(run.events.size(), -1), std::vector<int>(run.events.size(), 0)};
-  const std::vector<SyncStep>& steps = run.control.steps;
-  std::size_t next = 0;
-  while (next < steps.size() && steps[next].at < Micros{0}) ++next;
-  for (std::size_t e = 0; e < run.events.size(); ++e) {
-    const auto bytes = static_cast<std::int64_t>(run.events[e].text.size());
-    const Micros at{run.events[e].us};
-    auto printedIt = [&](std::size_t s, bool timed) {
-      return steps[s].op == SyncOp::kPrint && steps[s].arg == bytes &&
-             (!timed || steps[s].at == at);
-    };
-    // The print at the line's own moment; else the next of its length (a log without times).
-    std::size_t s = next;
-    while (s < steps.size() && !printedIt(s, true)) ++s;
-    if (s == steps.size()) {
-      s = next;
-      while (s < steps.size() && !printedIt(s, false)) ++s;
-    }
-    if (s == steps.size()) continue;  // torn text or a print in pieces: left unknown
-    printed.tid[e] = steps[s].tid;
-    printed.step[e] = steps[s].n;
-    next = s + 1;
-  }
-  return printed;
-}
-
 bool tellsAStep(const Event& event) {
   return event.kind != Kind::kState && event.kind != Kind::kTorn && event.kind != Kind::kClosing;
 }
@@ -240,6 +207,33 @@ std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdic
   }
   story.back().text += ": " + whyWords(run, verdict, barberTold);
   return story;
+}
+
+Printed whoPrinted(const RunRecord& run) {
+  Printed printed{std::vector<int>(run.events.size(), -1), std::vector<int>(run.events.size(), 0)};
+  const std::vector<SyncStep>& steps = run.control.steps;
+  std::size_t next = 0;
+  while (next < steps.size() && steps[next].at < Micros{0}) ++next;
+  for (std::size_t e = 0; e < run.events.size(); ++e) {
+    const auto bytes = static_cast<std::int64_t>(run.events[e].text.size());
+    const Micros at{run.events[e].us};
+    auto printedIt = [&](std::size_t s, bool timed) {
+      return steps[s].op == SyncOp::kPrint && steps[s].arg == bytes &&
+             (!timed || steps[s].at == at);
+    };
+    // The print at the line's own moment; else the next of its length (a log without times).
+    std::size_t s = next;
+    while (s < steps.size() && !printedIt(s, true)) ++s;
+    if (s == steps.size()) {
+      s = next;
+      while (s < steps.size() && !printedIt(s, false)) ++s;
+    }
+    if (s == steps.size()) continue;  // torn text or a print in pieces: left unknown
+    printed.tid[e] = steps[s].tid;
+    printed.step[e] = steps[s].n;
+    next = s + 1;
+  }
+  return printed;
 }
 
 std::string stepNumber(int n) {
