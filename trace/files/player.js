@@ -494,17 +494,25 @@
   });
 
   // A broken or stuck run opens on what its verdict is about: the instants it names fill the
-  // lanes, the cursor on the last of them; a run that held opens at its end. A controlled run's
-  // numbered story joins them, its steps drawn apart and filling the lanes.
+  // lanes, the cursor on the last of them; a run that held opens at its end. A controlled run
+  // opens on the failing moment its numbered story tells, its steps drawn apart.
   function openOnFault() {
-    var named = spread ? '#verdict a.fault[data-e], #story a[data-e]' : '#verdict a.fault[data-e]';
+    var named = spread && doc.querySelector('#story a[data-e]') ? '#story a[data-e]' : '#verdict a.fault[data-e]';
     var lines = Array.prototype.map.call(doc.querySelectorAll(named), function (a) {
       return +a.dataset.e;
     }).filter(function (i) { return i >= 0 && i < times.length; });
     if (lines.length === 0) return false;
     var last = lines.reduce(function (a, b) { return times[b] > times[a] || (times[b] === times[a] && b > a) ? b : a; });
     var lo = Math.min.apply(null, lines.map(function (i) { return times[i]; })), hi = times[last];
-    var span = spread ? Math.max((hi - lo) * 1.3, MIN_SPAN * 2) : Math.max((hi - lo) * 1.25, endUs / 100, MIN_SPAN * 10);
+    var span = Math.max((hi - lo) * 1.25, endUs / 100, MIN_SPAN * 10);
+    if (spread) {
+      // The steps of the failing instant, and those just before it: an earlier instant, far
+      // away on the clock, would squeeze them back together.
+      var near = lines.map(function (i) { return times[i]; }).sort(function (a, b) { return b - a; });
+      lo = hi;
+      for (var k = 0; k < near.length && lo - near[k] <= MIN_SPAN * 10; k++) lo = Math.min(lo, near[k]);
+      span = Math.max((hi - lo) * 1.3, MIN_SPAN * 2);
+    }
     setView((lo + hi) / 2 - span / 2, span);
     goTo(hi, last);
     return true;
