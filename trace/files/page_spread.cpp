@@ -42,8 +42,9 @@ Spread::Spread(const FinishedRun& run) : end_(std::max(run.story.end, Micros{1})
     }
     knots.push_back({drawn, virtualAt});
     if (step.n >= 1) {
-      if (steps_.size() < static_cast<std::size_t>(step.n)) steps_.resize(step.n, drawn);
-      steps_[static_cast<std::size_t>(step.n) - 1] = drawn;
+      const auto n = static_cast<std::size_t>(step.n);
+      if (steps_.size() < n) steps_.resize(n, drawn);
+      steps_[n - 1] = drawn;
     }
   }
   // The run's end: after the last step of its instant, or at its own later time.
