@@ -13,8 +13,9 @@
 //                lanes marked; every time in the verdict is a link that moves the cursor there.
 //   controlled DIR  DIR holds run-1.html and run-1.jsonl of a controlled run that went wrong: the
 //                header says so; the locks held, the waits and the arrows from each unlock or
-//                post are drawn on the lanes and follow the zoom to the cursor; the numbered
-//                story under the title links each step to its instant; it fits 1280x720 as a
+//                post are drawn on the lanes and follow the zoom to the cursor; it opens with the
+//                lines of its numbered story apart on the lanes, though they share a virtual
+//                instant, and the story links each step to its instant; it fits 1280x720 as a
 //                run page does.
 //   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
 //                compare view draws both runs it is set to, keeps them in the address and zooms.
@@ -297,16 +298,29 @@ async function controlledPage(browser, dir) {
   });
   check(drawn.held > 0 && drawn.waited > 0 && drawn.arrows > 0 && drawn.keys > 0,
     `${name}: the lanes draw ${JSON.stringify(drawn)} (locks held, waits, arrows, lock keys)`);
-  // Zoomed in on an arrow's instant, the arrow stands where the cursor does.
-  const arrowAt = await page.$eval('svg.plot line.cause', (line) => +line.dataset.tb);
-  await page.goto(`file://${file}#t=${arrowAt / 1000}`, { waitUntil: 'load' });
+  // Opened on its failing moment, the lines of its numbered story printed there, within one
+  // virtual instant or a few, stand apart on the lanes.
+  const story = await page.$$eval('#story a[data-e]', (as) => as.map((a) => +a.dataset.e));
+  const xs = await page.$eval('svg.plot', (plot, lines) => {
+    const box = plot.getBoundingClientRect();
+    return lines.map((i) => document.getElementById('e-' + i).getBoundingClientRect())
+      .map((r) => (r.left + r.right) / 2).filter((x) => x >= box.left && x <= box.right);
+  }, story);
+  const closest = Math.min(...xs.slice(1).map((x, k) => Math.abs(x - xs[k])));
+  check(xs.length > 1 && closest >= 4,
+    `${name}: opened, ${xs.length} of its ${story.length} story lines are in view, the closest ${closest.toFixed(1)} px apart`);
+  // Zoomed in on the story's last line, its mark stands where the cursor does and the arrows
+  // are laid out again.
+  const before = await page.$$eval('svg.plot line.cause', (ls) => ls.map((l) => l.getAttribute('x1')).join());
+  await page.click('#story a[data-e] >> nth=' + (story.length - 1));
   for (let k = 0; k < 8; k++) await page.keyboard.press('+');
-  const apart = await page.$eval('svg.plot', (plot, us) => {
-    const line = [...plot.querySelectorAll('line.cause')].find((l) => +l.dataset.tb === us);
-    const x = (el) => { const r = el.getBoundingClientRect(); return el.tagName === 'line' ? r.right : (r.left + r.right) / 2; };
-    return Math.abs(x(line) - x(plot.querySelector('.cursor')));
-  }, arrowAt);
-  check(apart < 3, `${name}: zoomed in at ${arrowAt} µs, the arrow ending then is ${apart.toFixed(1)} px from the cursor`);
+  const zoomedIn = await page.$eval('svg.plot', (plot, i) => {
+    const x = (el) => { const r = el.getBoundingClientRect(); return (r.left + r.right) / 2; };
+    return { apart: Math.abs(x(document.getElementById('e-' + i)) - x(plot.querySelector('.cursor'))),
+      arrows: [...plot.querySelectorAll('line.cause')].map((l) => l.getAttribute('x1')).join() };
+  }, story[story.length - 1]);
+  check(zoomedIn.apart < 3 && zoomedIn.arrows !== before,
+    `${name}: zoomed in on its last story line, the line is ${zoomedIn.apart.toFixed(1)} px from the cursor; arrows moved: ${zoomedIn.arrows !== before}`);
   // Each step of the numbered story moves the cursor to its instant.
   const steps = await page.$$eval('#story a[data-t]', (as) => as.map((a) => +a.dataset.t));
   check(steps.length > 0, `${name}: the page has no numbered story under its title`);

@@ -216,15 +216,16 @@ TEST(RunPage, DrawsAControlledRunsLocksWaitsAndWhatEndedThem) {
       {"held k0", 1000, 2000,
        "Ann held the queue lock, 1.0\xE2\x80\x93"
        "2.0 ms"},
-      {"held k0", 2000, 2500, "Bob held the queue lock"},
-      {"held k1", 6000, 6000, "Console held the console"},
-      {"waited", 1500, 2000,
+      // Drawn 1 µs after the step before where they share its instant; told in virtual time.
+      {"held k0", 2001, 2500, "Bob held the queue lock"},
+      {"held k1", 6000, 6001, "Console held the console"},
+      {"waited", 1500, 2001,
        "Bob waited for the queue lock, 1.5\xE2\x80\x93"
        "2.0 ms; then Ann lets go of the queue lock"},
-      {"waited", 2600, 5000, "Bob waited for Bob&#39;s cut"},
+      {"waited", 2600, 5001, "Bob waited for Bob&#39;s cut"},
       {"waited", 2000, run.story.end.count, "Ann waited for lock 4 from 2.0 ms and was still"},
-      {"cause", 2000, 2000, "Ann lets go of the queue lock at 2.0 ms: Bob goes on"},
-      {"cause", 5000, 5000, "Barber lets Bob go at 5.0 ms: Bob goes on"},
+      {"cause", 2000, 2001, "Ann lets go of the queue lock at 2.0 ms: Bob goes on"},
+      {"cause", 5000, 5001, "Barber lets Bob go at 5.0 ms: Bob goes on"},
   };
   for (const Mark& mark : marks) {
     const std::string element = drawn(page, mark.cls, mark.t0, mark.t1);
@@ -240,6 +241,32 @@ TEST(RunPage, DrawsAControlledRunsLocksWaitsAndWhatEndedThem) {
   for (const char* key :
        {"held the queue lock", "held the console", "controlled run, virtual time"})
     EXPECT_NE(page.find(key), std::string::npos) << key;
+}
+
+// A controlled run's steps of one instant stand apart on the lanes, its ruler says it reads
+// virtual time and the player gets the drawing's scale; a real-time run is drawn at its times.
+TEST(RunPage, DrawsTheStepsOfOneInstantApartOnlyForAControlledRun) {
+  for (const bool isControlled : {true, false}) {
+    SCOPED_TRACE(isControlled);
+    FinishedRun run = controlled();
+    run.record.control.controlled = isControlled;
+    const std::string page = htmlPage(run);
+    EXPECT_EQ(page.find("id=\"spread-data\"") != std::string::npos, isControlled);
+    EXPECT_EQ(page.find("virtual time; the steps of one instant drawn apart") != std::string::npos,
+              isControlled);
+    if (isControlled) {
+      // Ann's unlock and Bob's lock it let go, both at 2.0 ms, 1 µs apart on the drawing; the
+      // player lays the lanes out by these times at every zoom.
+      EXPECT_NE(drawn(page, "cause", 2000, 2001).find("at 2.0 ms"), std::string::npos);
+      continue;
+    }
+    for (std::size_t i = 0; i < run.record.events.size(); ++i) {
+      EXPECT_NE(page.find("id=\"e-" + std::to_string(i) + "\" class=\"mark\" data-t=\"" +
+                          std::to_string(run.record.events[i].us) + "\""),
+                std::string::npos)
+          << i;
+    }
+  }
 }
 
 // A real-time run's page has no locks, no waits, no numbered story, and says what it was.

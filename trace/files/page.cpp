@@ -6,11 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "trace/common/json_text.h"
 #include "trace/common/micros.h"
 #include "trace/common/words.h"
 #include "trace/files/assets.h"
 #include "trace/files/glossary_html.h"
 #include "trace/files/html.h"
+#include "trace/files/page_spread.h"
 #include "trace/judging/telling.h"
 
 namespace {
@@ -123,11 +125,25 @@ std::string narrationSection(const FinishedRun& run) {
   return out + "</ol></div>\n</section>\n";
 }
 
+// A controlled run's drawing times for the player: where each line is drawn, where the drawing
+// ends, and the knots [drawn, virtual] it reads the ruler and the clock through. Only numbers.
+std::string spreadData(const FinishedRun& run) {
+  const Spread spread(run);
+  if (!spread.spread()) return "";
+  Json lines = Json::array(), knots = Json::array();
+  for (Micros at : spread.lines()) lines.push_back(at.count);
+  for (const auto& [drawn, at] : spread.knots())
+    knots.push_back(Json::array({drawn.count, at.count}));
+  const Json data = {
+      {"lines", std::move(lines)}, {"end", spread.end().count}, {"knots", std::move(knots)}};
+  return "<script type=\"application/json\" id=\"spread-data\">" + oneLine(data) + "</script>\n";
+}
+
 }  // namespace
 
 std::string htmlPage(const FinishedRun& run) {
   return head(run) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
          "</div>\n" + playerBar(run) + shopSection(run) + lanesSection(run) +
-         narrationSection(run) + summarySection(run) + playerData(run) + "<script>" +
-         kPlayerScript + "</script>\n" + glossarySection() + "</body>\n</html>\n";
+         narrationSection(run) + summarySection(run) + playerData(run) + spreadData(run) +
+         "<script>" + kPlayerScript + "</script>\n" + glossarySection() + "</body>\n</html>\n";
 }

@@ -17,6 +17,7 @@
 #include "trace/common/words.h"
 #include "trace/files/html.h"
 #include "trace/files/page.h"
+#include "trace/files/page_spread.h"
 #include "trace/files/page_sync.h"
 #include "trace/judging/telling.h"
 
@@ -66,6 +67,9 @@ constexpr struct {
     {"<path class=\"torn\" d=\"M14 0v14\"/>", "torn text"},
     {"<path class=\"cursor\" d=\"M14 0v14\"/>", "the cursor: the instant the shop shows"},
 };
+// The ruler's label on a controlled run's page, once.
+constexpr char kSpreadWords[] = "virtual time; the steps of one instant drawn apart";
+
 // Only for a run with lanes to mark.
 constexpr char kFaultKey[] =
     "<li><svg viewBox=\"0 0 28 14\" aria-hidden=\"true\"><rect class=\"lane-bg fault\" x=\"1\" "
@@ -78,13 +82,16 @@ class Lanes {
         record_(run.record),
         a_(run.analysis),
         story_(run.story),
-        end_(std::max(story_.end, Micros{1})),
+        spread_(run),
+        end_(spread_.end()),
         queueTop_(std::max(WAIT_CHAIRS, a_.longestQueue)),
         faults_(faultyLanes(run)),
-        sync_(syncPicture(run)) {}
+        sync_(syncPicture(run, spread_)) {}
 
   std::string build() {
-    out_ += "<section id=\"lanes\">\n<h2>Timeline</h2>\n";
+    out_ += spread_.spread() ? "<section id=\"lanes\">\n<h2>Timeline <small>" +
+                                   std::string(kSpreadWords) + "</small></h2>\n"
+                             : "<section id=\"lanes\">\n<h2>Timeline</h2>\n";
     out_ += "<div class=\"lanes-box\"><div class=\"lanes-row\">\n" + names();
     out_ +=
         "<svg class=\"lanes plot\" role=\"img\" aria-labelledby=\"lanes-title lanes-desc\" "
@@ -126,6 +133,14 @@ class Lanes {
       for (int who : run.verdict.unfinished) mark(who);
     }
     return faulty;
+  }
+
+  // Where a moment is drawn: at the line that began it when it has one, a stay's end where the
+  // next begins or at the drawing's end; a real-time run at its own time.
+  Micros drawn(Micros t, std::optional<std::size_t> line) const {
+    if (!spread_.spread()) return t;
+    if (line) return spread_.line(*line);
+    return t >= story_.end ? end_ : spread_.at(t);
   }
 
   double height() const { return queueY() + kQueueHeight + kAxisHeight; }
@@ -208,7 +223,10 @@ class Lanes {
            "\" height=\"" + num(kQueueHeight) + "\"/><text class=\"label\" x=\"6\" y=\"" +
            num(top + kQueueHeight / 2 + 4) + "\">queue</text><text x=\"6\" y=\"" +
            num(queueLevel(WAIT_CHAIRS) + 13) + "\">" + std::to_string(WAIT_CHAIRS) +
-           " chairs</text>\n<text x=\"6\" y=\"" + num(top + kQueueHeight + 24) + "\">ms</text>\n";
+           " chairs</text>\n<text x=\"6\" y=\"" + num(top + kQueueHeight + 24) + "\">" +
+           (spread_.spread() ? std::string("virtual ms<title>") + kSpreadWords + "</title>"
+                             : std::string("ms")) +
+           "</text>\n";
     return out + "</svg>\n";
   }
 
@@ -243,26 +261,33 @@ class Lanes {
     for (const CustomerStory& s : a_.customers) {
       if (s.planned.startMs < 0) continue;
       const Micros from = Micros::ofMs(s.planned.startMs), to = Micros::ofMs(s.planned.finishMs);
-      rect("exact", from, to, y + 1, kLaneHeight - 2,
+      rect("exact", spread_.at(from), spread_.at(to), y + 1, kLaneHeight - 2,
            "exact schedule: cutting " + nameOf(s.who) + ", " + span(from, to));
     }
-    for (const BarberStay& b : story_.barber) {
+    const std::vector<BarberStay>& stays = story_.barber;
+    for (std::size_t i = 0; i < stays.size(); ++i) {
+      const BarberStay& b = stays[i];
+      const Micros from = drawn(b.from, b.line);
+      const Micros to = drawn(b.to, i + 1 < stays.size() ? stays[i + 1].line : std::nullopt);
       if (b.doing == BarberDoing::kAsleep) {
-        rect("asleep", b.from, b.to, y + 5, kLaneHeight - 10,
+        rect("asleep", from, to, y + 5, kLaneHeight - 10,
              "asleep, " + span(b.from, b.to) + lineTip(b.line));
       }
       if (b.doing != BarberDoing::kCutting) continue;
-      rect("cut", b.from, b.to, y + 5, kLaneHeight - 10,
+      rect("cut", from, to, y + 5, kLaneHeight - 10,
            "cutting " + nameOf(b.who) + ", " + span(b.from, b.to) + lineTip(b.line));
-      // The name inside the bar when it fits; the player shows it again whenever it does.
-      const std::string label = shortened(nameOf(b.who), 12);
-      const double needs = 7.0 * static_cast<double>(label.size()) + 6;
-      out_ += "<text class=\"cut-id\" aria-hidden=\"true\" x=\"" + num(x(b.from) + 3) + "\" y=\"" +
-              num(y + kLaneHeight / 2 + 4) + "\" data-t0=\"" + us(b.from) + "\" data-t1=\"" +
-              us(b.to) + "\" data-w=\"" + num(needs) + "\"" +
-              (x(b.to) - x(b.from) > needs ? "" : " display=\"none\"") + ">" + esc(label) +
-              "</text>\n";
+      cutLabel(b.who, from, to, y);
     }
+  }
+
+  // The name inside a cut's bar when it fits; the player shows it again whenever it does.
+  void cutLabel(int who, Micros from, Micros to, double y) {
+    const std::string label = shortened(nameOf(who), 12);
+    const double needs = 7.0 * static_cast<double>(label.size()) + 6;
+    out_ += "<text class=\"cut-id\" aria-hidden=\"true\" x=\"" + num(x(from) + 3) + "\" y=\"" +
+            num(y + kLaneHeight / 2 + 4) + "\" data-t0=\"" + us(from) + "\" data-t1=\"" + us(to) +
+            "\" data-w=\"" + num(needs) + "\"" +
+            (x(to) - x(from) > needs ? "" : " display=\"none\"") + ">" + esc(label) + "</text>\n";
   }
 
   void exactVisit(const CustomerStory& s, double y) {
@@ -270,7 +295,7 @@ class Lanes {
     const Micros arrival = Micros::ofMs(p.arrivalMs);
     if (p.outcome == Planned::kSentAway) {
       out_ += "<circle class=\"exact\" cx=\"0\" cy=\"" + num(y + kLaneHeight / 2) + "\" r=\"8\"" +
-              at(arrival) + "><title>" +
+              at(spread_.at(arrival)) + "><title>" +
               esc("exact schedule: " + nameOf(s.who) + " arrives at " + msText(arrival) +
                   " and goes away: every chair taken") +
               "</title></circle>\n";
@@ -278,26 +303,31 @@ class Lanes {
     }
     const Micros start = Micros::ofMs(p.startMs), finish = Micros::ofMs(p.finishMs);
     if (start > arrival) {
-      rect("exact", arrival, start, y + 3, kLaneHeight - 6,
+      rect("exact", spread_.at(arrival), spread_.at(start), y + 3, kLaneHeight - 6,
            "exact schedule: " + nameOf(s.who) + " waits, " + span(arrival, start));
     }
-    rect("exact", start, finish, y + 1, kLaneHeight - 2,
+    rect("exact", spread_.at(start), spread_.at(finish), y + 1, kLaneHeight - 2,
          "exact schedule: " + nameOf(s.who) + " in the chair, " + span(start, finish));
   }
 
   // The customer's stays as the story tells them: waiting (in the queue, at the door, or in the
   // barber's chair before he cuts) and being cut; after its last line it has no bar.
   void customerLane(int who, double y) {
-    for (const Stay& stay : story_.visits[static_cast<std::size_t>(who)].stays) {
-      if (stay.to <= stay.from) continue;  // moved on within the microsecond it came
+    const std::vector<Stay>& stays = story_.visits[static_cast<std::size_t>(who)].stays;
+    for (std::size_t i = 0; i < stays.size(); ++i) {
+      const Stay& stay = stays[i];
+      const Micros from = drawn(stay.from, stay.line);
+      const Micros to =
+          drawn(stay.to, i + 1 < stays.size() ? std::optional(stays[i + 1].line) : std::nullopt);
+      if (to <= from) continue;  // moved on within the microsecond it came
       const std::string tip = nameOf(who) + " " +
                               (stay.cutting ? "in the chair, being cut" : placeWords(stay.place)) +
                               ", " + span(stay.from, stay.to) + lineTip(stay.line);
       if (stay.cutting) {
-        rect("cut", stay.from, stay.to, y + 5, kLaneHeight - 10, tip);
+        rect("cut", from, to, y + 5, kLaneHeight - 10, tip);
       } else if (stay.place == Place::kQueue || stay.place == Place::kDoor ||
                  stay.place == Place::kChair) {
-        rect("wait", stay.from, stay.to, y + 6, kLaneHeight - 12, tip);
+        rect("wait", from, to, y + 6, kLaneHeight - 12, tip);
       }
     }
   }
@@ -311,16 +341,35 @@ class Lanes {
     out_ += "<line class=\"grid\" x1=\"0\" x2=\"" + num(kPlotWidth) + "\" y1=\"" + num(chairs) +
             "\" y2=\"" + num(chairs) + "\"/>\n";
     const std::vector<QueueStep>& queue = story_.queue;
+    const std::vector<std::optional<std::size_t>> lines = queueLines();
     for (std::size_t i = 0; i < queue.size(); ++i) {
       const QueueStep& step = queue[i];
       const Micros until = i + 1 < queue.size() ? queue[i + 1].at : story_.end;
-      if (until <= step.at && i + 1 < queue.size()) continue;
+      const Micros from = drawn(step.at, lines[i]);
+      const Micros to = drawn(until, i + 1 < queue.size() ? lines[i + 1] : std::nullopt);
+      if (to <= from && i + 1 < queue.size()) continue;
       const double level = queueLevel(step.length);
-      rect(step.length > 0 ? "queue" : "hit", step.at, until, step.length > 0 ? level : top,
+      rect(step.length > 0 ? "queue" : "hit", from, to, step.length > 0 ? level : top,
            step.length > 0 ? top + kQueueHeight - level : kQueueHeight,
            std::to_string(step.length) + " waiting, " + span(step.at, until));
     }
     out_ += "</g>\n";
+  }
+
+  // The line that changed the queue's length at each of its steps, from the shop's moments.
+  std::vector<std::optional<std::size_t>> queueLines() const {
+    std::vector<std::optional<std::size_t>> lines(story_.queue.size());
+    std::size_t next = 0;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      const QueueStep& step = story_.queue[i];
+      while (next < story_.shop.size() && !(story_.shop[next].at == step.at &&
+                                            story_.shop[next].shop.queue.size() == step.length))
+        ++next;
+      if (next == story_.shop.size()) break;
+      if (story_.shop[next].lines > 0) lines[i] = story_.shop[next].lines - 1;
+      ++next;
+    }
+    return lines;
   }
 
   std::string markShape(const Event& event, double y, double h, bool first) const {
@@ -353,7 +402,7 @@ class Lanes {
       const std::string tip = msText(when) + (event.kind == Kind::kTorn ? " (a torn line)" : "") +
                               "\n" + narration(event);
       out_ += "<a href=\"#n-" + std::to_string(i) + "\" id=\"e-" + std::to_string(i) +
-              "\" class=\"mark\"" + at(when) + "><title>" + escLines(tip) +
+              "\" class=\"mark\"" + at(spread_.line(i)) + "><title>" + escLines(tip) +
               "</title><rect class=\"hit\" x=\"-4\" y=\"" + num(y) + "\" width=\"8\" height=\"" +
               num(h) + "\"/>" + markShape(event, y, h, first) + "</a>\n";
     }
@@ -364,26 +413,29 @@ class Lanes {
   void ends() {
     const Micros exactEnd = Micros::ofMs(static_cast<std::int64_t>(a_.exactLengthMs));
     out_ += "<line class=\"exact\" x1=\"0\" x2=\"0\" y1=\"" + num(laneY(0)) + "\" y2=\"" +
-            num(queueY() + kQueueHeight) + "\"" + at(exactEnd) +
+            num(queueY() + kQueueHeight) + "\"" + at(spread_.at(exactEnd)) +
             "><title>exact schedule: the last customer leaves at " + msText(exactEnd) +
             "</title></line>\n";
     out_ += "<line class=\"cursor\" x1=\"0\" x2=\"0\" y1=\"0\" y2=\"" +
-            num(queueY() + kQueueHeight) + "\"" + at(story_.end) + "/>\n";
+            num(queueY() + kQueueHeight) + "\"" + at(drawn(story_.end, std::nullopt)) + "/>\n";
   }
 
   // Ticks in ms, the unit the axis is labelled in.
   void axis() {
     const double y = queueY() + kQueueHeight + 6;
     out_ += "<g class=\"axis\" data-y=\"" + num(y) + "\">\n<line class=\"axis\" x1=\"" +
-            num(x(Micros{})) + "\" x2=\"" + num(x(story_.end)) + "\" y1=\"" + num(y) + "\" y2=\"" +
-            num(y) + "\"/>\n";
+            num(x(Micros{})) + "\" x2=\"" + num(x(drawn(story_.end, std::nullopt))) + "\" y1=\"" +
+            num(y) + "\" y2=\"" + num(y) + "\"/>\n";
     const double endMs = end_.ms();
     const double step = tickStep(endMs);
     for (int k = 0; k * step <= endMs * (1 + 1e-9); ++k) {
       const double t = k * step;
       const double tickX = kLeftPad + t / endMs * (kPlotWidth - kLeftPad - kRightPad);
       char label[32];
-      snprintf(label, sizeof label, "%.6g", t);
+      // A controlled run's ruler says the virtual time drawn there.
+      const double shown =
+          spread_.spread() ? spread_.virtualAt(Micros{std::llround(t * 1000)}).ms() : t;
+      snprintf(label, sizeof label, "%.6g", shown);
       out_ += "<line class=\"axis\" x1=\"" + num(tickX) + "\" x2=\"" + num(tickX) + "\" y1=\"" +
               num(y) + "\" y2=\"" + num(y + 5) + "\"/><text x=\"" + num(tickX) + "\" y=\"" +
               num(y + 18) + "\" text-anchor=\"middle\">" + label + "</text>\n";
@@ -395,7 +447,8 @@ class Lanes {
   const RunRecord& record_;
   const Analysis& a_;
   const Story& story_;
-  Micros end_;
+  Spread spread_;
+  Micros end_;  // where the drawing ends
   std::size_t queueTop_;
   std::vector<bool> faults_;
   SyncPicture sync_;

@@ -40,32 +40,36 @@ bool canBlock(SyncOp op) {
 // part.
 class Reader {
  public:
-  explicit Reader(const FinishedRun& run)
-      : record_(run.record), control_(run.record.control), end_(run.story.end) {}
+  Reader(const FinishedRun& run, const Spread& spread)
+      : record_(run.record), control_(run.record.control), spread_(spread), end_(run.story.end) {}
 
   SyncPicture read() {
     for (const SyncStep& step : control_.steps) {
       at_[step.n] = &step;
       this->step(step);
-      last_[step.tid] = step.at;
+      last_[step.tid] = &step;
     }
     for (const auto& [key, from] : open_)
-      hold(key.first, key.second, from, end_, "still held when the run ended");
+      hold(key.first, key.second, from, nullptr, "still held when the run ended");
     pendingWaits();
     return placed();
   }
 
  private:
   struct Open {
-    Micros from;
+    const SyncStep* from = nullptr;
     int depth = 0;
   };
 
   std::string name(int tid) const { return actorWords(record_, tid); }
   bool inRun(Micros from, Micros to) const { return to >= Micros{} && from <= end_; }
-  Micros cameAt(const SyncStep& step) const {
+  const SyncStep& cameAt(const SyncStep& step) const {
     const auto last = last_.find(step.tid);
-    return last == last_.end() ? step.at : last->second;
+    return last == last_.end() ? step : *last->second;
+  }
+  // Where the lanes draw a step; no step is the run's end.
+  Micros drawn(const SyncStep* step) const {
+    return step == nullptr ? spread_.end() : spread_.step(step->n);
   }
 
   void step(const SyncStep& step) {
@@ -75,22 +79,25 @@ class Reader {
     if (takes(step.op) && step.result == 0 && locklike(object)) {
       int depth = 0;
       for (const auto& [other, open] : open_) depth += other.first == step.tid;
-      open_[key] = {step.at, depth};
+      open_[key] = {&step, depth};
     } else if ((step.op == SyncOp::kUnlock || step.op == SyncOp::kPost) && open_.count(key)) {
-      hold(step.tid, step.oid, open_[key], step.at, "");
+      hold(step.tid, step.oid, open_[key], &step, "");
       open_.erase(key);
     }
   }
 
-  void hold(int tid, int oid, Open from, Micros to, const std::string& note) {
-    if (!inRun(from.from, to)) return;
-    held_.push_back({tid, oid, from.depth, from.from, to,
-                     name(tid) + " held " + objectWords(record_, oid) + ", " + span(from.from, to) +
-                         (note.empty() ? "" : "; " + note)});
+  // Until `to`, or the run's end when it is null.
+  void hold(int tid, int oid, Open from, const SyncStep* to, const std::string& note) {
+    const Micros until = to == nullptr ? end_ : to->at;
+    if (!inRun(from.from->at, until)) return;
+    held_.push_back({tid, oid, from.depth, drawn(from.from), drawn(to),
+                     name(tid) + " held " + objectWords(record_, oid) + ", " +
+                         span(from.from->at, until) + (note.empty() ? "" : "; " + note)});
   }
 
   void waited(const SyncStep& step) {
-    const Micros from = cameAt(step);
+    const SyncStep& came = cameAt(step);
+    const Micros from = came.at;
     if (!inRun(from, step.at)) return;
     std::string tip = name(step.tid) + " waited for " + objectWords(record_, step.oid) + ", " +
                       span(from, step.at);
@@ -99,12 +106,12 @@ class Reader {
       const SyncStep& by = *cause->second;
       const std::string did = name(by.tid) + " " + stepWords(record_, by);
       tip += "; then " + did;
-      arrows_.push_back({by.tid, step.tid, by.at, step.at,
+      arrows_.push_back({by.tid, step.tid, drawn(&by), drawn(&step),
                          did + " at " + msText(by.at) + ": " + name(step.tid) + " goes on"});
     } else if (step.result == ETIMEDOUT) {
       tip += "; gave up at its deadline";
     }
-    waits_.push_back({step.tid, from, step.at, tip});
+    waits_.push_back({step.tid, drawn(&came), drawn(&step), tip});
   }
 
   // Those who never came back from a lock or a wait: the last choice still has them there.
@@ -117,10 +124,10 @@ class Reader {
       bool moved = false;
       for (auto step = at_.lower_bound(last.beforeStep); step != at_.end(); ++step)
         moved = moved || step->second->tid == pending.tid;
-      if (moved || !inRun(came->second, end_)) continue;
-      waits_.push_back({pending.tid, came->second, end_,
+      if (moved || !inRun(came->second->at, end_)) continue;
+      waits_.push_back({pending.tid, drawn(came->second), drawn(nullptr),
                         name(pending.tid) + " waited for " + objectWords(record_, pending.oid) +
-                            " from " + msText(came->second) +
+                            " from " + msText(came->second->at) +
                             " and was still waiting when the run ended"});
     }
   }
@@ -183,9 +190,10 @@ class Reader {
 
   const RunRecord& record_;
   const ControlRecord& control_;
+  const Spread& spread_;
   Micros end_;
   std::map<int, const SyncStep*> at_;         // by step number
-  std::map<int, Micros> last_;                // each thread's last step so far
+  std::map<int, const SyncStep*> last_;       // each thread's last step so far
   std::map<std::pair<int, int>, Open> open_;  // (tid, oid) held since
   // Until placed(), rows hold thread ids and lock indices object ids.
   std::vector<HeldBand> held_;
@@ -195,7 +203,7 @@ class Reader {
 
 }  // namespace
 
-SyncPicture syncPicture(const FinishedRun& run) {
+SyncPicture syncPicture(const FinishedRun& run, const Spread& spread) {
   if (!run.record.control.controlled) return {};
-  return Reader(run).read();
+  return Reader(run, spread).read();
 }

@@ -11,15 +11,16 @@
 #include <vector>
 
 #include "trace/common/micros.h"
+#include "trace/files/page_spread.h"
 #include "trace/judging/finish.h"
 
 // Rows as the lanes number them: 0 the barber, 1 + position each customer, then the program's
 // other threads that did something in the run (SyncPicture::others), in thread order.
 struct HeldBand {
   int row = 0;
-  int lock = 0;   // an index into SyncPicture::locks
-  int depth = 0;  // how many other locks the thread held as it took this one
-  Micros from, to;
+  int lock = 0;     // an index into SyncPicture::locks
+  int depth = 0;    // how many other locks the thread held as it took this one
+  Micros from, to;  // drawn at (Spread), as every mark here; the tip tells the virtual times
   std::string tip;
 };
 
@@ -48,7 +49,7 @@ struct SyncPicture {
   bool empty() const { return held.empty() && waits.empty() && arrows.empty(); }
 };
 
-SyncPicture syncPicture(const FinishedRun& run);
+SyncPicture syncPicture(const FinishedRun& run, const Spread& spread);
 
 // The marks as SVG for the lanes' geometry, and their legend entries (<li> each).
 struct LaneGeometry {

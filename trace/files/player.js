@@ -2,7 +2,10 @@
 // the lanes zoomed and panned around it, and the cursor kept in the address (#t=MS). It only
 // moves and copies what the page already holds: #player-data names when each line came, the
 // shop wherever it changed and the shop's own numbers, and every drawn time in the lanes carries
-// its microseconds (data-t, data-t0, data-t1; an arrow's ends data-ta, data-tb). Without it the page stays the still picture of the run's end.
+// its microseconds (data-t, data-t0, data-t1; an arrow's ends data-ta, data-tb). Without it the
+// page stays the still picture of the run's end. A controlled run's page draws each step apart
+// from the others of its instant (#spread-data): the cursor moves over those drawing
+// times, and whatever the page reads out (the clock, the ruler, the address) is virtual time.
 (function () {
   'use strict';
   var dataNode = document.getElementById('player-data');
@@ -10,8 +13,10 @@
   if (!dataNode || !plot || !window.JSON || !document.body.classList) return;
   var data = JSON.parse(dataNode.textContent);
   // The lanes end where the run is drawn to, or at its last line when that came later.
-  var times = data.lineUs, shopMoments = data.shop;
-  var endUs = Math.max(data.endUs, times[times.length - 1] || 0, 1);
+  var spreadNode = document.getElementById('spread-data');
+  var spread = spreadNode ? JSON.parse(spreadNode.textContent) : null, lineUs = data.lineUs, shopMoments = data.shop;
+  var times = spread ? spread.lines : lineUs; // where each line is drawn
+  var endUs = Math.max(spread ? spread.end : data.endUs, times[times.length - 1] || 0, 1);
   var MIN_SPAN = 20; // microseconds across the lanes at the deepest zoom
   var LEFT = 8, RIGHT = 16; // the plot's margins, as page_lanes.cpp draws them
   var doc = document;
@@ -29,6 +34,24 @@
 
   function clamp(v, lo, hi) { return Math.min(Math.max(v, lo), hi); }
   function msText(us) { return (us / 1000).toFixed(3); }
+
+  // Between the drawing's times and the virtual clock, along the spread's knots [drawn, virtual];
+  // a real-time run is drawn at its own times.
+  function along(t, from, to) {
+    var knots = spread ? spread.knots : [], lo = 0, hi = knots.length;
+    if (hi === 0) return t;
+    while (lo < hi) {
+      var mid = (lo + hi) >> 1;
+      if (knots[mid][from] < t) lo = mid + 1; else hi = mid;
+    }
+    if (lo === knots.length) return t + knots[lo - 1][to] - knots[lo - 1][from];
+    var b = knots[lo];
+    if (b[from] === t || lo === 0) return b[from] === t ? b[to] : t;
+    var a = knots[lo - 1];
+    return a[to] + Math.round((t - a[from]) / (b[from] - a[from]) * (b[to] - a[to]));
+  }
+  function virt(drawn) { return along(drawn, 0, 1); }
+  function drawnAt(us) { return along(us, 1, 0); }
 
   // The last line printed at or before `us`; -1 before the first.
   function indexAt(us) {
@@ -139,13 +162,16 @@
     var power = Math.pow(10, Math.floor(Math.log10(rough)));
     var step = [1, 2, 5, 10].map(function (f) { return f * power; }).filter(function (s) { return s >= rough; })[0];
     var digits = Math.max(0, -Math.floor(Math.log10(step) + 1e-9));
+    // Within a millisecond a controlled run's ruler reads its virtual microseconds, the same
+    // under the steps of one instant.
+    if (spread && step < 1) digits = 3;
     // A strip to grab: a drag along the axis pans.
     var parts = ['<rect class="hit" x="0" y="' + (y - 4) + '" width="' + state.width + '" height="30"/>' +
       '<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
     for (var k = Math.ceil(state.v0 / 1000 / step - 1e-9); k * step <= state.v1 / 1000 + 1e-9; k++) {
       var x = X(k * step * 1000).toFixed(1);
       parts.push('<line class="axis" x1="' + x + '" x2="' + x + '" y1="' + y + '" y2="' + (y + 5) +
-        '"/><text x="' + x + '" y="' + (y + 18) + '" text-anchor="middle">' + (k * step).toFixed(digits) + '</text>');
+        '"/><text x="' + x + '" y="' + (y + 18) + '" text-anchor="middle">' + (virt(k * step * 1000) / 1000).toFixed(digits) + '</text>');
     }
     axisGroup.innerHTML = parts.join('');
   }
@@ -235,13 +261,13 @@
     li.classList.add('now');
     doc.getElementById('e-' + i).classList.add('now');
     keepInView(li);
-    nowLine.textContent = msText(times[i]) + ' ms  ' + lineText(li);
+    nowLine.textContent = msText(lineUs[i]) + ' ms  ' + lineText(li);
   }
 
   // The address: #t=MS, and &e=I when the line is not the last one of its microsecond.
   function writeAddress() {
-    var hash = '#t=' + Number(msText(state.t));
-    if (state.index >= 0 && indexAt(state.t) !== state.index) hash += '&e=' + state.index;
+    var hash = '#t=' + Number(msText(virt(state.t)));
+    if (state.index >= 0 && indexAt(drawnAt(virt(state.t))) !== state.index) hash += '&e=' + state.index;
     if (location.hash === hash) return;
     try { history.replaceState(null, '', hash); } catch (e) { /* a page the browser keeps unaddressable */ }
   }
@@ -250,7 +276,8 @@
     var m = /^#t=([0-9]+(?:\.[0-9]*)?)(?:&e=([0-9]+))?$/.exec(location.hash);
     if (m) {
       var us = Math.round(parseFloat(m[1]) * 1000), e = m[2] === undefined ? -1 : +m[2];
-      goTo(us, e >= 0 && e < times.length && times[e] === us ? e : undefined);
+      var known = e >= 0 && e < times.length && lineUs[e] === us;
+      goTo(known ? times[e] : drawnAt(us), known ? e : undefined);
       return true;
     }
     m = /^#[ne]-([0-9]+)$/.exec(location.hash);
@@ -265,10 +292,10 @@
   function goTo(us, index) {
     state.t = clamp(us, 0, endUs);
     state.index = index === undefined ? indexAt(state.t) : index;
-    drawShop(shopAfter(state.index + 1), state.t);
+    drawShop(shopAfter(state.index + 1), virt(state.t));
     if (state.index !== state.lit) highlight(state.index);
     scrub.value = state.t / 1000;
-    clock.textContent = msText(state.t) + ' ms';
+    clock.textContent = msText(virt(state.t)) + ' ms';
     follow();
     moveCursor();
     if (!state.playing && state.ready) writeAddress();
@@ -356,8 +383,9 @@
     e.preventDefault();
     pause();
     var i = link.dataset.e === undefined ? -1 : +link.dataset.e;
-    var us = link.dataset.t === undefined ? times[i] : +link.dataset.t;
-    goTo(us, i >= 0 && times[i] === us ? i : undefined);
+    var us = link.dataset.t === undefined ? lineUs[i] : +link.dataset.t;
+    var known = i >= 0 && lineUs[i] === us;
+    goTo(known ? times[i] : drawnAt(us), known ? i : undefined);
     player.scrollIntoView({block: 'start'});
   }
   ['verdict', 'story'].forEach(function (id) {
@@ -454,7 +482,7 @@
   // Paper gets the shop at the end and the whole run, at the width the print style expects.
   window.addEventListener('beforeprint', function () {
     state.saved = [state.v0, state.v1 - state.v0, state.width];
-    drawShop(shopMoments[shopMoments.length - 1], endUs);
+    drawShop(shopMoments[shopMoments.length - 1], virt(endUs));
     state.width = 850;
     setView(0, endUs);
   });
@@ -466,20 +494,31 @@
   });
 
   // A broken or stuck run opens on what its verdict is about: the instants it names fill the
-  // lanes, the cursor on the last of them; a run that held opens at its end.
+  // lanes, the cursor on the last of them; a run that held opens at its end. A controlled run
+  // opens on the failing moment its numbered story tells, its steps drawn apart.
   function openOnFault() {
-    var lines = Array.prototype.map.call(doc.querySelectorAll('#verdict a.fault[data-e]'), function (a) {
+    var named = spread && doc.querySelector('#story a[data-e]') ? '#story a[data-e]' : '#verdict a.fault[data-e]';
+    var lines = Array.prototype.map.call(doc.querySelectorAll(named), function (a) {
       return +a.dataset.e;
     }).filter(function (i) { return i >= 0 && i < times.length; });
     if (lines.length === 0) return false;
     var last = lines.reduce(function (a, b) { return times[b] > times[a] || (times[b] === times[a] && b > a) ? b : a; });
     var lo = Math.min.apply(null, lines.map(function (i) { return times[i]; })), hi = times[last];
     var span = Math.max((hi - lo) * 1.25, endUs / 100, MIN_SPAN * 10);
+    if (spread) {
+      // The steps of the failing instant, and those just before it: an earlier instant, far
+      // away on the clock, would squeeze them back together.
+      var near = lines.map(function (i) { return times[i]; }).sort(function (a, b) { return b - a; });
+      lo = hi;
+      for (var k = 0; k < near.length && lo - near[k] <= MIN_SPAN * 10; k++) lo = Math.min(lo, near[k]);
+      span = Math.max((hi - lo) * 1.3, MIN_SPAN * 2);
+    }
     setView((lo + hi) / 2 - span / 2, span);
     goTo(hi, last);
     return true;
   }
 
+  if (spread) scrub.max = endUs / 1000;
   player.hidden = false;
   measure();
   layout();

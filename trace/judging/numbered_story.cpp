@@ -320,6 +320,18 @@ std::set<std::size_t> storyLines(const RunRecord& run, const Verdict& verdict, c
 
 }  // namespace
 
+Printed whoPrinted(const RunRecord& run) {
+  const std::vector<long> prints = printsOf(run);
+  Printed printed{std::vector<int>(prints.size(), -1), std::vector<int>(prints.size(), 0)};
+  for (std::size_t e = 0; e < prints.size(); ++e) {
+    if (prints[e] < 0) continue;
+    const SyncStep& step = run.control.steps[static_cast<std::size_t>(prints[e])];
+    printed.tid[e] = step.tid;
+    printed.step[e] = step.n;
+  }
+  return printed;
+}
+
 std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdict) {
   std::vector<StoryStep> story;
   if (!run.control.controlled || verdict.holds()) return story;

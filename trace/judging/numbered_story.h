@@ -24,6 +24,13 @@ struct StoryStep {
 // release that ended it), not of their prints. Empty for a run that held or was not controlled.
 std::vector<StoryStep> numberedStory(const RunRecord& run, const Verdict& verdict);
 
+// The thread that printed each event and the step it printed it in (0: not known), matched in
+// order by the moment and the bytes of each print step; the page spreads its lines by them too.
+struct Printed {
+  std::vector<int> tid, step;
+};
+Printed whoPrinted(const RunRecord& run);
+
 // "①", "②", ... (then "(21)" beyond twenty), for the step numbered `n` from 1.
 std::string stepNumber(int n);
 
