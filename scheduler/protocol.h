@@ -76,7 +76,33 @@
 // and whenever its buffer fills. After stuck or diverged the library parks every thread for good:
 // the companion ends the process.
 
+#include <cstdint>
+
 namespace control {
+
+// The visible operations, in the order of their names in the records (kOpNames).
+enum class Op : std::uint8_t {
+  kStart,
+  kCreate,
+  kJoin,
+  kExit,
+  kLock,
+  kTimedLock,
+  kTryLock,
+  kUnlock,
+  kSemInit,
+  kWait,
+  kTimedWait,
+  kTryWait,
+  kPost,
+  kSleep,
+  kPrint,
+  kInput,
+};
+inline constexpr const char* kOpNames[] = {
+    "start",   "create", "join",      "exit",    "lock", "timedlock", "trylock", "unlock",
+    "seminit", "wait",   "timedwait", "trywait", "post", "sleep",     "print",   "input",
+};
 
 constexpr const char* kFdVariable = "BARBERSHOP_CONTROL_FD";
 constexpr const char* kAnswerFdVariable = "BARBERSHOP_CONTROL_ANSWER_FD";

@@ -20,10 +20,6 @@ std::int64_t gRealtimeBase = 0, gMonotonicBase = 0;
 namespace {
 
 // One table of the protocol's operation names, in the order of Op.
-constexpr const char* kOpNames[] = {
-    "start",   "create", "join",      "exit",    "lock", "timedlock", "trylock", "unlock",
-    "seminit", "wait",   "timedwait", "trywait", "post", "sleep",     "print",   "input",
-};
 
 __thread Thread* tSelf __attribute__((tls_model("initial-exec"))) = nullptr;
 
@@ -80,7 +76,7 @@ Object* add(void* address, bool mutex, long value) {
 
 }  // namespace
 
-const char* opName(Op op) { return kOpNames[static_cast<int>(op)]; }
+const char* opName(Op op) { return control::kOpNames[static_cast<int>(op)]; }
 
 bool hasDeadline(Op op) { return op == Op::kTimedLock || op == Op::kTimedWait || op == Op::kSleep; }
 

@@ -10,29 +10,12 @@
 #include <atomic>
 #include <cstdint>
 
+#include "scheduler/protocol.h"
 #include "scheduler/real.h"
 
 namespace sched {
 
-// In the order of the protocol's operation names (kOpNames).
-enum class Op : std::uint8_t {
-  kStart,
-  kCreate,
-  kJoin,
-  kExit,
-  kLock,
-  kTimedLock,
-  kTryLock,
-  kUnlock,
-  kSemInit,
-  kWait,
-  kTimedWait,
-  kTryWait,
-  kPost,
-  kSleep,
-  kPrint,
-  kInput,
-};
+using Op = control::Op;
 
 const char* opName(Op op);
 bool hasDeadline(Op op);  // a timed lock or wait, or a sleep: ARG is its deadline

@@ -1,27 +1,11 @@
-// The names of a controlled run's operations and choices, as the scheduler's records and the
-// event log spell them: one table each, read both ways.
+// The names of a controlled run's operations (the scheduler's own table) and choices, as the
+// scheduler's records and the event log spell them, read both ways.
 
 #include "trace/reading/control.h"
 
 #include <iterator>
 
 namespace {
-
-struct OpName {
-  SyncOp op;
-  const char* name;
-};
-
-constexpr OpName kOpNames[] = {
-    {SyncOp::kStart, "start"},         {SyncOp::kCreate, "create"},
-    {SyncOp::kJoin, "join"},           {SyncOp::kExit, "exit"},
-    {SyncOp::kLock, "lock"},           {SyncOp::kTimedLock, "timedlock"},
-    {SyncOp::kTryLock, "trylock"},     {SyncOp::kUnlock, "unlock"},
-    {SyncOp::kSemInit, "seminit"},     {SyncOp::kWait, "wait"},
-    {SyncOp::kTimedWait, "timedwait"}, {SyncOp::kTryWait, "trywait"},
-    {SyncOp::kPost, "post"},           {SyncOp::kSleep, "sleep"},
-    {SyncOp::kPrint, "print"},         {SyncOp::kInput, "input"},
-};
 
 struct WhyName {
   ChoiceWhy why;
@@ -34,16 +18,14 @@ constexpr WhyName kWhyNames[] = {
 }  // namespace
 
 const char* syncOpName(SyncOp op) {
-  for (const OpName& each : kOpNames) {
-    if (each.op == op) return each.name;
-  }
-  return "?";
+  const auto index = static_cast<std::size_t>(op);
+  return index < std::size(control::kOpNames) ? control::kOpNames[index] : "?";
 }
 
 bool syncOpOf(const std::string& name, SyncOp* op) {
-  for (const OpName& each : kOpNames) {
-    if (name == each.name) {
-      *op = each.op;
+  for (std::size_t index = 0; index < std::size(control::kOpNames); ++index) {
+    if (name == control::kOpNames[index]) {
+      *op = static_cast<SyncOp>(index);
       return true;
     }
   }

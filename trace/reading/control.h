@@ -10,26 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "scheduler/protocol.h"
 #include "trace/common/micros.h"
 
-enum class SyncOp {
-  kStart,
-  kCreate,
-  kJoin,
-  kExit,
-  kLock,
-  kTimedLock,
-  kTryLock,
-  kUnlock,
-  kSemInit,
-  kWait,
-  kTimedWait,
-  kTryWait,
-  kPost,
-  kSleep,
-  kPrint,
-  kInput,
-};
+// The program's visible operations, named as the scheduler's records name them.
+using SyncOp = control::Op;
 
 struct ProgramThread {
   int tid = 0;            // 0 the main thread, then in the order they were created
