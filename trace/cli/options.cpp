@@ -228,6 +228,12 @@ std::optional<TraceOptions> exploreFrom(const Given& given, TraceOptions* option
   return std::nullopt;
 }
 
+// Whether the runs are controlled (--plan, --step, --explore): a variant then runs as its build
+// without the widened window, on the scenario that shows it under the scheduler.
+bool controlledRuns(const Given& given, const TraceOptions& options) {
+  return !given.plan.empty() || options.step || given.exploring;
+}
+
 // The roster the command line names, or an error already printed (`failed` set).
 std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
                                    std::optional<TraceOptions>* failed) {
@@ -263,8 +269,8 @@ std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
   } else if (!given->variant.empty()) {
     // A variant without a roster runs the scenario that shows its fault.
     const VariantInfo* variant = findVariant(given->variant);
-    const bool controlled = !given->plan.empty() || options->step || given->exploring;
-    const char* name = controlled ? variant->controlledScenario : variant->scenario;
+    const char* name =
+        controlledRuns(*given, *options) ? variant->controlledScenario : variant->scenario;
     const Scenario* found = findScenario(name);
     if (found == nullptr) return std::nullopt;
     roster = found->roster;
@@ -334,7 +340,6 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
   if (std::optional<TraceOptions> refused = controlledFrom(given, roster.has_value(), &options)) {
     return *refused;
   }
-  const bool exploring = given.exploring;
   SessionOptions& session = options.session;
   session.program = findProgram(given.program);
   if (!given.variant.empty()) {
@@ -342,8 +347,8 @@ TraceOptions sessionFrom(const Given& given, std::optional<Roster> roster, Trace
     session.variant = variant->name;
     session.variantChange = variant->change;
     // A controlled run opens the race windows itself: the build without widened ones, if there.
-    const bool controlled = !given.plan.empty() || options.step || exploring;
-    session.program = controlled ? findVariantProgram(variant->name, true) : std::string();
+    session.program =
+        controlledRuns(given, options) ? findVariantProgram(variant->name, true) : std::string();
     if (session.program.empty()) session.program = findVariantProgram(variant->name);
     if (session.program.empty()) {
       fprintf(stderr,
