@@ -247,6 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
                "x.jsonl:" + std::to_string(kLog.size()) + ": the end line counts 2 events"},
         BadLog{"a line after the end", joined(kLog, kLog.size(), "") + kLog[1],
                "x.jsonl:" + std::to_string(kLog.size() + 1) + ": a line after the end line"},
+        BadLog{"a cut line after the end", joined(kLog, kLog.size(), "") + kLog[1].substr(0, 9),
+               "x.jsonl:" + std::to_string(kLog.size() + 1) + ": a line after the end line"},
         BadLog{"a number too large for any", "{\"log\": 1e388}\n", "x.jsonl:1: not JSON"},
         BadLog{"five bytes", "1e388", "x.jsonl:1: not JSON"},
         BadLog{"bytes that do not match their readable text",

@@ -202,6 +202,8 @@ void readLines(std::string_view text, const std::string& name, RunRecord* run, s
   const IdBook book(run->roster);
   bool ended = false;
   while (nextLine(&line)) {
+    // Whole or cut short, nothing may follow the end line.
+    if (ended) throw Fault{"a line after the end line"};
     Json object;
     try {
       object = parsed(line);
@@ -212,7 +214,6 @@ void readLines(std::string_view text, const std::string& name, RunRecord* run, s
                  "to line " + std::to_string(*number - 1) + " and marked incomplete";
       break;
     }
-    if (ended) throw Fault{"a line after the end line"};
     if (readControlLine(object, &run->control)) continue;
     if (object.contains("end")) {
       readEnd(object, run);
