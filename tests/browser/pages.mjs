@@ -16,7 +16,8 @@
 //                post are drawn on the lanes and follow the zoom to the cursor; it opens with the
 //                lines of its numbered story apart on the lanes, though they share a virtual
 //                instant, and the story links each step to its instant; it fits 1280x720 as a
-//                run page does.
+//                run page does; its ruler says each virtual time once, and a framing page moves
+//                its cursor through window.barbershopPlayer.
 //   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
 //                compare view draws both runs it is set to, keeps them in the address and zooms.
 // Every page must log nothing to the console and ask for nothing but itself. Writes DIR/dom.html
@@ -321,6 +322,9 @@ async function controlledPage(browser, dir) {
   }, story[story.length - 1]);
   check(zoomedIn.apart < 3 && zoomedIn.arrows !== before,
     `${name}: zoomed in on its last story line, the line is ${zoomedIn.apart.toFixed(1)} px from the cursor; arrows moved: ${zoomedIn.arrows !== before}`);
+  // Ticks over the steps of one virtual instant say its time once.
+  const labels = await page.$$eval('svg.plot g.axis text', (ts) => ts.map((t) => t.textContent));
+  check(labels.length > 1 && new Set(labels).size === labels.length, `${name}: the ruler reads ${labels.join(', ')}`);
   // Each step of the numbered story moves the cursor to its instant.
   const steps = await page.$$eval('#story a[data-t]', (as) => as.map((a) => +a.dataset.t));
   check(steps.length > 0, `${name}: the page has no numbered story under its title`);
@@ -329,6 +333,17 @@ async function controlledPage(browser, dir) {
     const t = (await shown(page)).t;
     check(t === msOf(steps[k]), `${name}: step ${k + 1} of the story moves the cursor to ${t}, not ${msOf(steps[k])}`);
   }
+  // A page that frames this one (the live view) moves the cursor through window.barbershopPlayer.
+  const framed = await page.evaluate((ms) => {
+    const player = window.barbershopPlayer, shop = document.getElementById('shop');
+    if (!player) return { at: [] };
+    player.goTo(ms);
+    const at = [shop.dataset.t, player.now()];
+    player.end();
+    return { at, end: shop.dataset.t, last: document.querySelector('ol.narration li:last-child').classList.contains('now') };
+  }, steps[0] / 1000);
+  check(same(framed.at, [msOf(steps[0]), steps[0] / 1000]) && framed.last,
+    `${name}: barbershopPlayer.goTo(${steps[0] / 1000}) shows ${framed.at}, end() ${framed.end} on the last line: ${framed.last}`);
   await page.close();
   await phone(browser, file, name);
   await shopAndLanes(browser, file, name, readLog(dir).events);

@@ -1,7 +1,8 @@
 // A controlled run's locks and waits drawn over its lanes: a thin band along a lane's top for
-// each lock held, coloured by the lock; a hatched band along its bottom for each wait; an arrow
-// from each unlock or post to the lock or wait it ended. Every time rides along in microseconds
-// (data-t0 and data-t1 on a band, data-ta and data-tb on an arrow) for the player's zoom.
+// each lock held, coloured by the lock (by its place in the legend, so no two locks share one); a
+// hatched band along its bottom for each wait; an arrow from each unlock or post to the lock or
+// wait it ended. Every time rides along in microseconds (data-t0 and data-t1 on a band, data-ta and
+// data-tb on an arrow) for the player's zoom.
 
 #include <algorithm>
 #include <string>
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr double kHeldHeight = 3;
+constexpr double kHeldHeight = 4;
 constexpr double kWaitHeight = 4;
 constexpr int kHues = 7;  // page.css colours held bands k0 ... k6
 constexpr int kDepths = 3;
@@ -26,7 +27,7 @@ constexpr char kDefs[] =
 
 std::string us(Micros t) { return std::to_string(t.count); }
 
-std::string hue(int oid) { return "k" + std::to_string(((oid - 1) % kHues + kHues) % kHues); }
+std::string hue(int lock) { return "k" + std::to_string(lock % kHues); }
 
 std::string band(const std::string& cls, Micros from, Micros to, double y, double h,
                  const LaneGeometry& lanes, const std::string& tip) {
@@ -59,8 +60,7 @@ std::string syncMarks(const SyncPicture& picture, const LaneGeometry& lanes) {
   std::string out = std::string(kDefs) + "<g class=\"sync\">\n";
   for (const HeldBand& held : picture.held) {
     const double y = lanes.y(held.row) + 0.5 + std::min(held.depth, kDepths - 1) * kHeldHeight;
-    out += band("held " + hue(picture.locks[static_cast<std::size_t>(held.lock)].oid), held.from,
-                held.to, y, kHeldHeight, lanes, held.tip);
+    out += band("held " + hue(held.lock), held.from, held.to, y, kHeldHeight, lanes, held.tip);
   }
   for (const WaitBand& wait : picture.waits) {
     out += band("waited", wait.from, wait.to, lanes.y(wait.row) + lanes.height - kWaitHeight,
@@ -73,11 +73,10 @@ std::string syncMarks(const SyncPicture& picture, const LaneGeometry& lanes) {
 std::string syncLegend(const SyncPicture& picture) {
   if (picture.empty()) return "";
   std::string out;
-  for (const SyncPicture::Lock& lock : picture.locks) {
-    out += key("<rect class=\"held " + hue(lock.oid) +
-                   "\" x=\"1\" y=\"5\" width=\"26\" "
-                   "height=\"4\"/>",
-               "held " + esc(lock.words));
+  for (std::size_t k = 0; k < picture.locks.size(); ++k) {
+    out += key("<rect class=\"held " + hue(static_cast<int>(k)) +
+                   "\" x=\"1\" y=\"5\" width=\"26\" height=\"4\"/>",
+               "held " + esc(picture.locks[k].words));
   }
   out += key("<rect class=\"waited\" x=\"1\" y=\"5\" width=\"26\" height=\"5\"/>",
              "waited for a lock or semaphore, from coming to it to going on");

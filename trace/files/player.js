@@ -6,6 +6,7 @@
 // page stays the still picture of the run's end. A controlled run's page draws each step apart
 // from the others of its instant (#spread-data): the cursor moves over those drawing
 // times, and whatever the page reads out (the clock, the ruler, the address) is virtual time.
+// window.barbershopPlayer lets a page that frames this one move the cursor.
 (function () {
   'use strict';
   var dataNode = document.getElementById('player-data');
@@ -168,10 +169,13 @@
     // A strip to grab: a drag along the axis pans.
     var parts = ['<rect class="hit" x="0" y="' + (y - 4) + '" width="' + state.width + '" height="30"/>' +
       '<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
+    // Ticks over the steps of one instant read the same virtual time: only the first says it.
+    var said = '';
     for (var k = Math.ceil(state.v0 / 1000 / step - 1e-9); k * step <= state.v1 / 1000 + 1e-9; k++) {
-      var x = X(k * step * 1000).toFixed(1);
-      parts.push('<line class="axis" x1="' + x + '" x2="' + x + '" y1="' + y + '" y2="' + (y + 5) +
-        '"/><text x="' + x + '" y="' + (y + 18) + '" text-anchor="middle">' + (virt(k * step * 1000) / 1000).toFixed(digits) + '</text>');
+      var x = X(k * step * 1000).toFixed(1), label = (virt(k * step * 1000) / 1000).toFixed(digits);
+      parts.push('<line class="axis" x1="' + x + '" x2="' + x + '" y1="' + y + '" y2="' + (y + 5) + '"/>' +
+        (label === said ? '' : '<text x="' + x + '" y="' + (y + 18) + '" text-anchor="middle">' + label + '</text>'));
+      said = label;
     }
     axisGroup.innerHTML = parts.join('');
   }
@@ -517,6 +521,14 @@
     goTo(hi, last);
     return true;
   }
+
+  // For a page that shows this one in a frame (the live view, which draws a run as it goes): put
+  // the cursor on the run's newest moment or on an instant in ms, and read where it is.
+  window.barbershopPlayer = {
+    end: actions.end,
+    goTo: function (ms) { pause(); goTo(drawnAt(Math.round(+ms * 1000))); },
+    now: function () { return virt(state.t) / 1000; }
+  };
 
   if (spread) scrub.max = endUs / 1000;
   player.hidden = false;
