@@ -161,13 +161,15 @@ TEST(RunPage, NamesAVariantAndShowsItsChangeAsText) {
 // The known first run as a controlled one: Ann holds the queue lock while Bob comes to it, her
 // unlock lets him in; the barber's post of Bob's cut ends Bob's wait; the console prints once
 // in the run; the main thread held a lock only before the Run. Ann's last lock never went on.
+// The console is the eighth object the program showed (the rest play no part), so a colour
+// chosen by object number would repeat the queue lock's.
 FinishedRun controlled() {
   FinishedRun run = finish(recordOf(wakeThenWait()));
   ControlRecord& c = run.record.control;
   c.controlled = true;
   c.threads = {{0, -1, 0}, {1, 0, 0}, {2, 0, 0}, {3, 2, 0x1000}, {4, 2, 0x2000}};
   c.objects = {{1, true, 0x9000, 0x100, 0, "WaitQueue::fgLock"},
-               {2, false, 0x9100, 0x200, 1, "gHCout"},
+               {8, false, 0x9100, 0x200, 1, "gHCout"},
                {3, false, 0x2040, -1, 0, ""},
                {4, true, 0x9200, 0x300, 0, ""}};
   auto step = [&](int tid, std::int64_t us, SyncOp op, int oid, int cause) {
@@ -184,8 +186,8 @@ FinishedRun controlled() {
   step(4, 2600, SyncOp::kPrint, 0, 0);
   step(1, 5000, SyncOp::kPost, 3, 0);
   step(4, 5000, SyncOp::kWait, 3, 9);
-  step(2, 6000, SyncOp::kWait, 2, 0);
-  step(2, 6000, SyncOp::kPost, 2, 0);
+  step(2, 6000, SyncOp::kWait, 8, 0);
+  step(2, 6000, SyncOp::kPost, 8, 0);
   c.choices.push_back({1, 13, ChoiceWhy::kGo, 2, 2, {{3, SyncOp::kLock, 4, 0, false}}});
   return run;
 }
