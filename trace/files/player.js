@@ -169,12 +169,14 @@
     // A strip to grab: a drag along the axis pans.
     var parts = ['<rect class="hit" x="0" y="' + (y - 4) + '" width="' + state.width + '" height="30"/>' +
       '<line class="axis" x1="' + LEFT + '" x2="' + (state.width - RIGHT) + '" y1="' + y + '" y2="' + y + '"/>'];
-    // Ticks over the steps of one instant read the same virtual time: only the first says it.
+    // Ticks over the steps of one instant read the same virtual time: only the first says it. A
+    // label the plot's edge would cut (about 8 px a character) is left out.
     var said = '';
     for (var k = Math.ceil(state.v0 / 1000 / step - 1e-9); k * step <= state.v1 / 1000 + 1e-9; k++) {
-      var x = X(k * step * 1000).toFixed(1), label = (virt(k * step * 1000) / 1000).toFixed(digits);
-      parts.push('<line class="axis" x1="' + x + '" x2="' + x + '" y1="' + y + '" y2="' + (y + 5) + '"/>' +
-        (label === said ? '' : '<text x="' + x + '" y="' + (y + 18) + '" text-anchor="middle">' + label + '</text>'));
+      var x = X(k * step * 1000), label = (virt(k * step * 1000) / 1000).toFixed(digits);
+      var whole = x >= label.length * 4 && x + label.length * 4 <= state.width;
+      parts.push('<line class="axis" x1="' + x.toFixed(1) + '" x2="' + x.toFixed(1) + '" y1="' + y + '" y2="' + (y + 5) + '"/>' +
+        (label === said || !whole ? '' : '<text x="' + x.toFixed(1) + '" y="' + (y + 18) + '" text-anchor="middle">' + label + '</text>'));
       said = label;
     }
     axisGroup.innerHTML = parts.join('');
