@@ -298,6 +298,27 @@ TEST(RunPage, LinksEachStepOfTheNumberedStoryToItsInstant) {
             std::string::npos);
 }
 
+// A run still going, drawn by the live view, says so where its verdict will be; what judging it
+// so far would find (stuck, a broken rule, a story) waits for its end. Its locks are drawn.
+TEST(RunPage, JudgesNothingOfARunStillGoing) {
+  FinishedRun run = controlled();
+  run.verdict.complete = false;
+  run.verdict.unfinished = {1};
+  run.verdict.broken.push_back({"one-in-chair", "two in the chair", {3}, {0}});
+  run.numbered = {{Micros{3000}, 2, "Ann wakes the barber"}};
+  for (const RunShown shown : {RunShown::kEnded, RunShown::kGoing}) {
+    const bool going = shown == RunShown::kGoing;
+    SCOPED_TRACE(going);
+    const std::string page = htmlPage(run, shown);
+    EXPECT_EQ(page.find("The run is still going</h2>") != std::string::npos, going);
+    EXPECT_EQ(page.find("\xC2\xB7 the run is still going</title>") != std::string::npos, going);
+    for (const char* judged : {"\xE2\x9C\x98 Verdict:", "<strong>one-in-chair</strong>",
+                               "id=\"story\"", "class=\"fault\""})
+      EXPECT_EQ(page.find(judged) != std::string::npos, !going) << judged;
+    EXPECT_NE(page.find("class=\"held k0\""), std::string::npos);
+  }
+}
+
 // A run of the known first one, numbered `number`, in which Bob woke the barber when `bobWoke`.
 FinishedRun numbered(int number, bool bobWoke) {
   FinishedRun run = finish(recordOf(wakeThenWait()));

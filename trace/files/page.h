@@ -16,7 +16,10 @@
 
 #include "trace/judging/finish.h"
 
-std::string htmlPage(const FinishedRun& run);
+// A run that has ended, or one still going (the live view draws a run as it goes): that says so
+// where the verdict would be, and nothing of it is judged yet, neither findings nor story.
+enum class RunShown { kEnded, kGoing };
+std::string htmlPage(const FinishedRun& run, RunShown shown = RunShown::kEnded);
 
 // The verdict: its findings, the story of a run that never ended and the notes, every instant
 // they name a link to it (files/page_verdict.cpp).
@@ -26,8 +29,9 @@ std::string verdictSection(const FinishedRun& run);
 // instant; empty when FinishedRun::numbered is (files/page_verdict.cpp).
 std::string numberedCaption(const FinishedRun& run);
 
-// The lanes section alone: legend and SVG (files/page_lanes.cpp).
-std::string lanesSection(const FinishedRun& run);
+// The lanes section alone: legend and SVG, its description ending with the verdict's headline
+// (files/page_lanes.cpp).
+std::string lanesSection(const FinishedRun& run, const std::string& headline);
 
 // The shop when the run ended, the player's controls, and the player's data: the time of each
 // line and the run's story of its shop (files/page_shop.cpp).

@@ -77,8 +77,9 @@ constexpr char kFaultKey[] =
 
 class Lanes {
  public:
-  explicit Lanes(const FinishedRun& run)
+  Lanes(const FinishedRun& run, const std::string& headline)
       : run_(run),
+        headline_(headline),
         record_(run.record),
         a_(run.analysis),
         story_(run.story),
@@ -186,7 +187,7 @@ class Lanes {
     return "Swim lanes over " + msText(story_.end) +
            " from the Run choice: the barber's sleep and cuts, each customer's wait in the "
            "queue and cut, and the queue's length; dashed outlines show the exact schedule. " +
-           totals() + ". Verdict: " + verdictHeadline(run_.verdict) + "." +
+           totals() + ". Verdict: " + headline_ + "." +
            (sync_.empty() ? ""
                           : " Thin bands along each thread's lane show the locks it held and "
                             "its waits, and arrows the unlock or post that ended each wait.");
@@ -444,6 +445,7 @@ class Lanes {
   }
 
   const FinishedRun& run_;
+  const std::string& headline_;  // "every rule holds", "the run is still going"
   const RunRecord& record_;
   const Analysis& a_;
   const Story& story_;
@@ -457,4 +459,6 @@ class Lanes {
 
 }  // namespace
 
-std::string lanesSection(const FinishedRun& run) { return Lanes(run).build(); }
+std::string lanesSection(const FinishedRun& run, const std::string& headline) {
+  return Lanes(run, headline).build();
+}
