@@ -17,7 +17,8 @@
 //                lines of its numbered story apart on the lanes, though they share a virtual
 //                instant, and the story links each step to its instant; it fits 1280x720 as a
 //                run page does; its ruler says each virtual time once, and a framing page moves
-//                its cursor through window.barbershopPlayer.
+//                its cursor through window.barbershopPlayer and puts it in projector mode, which
+//                fits 1280x720 without scrolling.
 //   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
 //                compare view draws both runs it is set to, keeps them in the address and zooms.
 // Every page must log nothing to the console and ask for nothing but itself. Writes DIR/dom.html
@@ -340,10 +341,18 @@ async function controlledPage(browser, dir) {
     player.goTo(ms);
     const at = [shop.dataset.t, player.now()];
     player.end();
-    return { at, end: shop.dataset.t, last: document.querySelector('ol.narration li:last-child').classList.contains('now') };
+    const last = document.querySelector('ol.narration li:last-child').classList.contains('now');
+    // Projector mode: the story, the shop and the lanes with their key, no scrolling.
+    player.present(true);
+    const lanes = document.querySelector('svg.plot').getBoundingClientRect();
+    const fits = document.documentElement.scrollHeight <= innerHeight && lanes.right <= innerWidth &&
+      document.querySelector('#narration').getClientRects().length === 0;
+    player.present(false);
+    return { at, end: shop.dataset.t, last, fits };
   }, steps[0] / 1000);
   check(same(framed.at, [msOf(steps[0]), steps[0] / 1000]) && framed.last,
     `${name}: barbershopPlayer.goTo(${steps[0] / 1000}) shows ${framed.at}, end() ${framed.end} on the last line: ${framed.last}`);
+  check(framed.fits, `${name}: in projector mode the page does not fit 1280x720 on its own`);
   await page.close();
   await phone(browser, file, name);
   await shopAndLanes(browser, file, name, readLog(dir).events);

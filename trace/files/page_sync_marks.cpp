@@ -49,8 +49,8 @@ std::string arrow(const CauseArrow& a, const LaneGeometry& lanes) {
 }
 
 std::string key(const std::string& swatch, const std::string& words) {
-  return "<li><svg viewBox=\"0 0 28 14\" aria-hidden=\"true\">" + swatch + "</svg> " + words +
-         "</li>\n";
+  return "<li class=\"sync-key\"><svg viewBox=\"0 0 28 14\" aria-hidden=\"true\">" + swatch +
+         "</svg> " + words + "</li>\n";
 }
 
 }  // namespace

@@ -529,8 +529,15 @@
   window.barbershopPlayer = {
     end: actions.end,
     goTo: function (ms) { pause(); goTo(drawnAt(Math.round(+ms * 1000))); },
-    now: function () { return virt(state.t) / 1000; }
+    now: function () { return virt(state.t) / 1000; },
+    // Projector mode: large type, and only what the moment needs (page.css, html.present).
+    present: function (on) {
+      doc.documentElement.classList.toggle('present', !!on);
+      measure();
+      layout();
+    }
   };
+  if (/[?&]present(&|=|$)/.test(location.search)) window.barbershopPlayer.present(true);
 
   if (spread) scrub.max = endUs / 1000;
   player.hidden = false;
