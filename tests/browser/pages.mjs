@@ -16,9 +16,9 @@
 //                post are drawn on the lanes and follow the zoom to the cursor; it opens with the
 //                lines of its numbered story apart on the lanes, though they share a virtual
 //                instant, and the story links each step to its instant; it fits 1280x720 as a
-//                run page does; its ruler says each virtual time once, and a framing page moves
-//                its cursor through window.barbershopPlayer and puts it in projector mode, which
-//                fits 1280x720 without scrolling.
+//                run page does; its ruler says each virtual time once; a framing page moves its
+//                cursor and its zoom through window.barbershopPlayer and puts it in projector
+//                mode, which fits 1280x720 without scrolling.
 //   session DIR  DIR holds index.html and run-N.html: every run has its row and its page, and the
 //                compare view draws both runs it is set to, keeps them in the address and zooms.
 // Every page must log nothing to the console and ask for nothing but itself. Writes DIR/dom.html
@@ -340,6 +340,7 @@ async function controlledPage(browser, dir) {
     if (!player) return { at: [] };
     player.goTo(ms);
     const at = [shop.dataset.t, player.now()];
+    const view = player.view({ from: ms - 0.5, to: ms + 0.5 });
     player.end();
     const last = document.querySelector('ol.narration li:last-child').classList.contains('now');
     // Projector mode: the story, the shop and the lanes with their key, no scrolling.
@@ -348,8 +349,10 @@ async function controlledPage(browser, dir) {
     const fits = document.documentElement.scrollHeight <= innerHeight && lanes.right <= innerWidth &&
       document.querySelector('#narration').getClientRects().length === 0;
     player.present(false);
-    return { at, end: shop.dataset.t, last, fits };
+    return { at, end: shop.dataset.t, last, fits, view };
   }, steps[0] / 1000);
+  check(Math.abs(framed.view.from - (steps[0] / 1000 - 0.5)) < 0.002 && Math.abs(framed.view.to - (steps[0] / 1000 + 0.5)) < 0.002,
+    `${name}: barbershopPlayer.view() shows ${JSON.stringify(framed.view)} asked for 1 ms around ${steps[0] / 1000}`);
   check(same(framed.at, [msOf(steps[0]), steps[0] / 1000]) && framed.last,
     `${name}: barbershopPlayer.goTo(${steps[0] / 1000}) shows ${framed.at}, end() ${framed.end} on the last line: ${framed.last}`);
   check(framed.fits, `${name}: in projector mode the page does not fit 1280x720 on its own`);

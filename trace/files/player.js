@@ -530,6 +530,12 @@
     end: actions.end,
     goTo: function (ms) { pause(); goTo(drawnAt(Math.round(+ms * 1000))); },
     now: function () { return virt(state.t) / 1000; },
+    // The span the lanes show, {from, to} in ms; given one, shows it (a redrawn page keeps its
+    // reader's zoom).
+    view: function (span) {
+      if (span) setView(drawnAt(Math.round(span.from * 1000)), drawnAt(Math.round(span.to * 1000)) - drawnAt(Math.round(span.from * 1000)));
+      return {from: virt(state.v0) / 1000, to: virt(state.v1) / 1000};
+    },
     // Projector mode: large type, and only what the moment needs (page.css, html.present).
     present: function (on) {
       doc.documentElement.classList.toggle('present', !!on);
