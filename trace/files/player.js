@@ -533,7 +533,10 @@
     // The span the lanes show, {from, to} in ms; given one, shows it (a redrawn page keeps its
     // reader's zoom).
     view: function (span) {
-      if (span) setView(drawnAt(Math.round(span.from * 1000)), drawnAt(Math.round(span.to * 1000)) - drawnAt(Math.round(span.from * 1000)));
+      if (span) {
+        var from = drawnAt(Math.round(span.from * 1000));
+        setView(from, drawnAt(Math.round(span.to * 1000)) - from);
+      }
       return {from: virt(state.v0) / 1000, to: virt(state.v1) / 1000};
     },
     // Projector mode: large type, and only what the moment needs (page.css, html.present).
