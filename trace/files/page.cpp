@@ -47,7 +47,8 @@ std::string head(const FinishedRun& run) {
   out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   out += "<meta name=\"generator\" content=\"" + esc(record.writtenBy) + "\">\n";
   out += "<link rel=\"icon\" href=\"data:,\">\n";
-  out += "<title>" + esc(title(run) + " \xC2\xB7 " + verdictHeadline(run.verdict)) + "</title>\n";
+  const std::string headline = record.going ? "running" : verdictHeadline(run.verdict);
+  out += "<title>" + esc(title(run) + " \xC2\xB7 " + headline) + "</title>\n";
   out += std::string("<style>") + kPageStyle + "</style>\n</head>\n<body>\n" + kPatterns;
   out += "<header>\n<h1>" + esc(title(run)) + "</h1>\n" + numberedCaption(run) +
          "<p class=\"meta\">Run chosen at " + esc(startedText(record)) + " \xC2\xB7 program " +
