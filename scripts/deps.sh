@@ -23,6 +23,9 @@ if [ $mode != run ]; then
   [ -f /usr/share/cmake/CLI11/CLI11Config.cmake ] || missing+=(libcli11-dev)
   [ -d /usr/include/nlohmann ] || missing+=(nlohmann-json3-dev)
   [ -f /usr/include/csv.h ] || missing+=(libcsv-dev)
+  # --live: its HTTP server, found through pkg-config.
+  [ -f /usr/include/httplib.h ] || missing+=(libcpp-httplib-dev)
+  command -v pkg-config >/dev/null 2>&1 || missing+=(pkg-config)
   # The variants: each applies its change to a copy of the sources.
   command -v patch >/dev/null 2>&1 || missing+=(patch)
 fi

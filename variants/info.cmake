@@ -5,7 +5,7 @@
 # fails the build, naming the file.
 cmake_minimum_required(VERSION 3.16)
 
-set(fields Name Fault Lesson Scenario Controlled Rule)
+set(fields Name Fault Lesson Scenario Controlled Rule Goal Hint)
 set(rules stuck queue-capacity released-after-finish one-in-chair everyone-seated-is-cut
           no-torn-line one-way-out served-in-order)
 # Ends every literal; a patch that holds it could not be quoted, and says so.
@@ -20,7 +20,8 @@ foreach(patch ${PATCHES})
     string(REGEX MATCH "^${field}: ([^\n]+)\n" line "${rest}")
     if(NOT line)
       message(FATAL_ERROR "${patch}: expected a line \"${field}: ...\" here, in the order "
-                          "Name, Fault, Lesson, Scenario, Controlled, Rule, then \"---\" and the diff")
+                          "Name, Fault, Lesson, Scenario, Controlled, Rule, Goal, Hint, then \"---\" and the "
+                          "diff")
     endif()
     set(value "${CMAKE_MATCH_1}")
     string(LENGTH "${line}" used)
@@ -35,7 +36,7 @@ foreach(patch ${PATCHES})
   endforeach()
   string(REGEX MATCH "^---\n" separator "${rest}")
   if(NOT separator)
-    message(FATAL_ERROR "${patch}: expected \"---\" alone on the line after Rule, then the diff")
+    message(FATAL_ERROR "${patch}: expected \"---\" alone on the line after Hint, then the diff")
   endif()
   string(SUBSTRING "${rest}" 4 -1 diff)
   string(FIND "${diff}" ")${delimiter}\"" clash)

@@ -16,6 +16,10 @@ struct VariantInfo {
   // most often the same one.
   const char* controlledScenario;
   const char* rule;    // the check's rule that catches it, or "stuck"
+  // A challenge for a class stepping the controlled scenario by hand: the fault to cause, in the
+  // shop's words (met when the run breaks `rule`), and a hint shown after a few failed tries.
+  const char* goal;
+  const char* hint;
   const char* change;  // the unified diff against the program's sources, as in the patch
 };
 

@@ -59,6 +59,10 @@ constexpr char kExamples[] = R"(Examples:
       one thread at a time on a virtual clock, as the plan picks: the same run every time
   barbershop-trace --replay out/run-1.jsonl
       that controlled run again, choice for choice, checked against its log
+  barbershop-trace --scenario full-house --slow 10 --live
+      serve the page live, following each run as it happens (prints its address)
+  barbershop-trace --variant lost-wakeup --scenario close-call --step --live 0
+      let the class be the scheduler from the page, with the variant's challenge
   barbershop-trace --variant lost-wakeup --explore
       search the interleavings for one that fails, then its shortest form, told step by step
   barbershop-trace --scenario full-house --explore 100000 --seeds 0:50000 --export-json a.json
@@ -76,6 +80,8 @@ struct Given {
   std::string explore, seeds;  // --explore [N] (empty when given without N), --seeds A:B
   bool exploring = false;      // --explore was given
   CLI::Option* exploreOption = nullptr;
+  std::string live, challenge;  // --live [[ADDRESS:]PORT] (empty when given without), --challenge
+  CLI::Option* liveOption = nullptr;
   int jobs = 0;  // 0: one per core
 };
 
@@ -166,6 +172,14 @@ void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
       ->type_name("FILE");
   valued(app->add_option("--report", options->reportDir, "Each run's page, trace and log in DIR"))
       ->type_name("DIR");
+  given->liveOption =
+      app->add_option("--live", given->live,
+                      "Serve the page live at [ADDRESS:]PORT (default 127.0.0.1, a free port)")
+          ->type_name("[[ADDR:]PORT]")
+          ->expected(0, 1);
+  valued(app->add_option("--challenge", given->challenge,
+                         "Set a variant's challenge on the live page of the correct shop"))
+      ->type_name("NAME");
   given->exploreOption =
       app->add_option("--explore", given->explore,
                       "Search N schedules (default 500) for one that breaks a rule")
@@ -299,6 +313,29 @@ ViewStyle styleFor(const Given& given, int shownOn) {
                : given.summary == "compact" ? SummaryForm::kCompact
                                             : SummaryForm::kAuto;
   return style;
+}
+
+// --live and --challenge: where the page listens, and the goal it sets.
+std::optional<TraceOptions> liveFrom(const Given& given, TraceOptions* options) {
+  if (given.liveOption->count() > 0) {
+    ListenAddress address;
+    std::string error;
+    if (!parseListenAddress(given.live.empty() ? "0" : given.live, &address, &error)) {
+      return usage(error);
+    }
+    if (given.exploring) return usage("--live shows one session as it happens: not --explore");
+    options->live = address;
+  }
+  if (given.challenge.empty()) return std::nullopt;
+  if (!options->live) return usage("--challenge sets the live page's goal: it goes with --live");
+  if (!given.variant.empty()) {
+    return usage("--challenge is for the correct shop: a variant has its own challenge");
+  }
+  if (findVariant(given.challenge) == nullptr) {
+    return usage("no variant '" + given.challenge + "' to take a challenge from");
+  }
+  options->challenge = given.challenge;
+  return std::nullopt;
 }
 
 // --step and --explore: what each needs and leaves out; an exploration's own options.
@@ -435,6 +472,7 @@ TraceOptions parseOptions(int argc, char** argv) {
   const Subcommands tools = subcommands(&app, &given, &options);
   if (std::optional<TraceOptions> failed = parse(&app, argc, argv)) return *failed;
   given.exploring = given.exploreOption->count() > 0;
+  if (std::optional<TraceOptions> failed = liveFrom(given, &options)) return *failed;
   options.style = styleFor(given, options.exportJson == "-" ? STDERR_FILENO : STDOUT_FILENO);
   if (tools.render->parsed()) {
     options.command = Command::kRender;

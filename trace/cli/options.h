@@ -4,10 +4,12 @@
 // so a bad roster file stops the companion before anything runs), the session's settings and how
 // the summaries look.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "trace/explore/search.h"
+#include "trace/live/access.h"
 #include "trace/reading/roster.h"
 #include "trace/relay/session.h"
 #include "trace/showing/view.h"
@@ -39,6 +41,8 @@ struct TraceOptions {
   bool step = false;                      // --step: the person picks at each choice of the run
   std::string replayLog;                  // --replay LOG.jsonl
   std::string program;                    // --program as given, which --replay's log gives way to
+  std::optional<ListenAddress> live;      // --live: serve the page as the session happens
+  std::string challenge;                  // --challenge NAME: that variant's goal, on the correct shop
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).

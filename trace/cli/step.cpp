@@ -15,6 +15,7 @@
 #include "trace/files/report.h"
 #include "trace/files/write_whole.h"
 #include "trace/judging/sync_words.h"
+#include "trace/live/feed.h"
 #include "trace/relay/output.h"
 #include "trace/relay/session.h"
 #include "trace/showing/choice_menu.h"
@@ -29,9 +30,12 @@ void say(const std::string& text) { (void)writeOutput(text); }
 // session's loop holds back while a question waits, is noticed here instead.
 class Answers {
  public:
-  enum class Got { kLine, kEnd, kSignal };
+  enum class Got { kLine, kEnd, kSignal, kPage };
 
-  Got next(std::string* line, int* signo) {
+  explicit Answers(LiveFeed* page) : page_(page) {}
+
+  // A line typed, the end of typing, a signal, or (with the live page) a command from the page.
+  Got next(std::string* line, int* signo, DriveCommand* command = nullptr) {
     for (;;) {
       const std::size_t end = buffer_.find('\n');
       if (end != std::string::npos || (ended_ && !buffer_.empty())) {
@@ -39,11 +43,18 @@ class Answers {
         buffer_.erase(0, end == std::string::npos ? buffer_.size() : end + 1);
         return Got::kLine;
       }
-      if (ended_) return Got::kEnd;
+      if (ended_ && (page_ == nullptr || command == nullptr)) return Got::kEnd;
       if ((*signo = pendingStop()) != 0) return Got::kSignal;
+      if (page_ != nullptr && command != nullptr) {
+        if (std::optional<DriveCommand> taken = page_->take()) {
+          *command = *taken;
+          return Got::kPage;
+        }
+      }
       suspendIfAsked();
-      pollfd in = {STDIN_FILENO, POLLIN, 0};
-      if (poll(&in, 1, kLookMs) <= 0) continue;
+      pollfd in[2] = {{ended_ ? -1 : STDIN_FILENO, POLLIN, 0},
+                      {page_ != nullptr && command != nullptr ? page_->wakeFd() : -1, POLLIN, 0}};
+      if (poll(in, 2, kLookMs) <= 0 || !(in[0].revents & (POLLIN | POLLHUP))) continue;
       char chunk[4096];
       const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
       if (got > 0) buffer_.append(chunk, static_cast<std::size_t>(got));
@@ -80,8 +91,12 @@ class Answers {
     return 0;
   }
 
+  LiveFeed* page_;
   std::string buffer_;
   bool ended_ = false;
+
+ public:
+  bool ended() const { return ended_; }
 };
 
 // The run has begun once a customer's thread exists: the choices before it are the shop's set-up.
@@ -100,7 +115,8 @@ std::string replayPlan(const std::vector<int>& picks) {
 
 class Stepper {
  public:
-  explicit Stepper(const TraceOptions& options) : options_(options) {}
+  Stepper(const TraceOptions& options, LiveFeed* page)
+      : options_(options), page_(page), answers_(page) {}
 
   int run() {
     std::string plan = "then=ask";
@@ -113,6 +129,9 @@ class Stepper {
       session.ask = [this](const RunRecord& soFar, const Choice& choice) {
         return ask(soFar, choice);
       };
+      if (page_ != nullptr) {
+        session.onProgress = [this](const RunRecord& soFar) { page_->progress(soFar); };
+      }
       Session stepped(session);
       stepped.onRun([this](const FinishedRun& finished) { onRun(finished); });
       const int status = stepped.run();
@@ -125,14 +144,68 @@ class Stepper {
         say("\nstopped; no verdict for an unfinished run\n");
         return signo_ != 0 ? 128 + signo_ : kExitStopped;
       }
-      return status;
+      if (page_ == nullptr || !runOver_) return status;
+      switch (afterRun()) {
+        case End::kBack:
+          plan = replayPlan(replay_);
+          replaying_ = true;
+          break;
+        case End::kAgain:
+          plan = "then=ask";
+          asked_.clear();
+          break;
+        case End::kStop:
+          return signo_ != 0 ? 128 + signo_ : status;
+        case End::kNone:
+          return status;
+      }
+      page_->triedAgain();
     }
   }
 
   bool reportFailed() const { return reportFailed_; }
 
  private:
-  enum class End { kNone, kBack, kStop };
+  enum class End { kNone, kBack, kStop, kAgain };
+
+  // With the live page, a run that is over may be taken back a step or tried again, from the
+  // page or the terminal, until either ends it.
+  End afterRun() {
+    page_->answered(true);
+    say("the run is over: b takes back the last decision, a tries again, q or Enter ends\n");
+    for (;;) {
+      std::string line;
+      DriveCommand command;
+      switch (answers_.next(&line, &signo_, &command)) {
+        case Answers::Got::kSignal:
+          return End::kStop;
+        case Answers::Got::kEnd:
+          return End::kNone;
+        case Answers::Got::kPage:
+          line = command.act == DriveCommand::Act::kBack ? "b" : "a";
+          say("(from the page: " + std::string(line == "b" ? "back" : "again") + ")\n");
+          break;
+        case Answers::Got::kLine:
+          break;
+      }
+      if (line == "b" && backAfterEnd()) return End::kBack;
+      if (line == "a") return End::kAgain;
+      if (line.empty() || line == "q") return End::kNone;
+      page_->answered(true);
+    }
+  }
+
+  // Takes back the run's last decision: it starts again with every pick before it.
+  bool backAfterEnd() {
+    if (asked_.empty()) return false;
+    const int target = asked_.back();
+    asked_.pop_back();
+    replay_.clear();
+    for (const Choice& made : lastChoices_) {
+      if (made.k < target) replay_.push_back(made.pick);
+    }
+    return true;
+  }
 
   int ask(const RunRecord& soFar, const Choice& choice) {
     if (runOver_ || !runBegun(soFar)) return choice.plainPick;
@@ -144,9 +217,11 @@ class Stepper {
     }
     showNarration(soFar.events);
     asked_.push_back(choice.k);
-    if (inputEnded_) return choice.plainPick;
+    if (inputEnded_ && page_ == nullptr) return choice.plainPick;
     say(choiceMenu(soFar, choice, options_.style));
-    return answer(soFar, choice);
+    const int pick = answer(soFar, choice);
+    if (page_ != nullptr) page_->answered(false);
+    return pick;
   }
 
   // Asks until the line read is an answer.
@@ -154,12 +229,18 @@ class Stepper {
     const bool echo = isatty(STDIN_FILENO) == 0;  // a piped answer shows as if typed
     for (;;) {
       say(choiceQuestion(choice));
+      if (page_ != nullptr) page_->asked(soFar, choice);  // again after an answer that was none
       std::string line;
-      switch (answers_.next(&line, &signo_)) {
+      DriveCommand command;
+      switch (answers_.next(&line, &signo_, &command)) {
         case Answers::Got::kEnd:
           inputEnded_ = true;
           say("\n(end of input: the plain order from here)\n");
           return choice.plainPick;
+        case Answers::Got::kPage:
+          line = pageAnswer(command, choice);
+          say("(from the page)\n");
+          break;
         case Answers::Got::kSignal:
           end_ = End::kStop;
           return -1;
@@ -180,6 +261,21 @@ class Stepper {
       const int pick = pickOf(line, choice);
       if (pick >= 0) return pick;
     }
+  }
+
+  // A command from the page as the line the terminal would have had.
+  static std::string pageAnswer(const DriveCommand& command, const Choice& choice) {
+    switch (command.act) {
+      case DriveCommand::Act::kPick:
+        return std::to_string(command.tid);
+      case DriveCommand::Act::kPlain:
+        return std::to_string(choice.plainPick);
+      case DriveCommand::Act::kBack:
+        return "b";
+      case DriveCommand::Act::kAgain:
+        break;
+    }
+    return "";
   }
 
   // The thread `line` names, when it can go; else -1, having said why.
@@ -217,6 +313,8 @@ class Stepper {
   void onRun(const FinishedRun& run) {
     if (end_ != End::kNone) return;  // a run given up or taken back has no verdict
     runOver_ = true;
+    lastChoices_ = run.record.control.choices;
+    if (page_ != nullptr) page_->finished(run);
     showNarration(run.record.events);
     shownEvents_ = 0;
     if (!run.record.variant.empty()) {
@@ -239,7 +337,9 @@ class Stepper {
 
  private:
   const TraceOptions& options_;
+  LiveFeed* page_;  // the live page, which may answer too; null without --live
   Answers answers_;
+  std::vector<Choice> lastChoices_;  // the finished run's, for taking back its last decision
   std::vector<int> asked_;   // the choices the person was asked at, in the order asked
   std::vector<int> replay_;  // after `b`: the picks of every choice before the one taken back
   std::size_t shownEvents_ = 0;
@@ -253,14 +353,14 @@ class Stepper {
 
 }  // namespace
 
-int runStep(const TraceOptions& options) {
+int runStep(const TraceOptions& options, LiveFeed* page) {
   std::string error;
   if (!options.reportDir.empty() && !prepareDir(options.reportDir, &error)) {
     fprintf(stderr, "barbershop-trace: cannot write to %s\n", error.c_str());
     return kExitUsage;
   }
   say("You are the scheduler: at each choice, pick the thread that goes next.\n");
-  Stepper stepper(options);
+  Stepper stepper(options, page);
   const int status = stepper.run();
   return stepper.reportFailed() && status == kExitOk ? kExitBroken : status;
 }

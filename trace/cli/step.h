@@ -8,9 +8,12 @@
 // order. Single-threaded, inside the session's loop.
 
 #include "trace/cli/options.h"
+#include "trace/live/feed.h"
 
 // Returns the exit status: as for a run (0 every rule held, 1 broken or stuck), kExitStopped
-// for `q`, 128 + the signal for one that ended it at the question.
-int runStep(const TraceOptions& options);
+// for `q`, 128 + the signal for one that ended it at the question. With `page` (--live), the
+// page answers too, and once the run is over either may take its last decision back or try
+// again, until one of them ends it.
+int runStep(const TraceOptions& options, LiveFeed* page);
 
 #endif  // BARBERSHOP_TRACE_CLI_STEP_H_

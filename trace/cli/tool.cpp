@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "trace/cli/live.h"
 #include "trace/cli/step.h"
 #include "trace/cli/version.h"
 #include "trace/common/utf8.h"
@@ -238,11 +239,16 @@ void onRun(const TraceOptions& options, const FinishedRun& run, Outputs* outputs
   if (outputs->exported.isOpen()) outputs->exported.add(run, run.judgedMs + shownMs);
 }
 
-int runSession(const TraceOptions& options) {
+int runSession(const TraceOptions& options, LiveShow* live) {
   Outputs outputs;
   if (!openOutputs(options, &outputs)) return kExitUsage;
-  Session session(options.session);
-  session.onRun([&](const FinishedRun& run) { onRun(options, run, &outputs); });
+  SessionOptions settings = options.session;
+  if (live != nullptr) live->follow(&settings);
+  Session session(settings);
+  session.onRun([&](const FinishedRun& run) {
+    if (live != nullptr) live->feed()->finished(run);
+    onRun(options, run, &outputs);
+  });
   int status = session.run();
   const std::size_t runs = outputs.aggregate.runs();
   if (options.session.runs > 1 && !options.reportDir.empty() && outputs.drawn > 0) {
@@ -399,7 +405,21 @@ int replaySavedRun(TraceOptions options) {
   session.variantChange = saved.variantChange;
   session.controlPlan = replayPlan(saved.control);
   session.expectedChoices = saved.control.choices;
-  return runSession(options);
+  return runSession(options, nullptr);
+}
+
+// A session, by hand or not, with its live page around it when asked for.
+int runLive(const TraceOptions& options) {
+  std::unique_ptr<LiveShow> live;
+  if (options.live) {
+    int status = kExitOk;
+    live = LiveShow::open(options, &status);
+    if (!live) return status;
+  }
+  const int status = options.step ? runStep(options, live ? live->feed() : nullptr)
+                                  : runSession(options, live.get());
+  if (live) live->close(status);
+  return status;
 }
 
 int runCommand(const TraceOptions& options) {
@@ -415,7 +435,7 @@ int runCommand(const TraceOptions& options) {
     case Command::kRender:
       return renderSavedLog(options);
     case Command::kSession:
-      return options.step ? runStep(options) : runSession(options);
+      return runLive(options);
     case Command::kExplore:
       return runExplore(options);
     case Command::kMerge:

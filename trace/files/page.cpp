@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr char kGoingWords[] = "the run is still going";
-
 constexpr char kPatterns[] = R"svg(<svg class="defs" aria-hidden="true" focusable="false"><defs>
 <pattern id="hatch" width="6" height="6" patternUnits="userSpaceOnUse" patternTransform="rotate(45)"><rect width="6" height="6" fill="#fff"/><line x1="0" y1="0" x2="0" y2="6" stroke="#56B4E9" stroke-width="3"/></pattern>
 <pattern id="dots" width="5" height="5" patternUnits="userSpaceOnUse"><rect width="5" height="5" fill="#e8e8e8"/><circle cx="2.5" cy="2.5" r="0.9" fill="#666"/></pattern>
@@ -141,16 +139,8 @@ std::string spreadData(const FinishedRun& run) {
   return "<script type=\"application/json\" id=\"spread-data\">" + oneLine(data) + "</script>\n";
 }
 
-// Where the verdict of a run still going will be.
-std::string goingSection(const FinishedRun& run) {
-  return "<section id=\"verdict\" class=\"verdict going\" "
-         "aria-label=\"Verdict\">\n<h2>\xE2\x80\xA6 "
-         "The run is still going</h2>\n<p>Drawn as far as " +
-         msText(run.story.end) + "; its verdict comes when it ends.</p>\n</section>\n";
-}
-
-std::string page(const FinishedRun& run, const std::string& headline, const std::string& verdict) {
-  return head(run, headline) + "<div class=\"top\">\n" + verdict + variantSection(run) +
+std::string page(const FinishedRun& run, const std::string& headline) {
+  return head(run, headline) + "<div class=\"top\">\n" + verdictSection(run) + variantSection(run) +
          "</div>\n" + playerBar(run) + shopSection(run) + lanesSection(run, headline) +
          narrationSection(run) + summarySection(run) + playerData(run) + spreadData(run) +
          "<script>" + kPlayerScript + "</script>\n" + glossarySection() + "</body>\n</html>\n";
@@ -158,13 +148,12 @@ std::string page(const FinishedRun& run, const std::string& headline, const std:
 
 }  // namespace
 
-std::string htmlPage(const FinishedRun& run, RunShown shown) {
-  if (shown == RunShown::kEnded)
-    return page(run, verdictHeadline(run.verdict), verdictSection(run));
-  // Judged so far, a run still going looks stuck or short of its closing line: it is neither
-  // yet, so no lane is marked and no story told.
+std::string htmlPage(const FinishedRun& run) {
+  if (!run.record.going) return page(run, verdictHeadline(run.verdict));
+  // Judged so far, a run still going looks cut short: it is not, so no lane is marked and no
+  // story told until it ends.
   FinishedRun going = run;
   going.verdict = Verdict{};
   going.numbered.clear();
-  return page(going, kGoingWords, goingSection(going));
+  return page(going, "still running");
 }

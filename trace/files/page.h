@@ -16,10 +16,9 @@
 
 #include "trace/judging/finish.h"
 
-// A run that has ended, or one still going (the live view draws a run as it goes): that says so
-// where the verdict would be, and nothing of it is judged yet, neither findings nor story.
-enum class RunShown { kEnded, kGoing };
-std::string htmlPage(const FinishedRun& run, RunShown shown = RunShown::kEnded);
+// A run still going (RunRecord::going, which the live view draws as it goes) says so where the
+// verdict will be, and nothing of it is judged yet: no finding, no marked lane, no story.
+std::string htmlPage(const FinishedRun& run);
 
 // The verdict: its findings, the story of a run that never ended and the notes, every instant
 // they name a link to it (files/page_verdict.cpp).

@@ -159,6 +159,11 @@ std::string numberedCaption(const FinishedRun& run) {
 
 std::string verdictSection(const FinishedRun& run) {
   const Verdict& v = run.verdict;
+  if (run.record.going) {
+    return "<section id=\"verdict\" class=\"verdict going\" aria-label=\"Verdict\">\n<h2>"
+           "\xE2\x8F\xB5 Still running: the verdict comes when the run ends</h2>\n<p>Drawn up to "
+           "its newest line.</p>\n</section>\n";
+  }
   std::string out = std::string("<section id=\"verdict\" class=\"verdict ") +
                     (v.holds() ? "holds" : "broken") + "\" aria-label=\"Verdict\">\n<h2>" +
                     (v.holds() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") +

@@ -33,6 +33,9 @@ struct RunRecord {
   std::string variant;             // the broken variant of the shop that ran, if one did
   std::string variantChange;       // its change to the shop, as the lines of a patch
   ControlRecord control;           // a controlled run's threads, steps and choices
+  // Drawn while it still runs (the live page): its lines so far, and no verdict on what has not
+  // happened yet. Never in a log.
+  bool going = false;
 };
 
 const char* runEndName(RunEnd end);

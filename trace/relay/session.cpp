@@ -447,9 +447,11 @@ class Loop {
 
   void runOutput(std::string_view chunk, std::int64_t now) {
     watch_->output();
+    const std::size_t before = record_.events.size();
     for (Event& event : parser_->feed(chunk, now - runStartedUs_)) {
       record_.events.push_back(std::move(event));
     }
+    if (options_.onProgress && record_.events.size() > before) options_.onProgress(record_);
     if (!parser_->closed()) return show(chunk);
     const std::string rest = parser_->takeRest();
     show(chunk.substr(0, chunk.size() - rest.size()));
@@ -547,6 +549,7 @@ class Loop {
     apply(dialogue_.releaseRun());
     sendAhead();     // the next round's roster, read once this run is over
     await_.reset();  // during a run the watch decides
+    if (options_.onProgress) options_.onProgress(record_);
   }
 
   void finishRun(RunEnd end) {

@@ -37,6 +37,9 @@ struct SessionOptions {
   // compared with the saved one of the same number; the first difference ends the session
   // (status kExitUsage), named in words.
   std::vector<Choice> expectedChoices;
+  // Called on the relay's thread as a run begins and whenever it has printed more lines: the run
+  // so far, unjudged. It must return at once (the live page copies what is new and goes).
+  std::function<void(const RunRecord& soFar)> onProgress;
 };
 
 // Exit statuses, as the manual page lists them.

@@ -1,0 +1,3 @@
+#include <string>
+#include "trace/files/live_page.h"
+std::string livePage() { return "<!DOCTYPE html><title>live</title>"; }

@@ -1,0 +1,261 @@
+// The live server: keys, origins and routes in front of the feed.
+
+#include "trace/live/server.h"
+
+#include <httplib.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "trace/common/json_text.h"
+#include "trace/files/live_page.h"
+
+namespace {
+
+// Threads for the event streams, and as many again for the page's other requests.
+constexpr int kThreads = 2 * kMaxStreams;
+// How often an idle stream says it is still there, so a dead reader is noticed.
+constexpr std::chrono::milliseconds kKeepAlive{10000};
+
+enum class Access { kNone, kWatch, kDrive };
+
+// What a refused request is told: its status and a line, nothing of the session.
+void refuse(httplib::Response& res, int status, const char* why) {
+  res.status = status;
+  res.set_content(std::string(why) + "\n", "text/plain; charset=utf-8");
+}
+
+bool isDigits(const std::string& text) {
+  return !text.empty() && text.size() <= 9 &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A same-origin request: the Host names this server's port, and an Origin, when sent, is the
+// Host's own. A page of another site, or a name rebound to this machine, is refused.
+bool sameOrigin(const httplib::Request& req, int port) {
+  const std::string host = req.get_header_value("Host");
+  const std::string suffix = ":" + std::to_string(port);
+  if (host.size() <= suffix.size() || host.compare(host.size() - suffix.size(), suffix.size(),
+                                                   suffix) != 0) {
+    return false;
+  }
+  return !req.has_header("Origin") || req.get_header_value("Origin") == "http://" + host;
+}
+
+// Which known path a request is for, and whether the method is the one it takes.
+enum class Route { kPage, kEvents, kRun, kDrive, kUnknown };
+
+Route routeOf(const std::string& path) {
+  if (path == "/") return Route::kPage;
+  if (path == "/events") return Route::kEvents;
+  if (path == "/drive") return Route::kDrive;
+  if (path.rfind("/run/", 0) == 0 && isDigits(path.substr(5))) return Route::kRun;
+  return Route::kUnknown;
+}
+
+std::optional<DriveCommand> driveCommand(const httplib::Request& req) {
+  const std::string act = req.get_param_value("act");
+  DriveCommand command;
+  if (act == "back") {
+    command.act = DriveCommand::Act::kBack;
+    return command;
+  }
+  if (act == "again") {
+    command.act = DriveCommand::Act::kAgain;
+    return command;
+  }
+  const std::string choice = req.get_param_value("k"), tid = req.get_param_value("tid");
+  if (!isDigits(choice)) return std::nullopt;
+  command.choice = std::stoi(choice);
+  if (act == "plain") return command;
+  if (act != "pick" || !isDigits(tid)) return std::nullopt;
+  command.act = DriveCommand::Act::kPick;
+  command.tid = std::stoi(tid);
+  return command;
+}
+
+}  // namespace
+
+struct LiveServer::Impl {
+  httplib::Server http;
+  std::thread listener;
+  std::atomic<int> streams{0};
+  std::atomic<bool> stopping{false};
+};
+
+LiveServer::LiveServer(LiveFeed* feed, LiveSettings settings)
+    : impl_(std::make_unique<Impl>()), feed_(feed), settings_(std::move(settings)) {}
+
+LiveServer::~LiveServer() { stop(); }
+
+std::string LiveServer::driveAddress() const {
+  return "http://" + settings_.host + ":" + std::to_string(port_) + "/?k=" + settings_.driveKey;
+}
+
+std::string LiveServer::watchAddress() const {
+  return "http://" + settings_.host + ":" + std::to_string(port_) + "/?k=" + settings_.watchKey;
+}
+
+namespace {
+
+// What an open stream has sent so far: each part as the object it last sent.
+struct Sent {
+  bool greeted = false;
+  std::uint64_t version = 0;
+  Message runs, page, choice;
+  bool ended = false;
+};
+
+// Writes each part of `view` that this reader has not had; false when the reader is gone.
+bool sendNewer(const FeedView& view, Sent* sent, httplib::DataSink& sink) {
+  for (auto [now, had] : {std::pair{view.runs, &sent->runs}, std::pair{view.page, &sent->page},
+                          std::pair{view.choice, &sent->choice}}) {
+    if (!now || now == *had) continue;
+    if (!sink.write(now->data(), now->size())) return false;
+    *had = now;
+  }
+  sent->version = view.version;
+  return true;
+}
+
+}  // namespace
+
+void LiveServer::stop() {
+  if (impl_->stopping.exchange(true)) return;
+  feed_->stop();  // wakes every stream, which then ends
+  impl_->http.stop();
+  if (impl_->listener.joinable()) impl_->listener.join();
+}
+
+bool LiveServer::start(std::string* error) {
+  httplib::Server& http = impl_->http;
+  Impl* impl = impl_.get();
+  LiveFeed* feed = feed_;
+  http.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+  http.set_read_timeout(5, 0);
+  http.set_write_timeout(kWriteTimeoutMs / 1000, (kWriteTimeoutMs % 1000) * 1000);
+  http.set_keep_alive_timeout(2);
+  http.set_payload_max_length(4096);  // a drive request is a few words
+  http.set_default_headers({{"Cache-Control", "no-store"},
+                            {"X-Content-Type-Options", "nosniff"},
+                            {"Referrer-Policy", "no-referrer"}});
+  // Keys, origin and method before any route: a refused request is told why and nothing else.
+  http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    const std::string key = req.get_param_value("k");
+    Access access = Access::kNone;
+    if (key == settings_.driveKey) access = Access::kDrive;
+    if (key == settings_.watchKey) access = Access::kWatch;
+    if (access == Access::kNone) {
+      refuse(res, 403, "forbidden: this address needs the key it was given with");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if (!sameOrigin(req, port_)) {
+      refuse(res, 403, "forbidden: a request from another origin");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    const Route route = routeOf(req.path);
+    if (route == Route::kUnknown) {
+      refuse(res, 404, "not found");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if ((route == Route::kDrive) != (req.method == "POST") ||
+        (req.method != "GET" && req.method != "POST")) {
+      refuse(res, 405, "method not allowed");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if (route == Route::kDrive && access != Access::kDrive) {
+      refuse(res, 403, "forbidden: this address may watch, not drive");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  http.Get("/", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(livePage(), "text/html; charset=utf-8");
+  });
+  http.Get(R"(/run/(\d+))", [feed](const httplib::Request& req, httplib::Response& res) {
+    const std::optional<std::string> page = feed->runPage(std::stoi(req.matches[1].str()));
+    if (!page) return refuse(res, 404, "not found: no finished run of that number is kept");
+    res.set_content(*page, "text/html; charset=utf-8");
+  });
+  http.Get("/events", [this, impl, feed](const httplib::Request& req, httplib::Response& res) {
+    if (impl->streams.fetch_add(1) >= kMaxStreams) {
+      impl->streams.fetch_sub(1);
+      return refuse(res, 503, "busy: too many pages are open on this session");
+    }
+    const bool drive = req.get_param_value("k") == settings_.driveKey;
+    Json hello = Json::parse(settings_.hello);
+    hello["drive"] = drive;
+    const auto greeting = std::make_shared<const std::string>("event: hello\ndata: " +
+                                                              oneLine(hello) + "\n\n");
+    auto sent = std::make_shared<Sent>();
+    res.set_chunked_content_provider(
+        "text/event-stream",
+        [impl, feed, greeting, sent](std::size_t, httplib::DataSink& sink) {
+          if (impl->stopping) return false;
+          FeedView view;
+          if (!sent->greeted) {
+            sent->greeted = true;
+            if (!sink.write(greeting->data(), greeting->size())) return false;
+            view = feed->view();
+          } else {
+            view = feed->waitNewer(sent->version, kKeepAlive);
+            if (impl->stopping) return false;
+            if (view.version == sent->version) {
+              static constexpr char kAlive[] = ": keep-alive\n\n";
+              return sink.write(kAlive, sizeof kAlive - 1);
+            }
+          }
+          return sendNewer(view, sent.get(), sink);
+        },
+        [impl](bool) { impl->streams.fetch_sub(1); });
+  });
+  http.Post("/drive", [feed](const httplib::Request& req, httplib::Response& res) {
+    const std::optional<DriveCommand> command = driveCommand(req);
+    if (!command) return refuse(res, 400, "bad request: act=pick&k=N&tid=T, plain, back or again");
+    switch (feed->offer(*command)) {
+      case Offer::kTaken:
+        res.status = 204;
+        return;
+      case Offer::kStale:
+        return refuse(res, 409, "conflict: that choice has been answered already");
+      case Offer::kCannotGo:
+        return refuse(res, 409, "conflict: that thread cannot go now");
+      case Offer::kNothingToDrive:
+        return refuse(res, 409, "conflict: nothing to drive now");
+    }
+  });
+  http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.body.empty()) res.set_content("bad request\n", "text/plain; charset=utf-8");
+  });
+  return listen(error);
+}
+
+// Binds, then serves on a thread that takes no signal: the session's loop reads them.
+bool LiveServer::listen(std::string* error) {
+  httplib::Server& http = impl_->http;
+  errno = 0;
+  if (settings_.port == 0) {
+    port_ = http.bind_to_any_port(settings_.host);
+    if (port_ < 0) port_ = 0;
+  } else if (http.bind_to_port(settings_.host, settings_.port)) {
+    port_ = settings_.port;
+  }
+  if (port_ == 0) {
+    const int why = errno;
+    *error = "cannot listen on " + settings_.host + ":" + std::to_string(settings_.port) + ": " +
+             (why == EADDRINUSE  ? "the port is in use"
+              : why == EACCES    ? "not allowed to use that port"
+              : why != 0         ? strerror(why)
+                                 : "not an address of this machine");
+    return false;
+  }
+  sigset_t all, before;
+  (void)sigfillset(&all);
+  (void)pthread_sigmask(SIG_BLOCK, &all, &before);
+  impl_->listener = std::thread([this] { (void)impl_->http.listen_after_bind(); });
+  (void)pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return true;
+}
