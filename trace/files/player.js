@@ -6,7 +6,8 @@
 // page stays the still picture of the run's end. A controlled run's page draws each step apart
 // from the others of its instant (#spread-data): the cursor moves over those drawing
 // times, and whatever the page reads out (the clock, the ruler, the address) is virtual time.
-// window.barbershopPlayer lets a page that frames this one move the cursor.
+// window.barbershopPlayer lets a page that frames this one move the cursor and the zoom and put
+// the page in projector mode.
 (function () {
   'use strict';
   var dataNode = document.getElementById('player-data');
