@@ -280,9 +280,12 @@ std::optional<Roster> chooseRoster(Given* given, TraceOptions* options,
     roster = randomRoster(*given->random, *given->seed);
     options->rosterName =
         "random " + std::to_string(*given->random) + ", seed " + std::to_string(*given->seed);
-  } else if (!given->variant.empty()) {
-    // A variant without a roster runs the scenario that shows its fault.
-    const VariantInfo* variant = findVariant(given->variant);
+  } else if (!given->variant.empty() || !given->challenge.empty()) {
+    // A variant without a roster runs the scenario that shows its fault; the correct shop set a
+    // variant's challenge runs the scenario the challenge is met in.
+    const VariantInfo* variant =
+        findVariant(given->variant.empty() ? given->challenge : given->variant);
+    if (variant == nullptr) return std::nullopt;
     const char* name =
         controlledRuns(*given, *options) ? variant->controlledScenario : variant->scenario;
     const Scenario* found = findScenario(name);

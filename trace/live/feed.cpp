@@ -3,6 +3,7 @@
 #include "trace/live/feed.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,7 +44,12 @@ Json pageJson(int number, bool done, std::uint64_t seq, std::string html) {
 LiveFeed::LiveFeed(const char* challengeRule) : challengeRule_(challengeRule) {
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
   setRuns();
+  // The drawing thread takes no signal: the session's loop reads the ones that end it.
+  sigset_t all, before;
+  (void)sigfillset(&all);
+  (void)pthread_sigmask(SIG_BLOCK, &all, &before);
   drawer_ = std::thread([this] { draw(); });
+  (void)pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 LiveFeed::~LiveFeed() {

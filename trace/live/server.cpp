@@ -67,7 +67,11 @@ std::optional<DriveCommand> driveCommand(const httplib::Request& req) {
     command.act = DriveCommand::Act::kAgain;
     return command;
   }
-  const std::string choice = req.get_param_value("k"), tid = req.get_param_value("tid");
+  // The choice it answers: `choice`, or a second `k` in the body (the first is the key).
+  const std::string choice = req.has_param("choice")           ? req.get_param_value("choice")
+                             : req.get_param_value_count("k") == 2 ? req.get_param_value("k", 1)
+                                                                   : "";
+  const std::string tid = req.get_param_value("tid");
   if (!isDigits(choice)) return std::nullopt;
   command.choice = std::stoi(choice);
   if (act == "plain") return command;
@@ -214,7 +218,7 @@ bool LiveServer::start(std::string* error) {
   });
   http.Post("/drive", [feed](const httplib::Request& req, httplib::Response& res) {
     const std::optional<DriveCommand> command = driveCommand(req);
-    if (!command) return refuse(res, 400, "bad request: act=pick&k=N&tid=T, plain, back or again");
+    if (!command) return refuse(res, 400, "bad request: act=pick&choice=N&tid=T, act=plain&choice=N, act=back or act=again");
     switch (feed->offer(*command)) {
       case Offer::kTaken:
         res.status = 204;
