@@ -4,6 +4,7 @@
 
 #include <httplib.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -95,12 +96,25 @@ LiveServer::LiveServer(LiveFeed* feed, LiveSettings settings)
 
 LiveServer::~LiveServer() { stop(); }
 
+namespace {
+
+// The address to hand out: a server on every address of the machine is reached by its name.
+std::string shownHost(const std::string& host) {
+  if (host != "0.0.0.0") return host;
+  char name[256] = {};
+  return gethostname(name, sizeof name - 1) == 0 && name[0] != '\0' ? name : host;
+}
+
+}  // namespace
+
 std::string LiveServer::driveAddress() const {
-  return "http://" + settings_.host + ":" + std::to_string(port_) + "/?k=" + settings_.driveKey;
+  return "http://" + shownHost(settings_.host) + ":" + std::to_string(port_) +
+         "/?k=" + settings_.driveKey;
 }
 
 std::string LiveServer::watchAddress() const {
-  return "http://" + settings_.host + ":" + std::to_string(port_) + "/?k=" + settings_.watchKey;
+  return "http://" + shownHost(settings_.host) + ":" + std::to_string(port_) +
+         "/?k=" + settings_.watchKey;
 }
 
 namespace {
