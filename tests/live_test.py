@@ -143,16 +143,29 @@ class Safety(unittest.TestCase):
                 break
         stalled.close()
 
-    def test_a_busy_port_is_refused_with_its_reason(self):
+    def test_what_cannot_be_served_ends_with_status_2_and_says_why(self):
         with socket.socket() as taken:
             taken.bind(("127.0.0.1", 0))
             taken.listen()
             port = taken.getsockname()[1]
-            done = subprocess.run([TRACE, "--program", BINARY, "--scenario", "lone", "--run",
-                                   "--live", str(port)], capture_output=True, text=True,
-                                  timeout=LIMIT_S)
-        self.assertEqual(done.returncode, 2)
-        self.assertIn(f"cannot listen on 127.0.0.1:{port}: the port is in use", done.stderr)
+            table = [
+                (["--live", str(port)], f"cannot listen on 127.0.0.1:{port}: the port is in use"),
+                (["--live", "99999"], "PORT a number from 0"),
+                (["--live", "10.1.2:80"], "ADDRESS is an IPv4 address"),
+                (["--live", "0", "--explore"], "not --explore"),
+                (["--challenge", "lost-wakeup"], "it goes with --live"),
+                (["--live", "0", "--challenge", "no-such"], "no variant 'no-such'"),
+                (["--live", "0", "--variant", "lost-wakeup", "--challenge", "lost-wakeup"],
+                 "a variant has its own challenge"),
+            ]
+            for options, said in table:
+                with self.subTest(options=options):
+                    program = [] if "--variant" in options else ["--program", BINARY]
+                    done = subprocess.run([TRACE, *program, "--scenario", "lone", *options],
+                                          capture_output=True, text=True,
+                                          stdin=subprocess.DEVNULL, timeout=LIMIT_S)
+                    self.assertEqual(done.returncode, 2, done.stderr)
+                    self.assertIn(said, done.stderr)
 
 
 def failing_picks(variant, folder):
