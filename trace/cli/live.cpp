@@ -104,6 +104,7 @@ void LiveShow::follow(SessionOptions* session) {
 
 void LiveShow::close(int status) {
   feed_.ended();
+  feed_.settle(std::chrono::milliseconds(2000));  // the last run's page, drawn
   const bool byHand = status < 128 && isatty(STDIN_FILENO) == 1;
   if (byHand) {
     writeErrors("barbershop-trace: the session has ended; the page stays up until Enter or "

@@ -209,8 +209,19 @@ FeedView LiveFeed::view() {
 
 FeedView LiveFeed::waitNewer(std::uint64_t version, std::chrono::milliseconds wait) {
   std::unique_lock<std::mutex> lock(mutex_);
-  cv_.wait_for(lock, wait, [&] { return view_.version != version || stopping_; });
+  cv_.wait_for(lock, wait, [&] { return view_.version != version || stopping_ || closing_; });
   return view_;
+}
+
+void LiveFeed::settle(std::chrono::milliseconds wait) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  cv_.wait_for(lock, wait, [&] { return toDraw_.empty() && drawnVersion_ == newestVersion_; });
+}
+
+void LiveFeed::closing() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closing_ = true;
+  cv_.notify_all();
 }
 
 std::optional<std::string> LiveFeed::runPage(int number) {
@@ -261,9 +272,7 @@ void LiveFeed::draw() {
         done ? nullptr : message("page", pageJson(number, false, ++seq, pageSoFar(std::move(soFar))));
     lock.lock();
     drawnVersion_ = version;
-    if (shown) {
-      view_.page = std::move(shown);
-      changed();
-    }
+    if (shown) view_.page = std::move(shown);
+    changed();
   }
 }

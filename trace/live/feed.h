@@ -69,7 +69,10 @@ class LiveFeed {
   FeedView waitNewer(std::uint64_t version, std::chrono::milliseconds wait);
   std::optional<std::string> runPage(int number);
   Offer offer(const DriveCommand& command);
-  void stop();  // wakes every waiting reader for good
+  // Waits until every run handed over is drawn, or `wait` passes.
+  void settle(std::chrono::milliseconds wait);
+  void closing();  // wakes every waiting reader, to end its stream once it has had everything
+  void stop();     // wakes every waiting reader for good
 
  private:
   void draw();  // the drawing thread's loop
@@ -97,7 +100,7 @@ class LiveFeed {
   bool over_ = false;
   std::deque<DriveCommand> commands_;
   FeedView view_;
-  bool stopping_ = false;
+  bool stopping_ = false, closing_ = false;
   int wake_[2] = {-1, -1};
   std::thread drawer_;
 };

@@ -20,6 +20,8 @@ namespace {
 constexpr int kThreads = 2 * kMaxStreams;
 // How often an idle stream says it is still there, so a dead reader is noticed.
 constexpr std::chrono::milliseconds kKeepAlive{10000};
+// How long a closing server gives its pages to take what they have not had yet.
+constexpr int kClosingMs = 1000;
 
 enum class Access { kNone, kWatch, kDrive };
 
@@ -88,7 +90,7 @@ struct LiveServer::Impl {
   httplib::Server http;
   std::thread listener;
   std::atomic<int> streams{0};
-  std::atomic<bool> stopping{false};
+  std::atomic<bool> closing{false}, stopping{false};
 };
 
 LiveServer::LiveServer(LiveFeed* feed, LiveSettings settings)
@@ -142,8 +144,15 @@ bool sendNewer(const FeedView& view, Sent* sent, httplib::DataSink& sink) {
 }  // namespace
 
 void LiveServer::stop() {
-  if (impl_->stopping.exchange(true)) return;
-  feed_->stop();  // wakes every stream, which then ends
+  if (impl_->stopping) return;
+  // Each page is given what it has not had yet and its stream ended, for a moment at most.
+  impl_->closing = true;
+  feed_->closing();
+  for (int waited = 0; impl_->streams > 0 && waited < kClosingMs; waited += 10) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  impl_->stopping = true;
+  feed_->stop();  // wakes every stream left, which then ends
   impl_->http.stop();
   if (impl_->listener.joinable()) impl_->listener.join();
 }
@@ -221,12 +230,15 @@ bool LiveServer::start(std::string* error) {
           } else {
             view = feed->waitNewer(sent->version, kKeepAlive);
             if (impl->stopping) return false;
-            if (view.version == sent->version) {
+            if (view.version == sent->version && !impl->closing) {
               static constexpr char kAlive[] = ": keep-alive\n\n";
               return sink.write(kAlive, sizeof kAlive - 1);
             }
           }
-          return sendNewer(view, sent.get(), sink);
+          if (!sendNewer(view, sent.get(), sink)) return false;
+          // The server is closing: a page that has had everything is let go in order.
+          if (impl->closing && view.version == feed->view().version) sink.done();
+          return true;
         },
         [impl](bool) { impl->streams.fetch_sub(1); });
   });
