@@ -359,6 +359,8 @@ int mergeExports(const TraceOptions& options) {
   return total->found ? kExitBroken : kExitOk;
 }
 
+int runLive(const TraceOptions& options);
+
 // The plan that makes a saved controlled run again: every recorded pick, none other allowed.
 std::string replayPlan(const ControlRecord& control) {
   std::string picks;
@@ -405,7 +407,7 @@ int replaySavedRun(TraceOptions options) {
   session.variantChange = saved.variantChange;
   session.controlPlan = replayPlan(saved.control);
   session.expectedChoices = saved.control.choices;
-  return runSession(options, nullptr);
+  return runLive(options);
 }
 
 // A session, by hand or not, with its live page around it when asked for.
