@@ -17,8 +17,8 @@ namespace {
 // Every variant's challenge, as the page's start view lists it, with the two commands that take
 // it up: on the variant, and on the correct shop.
 Json challengeJson(const VariantInfo& variant) {
-  const std::string tail = std::string(" --scenario ") + variant.controlledScenario +
-                           " --step --live 0";
+  const std::string tail =
+      std::string(" --scenario ") + variant.controlledScenario + " --step --live 0";
   return {{"variant", variant.name},
           {"goal", variant.goal},
           {"hint", variant.hint},
@@ -107,8 +107,9 @@ void LiveShow::close(int status) {
   feed_.settle(std::chrono::milliseconds(2000));  // the last run's page, drawn
   const bool byHand = status < 128 && isatty(STDIN_FILENO) == 1;
   if (byHand) {
-    writeErrors("barbershop-trace: the session has ended; the page stays up until Enter or "
-                "Ctrl-C\n");
+    writeErrors(
+        "barbershop-trace: the session has ended; the page stays up until Enter or "
+        "Ctrl-C\n");
     waitForEnd();
   }
   server_.stop();

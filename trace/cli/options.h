@@ -42,7 +42,7 @@ struct TraceOptions {
   std::string replayLog;                  // --replay LOG.jsonl
   std::string program;                    // --program as given, which --replay's log gives way to
   std::optional<ListenAddress> live;      // --live: serve the page as the session happens
-  std::string challenge;                  // --challenge NAME: that variant's goal, on the correct shop
+  std::string challenge;  // --challenge NAME: that variant's goal, on the correct shop
 };
 
 // Reads the command line, printing help, the version or a usage error itself (kExit).

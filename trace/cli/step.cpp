@@ -340,7 +340,7 @@ class Stepper {
   LiveFeed* page_;  // the live page, which may answer too; null without --live
   Answers answers_;
   std::vector<Choice> lastChoices_;  // the finished run's, for taking back its last decision
-  std::vector<int> asked_;   // the choices the person was asked at, in the order asked
+  std::vector<int> asked_;           // the choices the person was asked at, in the order asked
   std::vector<int> replay_;  // after `b`: the picks of every choice before the one taken back
   std::size_t shownEvents_ = 0;
   bool replaying_ = false;  // a restart runs up to the choice taken back, off the screen

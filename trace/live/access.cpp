@@ -11,16 +11,18 @@ bool parseListenAddress(const std::string& text, ListenAddress* out, std::string
   const std::size_t colon = text.rfind(':');
   const std::string host = colon == std::string::npos ? "127.0.0.1" : text.substr(0, colon);
   const std::string port = colon == std::string::npos ? text : text.substr(colon + 1);
-  if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoi(port) > 65535) {
+  if (port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) > 65535) {
     *error = "--live takes [ADDRESS:]PORT, PORT a number from 0 (any free port) to 65535, not \"" +
              text + "\"";
     return false;
   }
   in_addr parsed{};
   if (host != "localhost" && inet_pton(AF_INET, host.c_str(), &parsed) != 1) {
-    *error = "--live's ADDRESS is an IPv4 address of this machine (127.0.0.1, 0.0.0.0 for every "
-             "one) or localhost, not \"" + host + "\"";
+    *error =
+        "--live's ADDRESS is an IPv4 address of this machine (127.0.0.1, 0.0.0.0 for every "
+        "one) or localhost, not \"" +
+        host + "\"";
     return false;
   }
   out->host = host == "localhost" ? "127.0.0.1" : host;

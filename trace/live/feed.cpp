@@ -20,8 +20,8 @@ constexpr std::size_t kKeptPages = 50;
 constexpr int kHintAfter = 3;
 
 Message message(const char* event, const Json& data) {
-  return std::make_shared<const std::string>(std::string("event: ") + event + "\ndata: " +
-                                             oneLine(data) + "\n\n");
+  return std::make_shared<const std::string>(std::string("event: ") + event +
+                                             "\ndata: " + oneLine(data) + "\n\n");
 }
 
 // The page of a run still going: its lines so far, and no verdict on what has not happened yet.
@@ -113,18 +113,15 @@ void LiveFeed::finished(const FinishedRun& run) {
 void LiveFeed::asked(const RunRecord& soFar, const Choice& choice) {
   Json threads = Json::array();
   for (const ChoiceLine& line : choiceLines(soFar, choice)) {
-    threads.push_back({{"tid", line.tid}, {"canGo", line.canGo}, {"why", line.holder},
-                       {"plain", line.plain}});
+    threads.push_back(
+        {{"tid", line.tid}, {"canGo", line.canGo}, {"why", line.holder}, {"plain", line.plain}});
     putText(threads.back(), "words", line.words);
   }
   progress(soFar);
   std::lock_guard<std::mutex> lock(mutex_);
-  const Json data = {{"n", rows_.back().number},
-                     {"k", choice.k},
-                     {"at", msText(choiceMoment(soFar))},
-                     {"question", choiceAsks(choice.why)},
-                     {"threads", std::move(threads)},
-                     {"over", false}};
+  const Json data = {{"n", rows_.back().number},          {"k", choice.k},
+                     {"at", msText(choiceMoment(soFar))}, {"question", choiceAsks(choice.why)},
+                     {"threads", std::move(threads)},     {"over", false}};
   choice_ = choice;
   over_ = false;
   view_.choice = message("choice", data);
@@ -135,8 +132,10 @@ void LiveFeed::answered(bool runOver) {
   std::lock_guard<std::mutex> lock(mutex_);
   choice_.reset();
   over_ = runOver;
-  view_.choice = message(
-      "choice", {{"n", rows_.empty() ? 0 : rows_.back().number}, {"k", nullptr}, {"over", runOver}, {"threads", Json::array()}});
+  view_.choice = message("choice", {{"n", rows_.empty() ? 0 : rows_.back().number},
+                                    {"k", nullptr},
+                                    {"over", runOver},
+                                    {"threads", Json::array()}});
   changed();
 }
 
@@ -157,7 +156,9 @@ void LiveFeed::ended() {
 void LiveFeed::setRuns() {
   Json runs = Json::array();
   for (const RunRow& row : rows_) {
-    runs.push_back({{"n", row.number}, {"done", row.done}, {"headline", row.headline},
+    runs.push_back({{"n", row.number},
+                    {"done", row.done},
+                    {"headline", row.headline},
                     {"met", row.met ? Json(*row.met) : Json(nullptr)}});
   }
   view_.runs = message("runs", {{"runs", std::move(runs)},
@@ -243,9 +244,8 @@ void LiveFeed::draw() {
   std::unique_lock<std::mutex> lock(mutex_);
   std::uint64_t seq = 0;
   for (;;) {
-    cv_.wait(lock, [&] {
-      return stopping_ || !toDraw_.empty() || newestVersion_ != drawnVersion_;
-    });
+    cv_.wait(lock,
+             [&] { return stopping_ || !toDraw_.empty() || newestVersion_ != drawnVersion_; });
     if (stopping_) return;
     if (!toDraw_.empty()) {
       auto [number, run] = std::move(toDraw_.front());
@@ -269,7 +269,8 @@ void LiveFeed::draw() {
     const int number = done ? 0 : rows_.back().number;
     lock.unlock();
     Message shown =
-        done ? nullptr : message("page", pageJson(number, false, ++seq, pageSoFar(std::move(soFar))));
+        done ? nullptr
+             : message("page", pageJson(number, false, ++seq, pageSoFar(std::move(soFar))));
     lock.lock();
     drawnVersion_ = version;
     if (shown) view_.page = std::move(shown);

@@ -93,7 +93,7 @@ class LiveFeed {
   RunRecord newest_;  // the newest run so far, as the relay last saw it (rows_.back())
   std::uint64_t newestVersion_ = 0, drawnVersion_ = 0;
   std::deque<std::pair<int, FinishedRun>> toDraw_;  // finished runs, by row, yet to be drawn
-  std::map<int, std::string> pages_;    // finished runs' pages, the newest kKeptPages
+  std::map<int, std::string> pages_;                // finished runs' pages, the newest kKeptPages
   std::vector<RunRow> rows_;
   int tries_ = 0;
   std::optional<Choice> choice_;  // the question asked now

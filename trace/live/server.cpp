@@ -23,8 +23,6 @@ constexpr std::chrono::milliseconds kKeepAlive{10000};
 // How long a closing server gives its pages to take what they have not had yet.
 constexpr int kClosingMs = 1000;
 
-enum class Access { kNone, kWatch, kDrive };
-
 // What a refused request is told: its status and a line, nothing of the session.
 void refuse(httplib::Response& res, int status, const char* why) {
   res.status = status;
@@ -41,8 +39,8 @@ bool isDigits(const std::string& text) {
 bool sameOrigin(const httplib::Request& req, int port) {
   const std::string host = req.get_header_value("Host");
   const std::string suffix = ":" + std::to_string(port);
-  if (host.size() <= suffix.size() || host.compare(host.size() - suffix.size(), suffix.size(),
-                                                   suffix) != 0) {
+  if (host.size() <= suffix.size() ||
+      host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0) {
     return false;
   }
   return !req.has_header("Origin") || req.get_header_value("Origin") == "http://" + host;
@@ -71,7 +69,7 @@ std::optional<DriveCommand> driveCommand(const httplib::Request& req) {
     return command;
   }
   // The choice it answers: `choice`, or a second `k` in the body (the first is the key).
-  const std::string choice = req.has_param("choice")           ? req.get_param_value("choice")
+  const std::string choice = req.has_param("choice")               ? req.get_param_value("choice")
                              : req.get_param_value_count("k") == 2 ? req.get_param_value("k", 1)
                                                                    : "";
   const std::string tid = req.get_param_value("tid");
@@ -157,9 +155,91 @@ void LiveServer::stop() {
   if (impl_->listener.joinable()) impl_->listener.join();
 }
 
+namespace {
+
+// Why a request is refused before any route: its status and a line; nullopt to let it through.
+std::optional<std::pair<int, const char*>> refusal(const httplib::Request& req,
+                                                   const LiveSettings& settings, int port) {
+  const std::string key = req.get_param_value("k");
+  const bool drives = key == settings.driveKey;
+  if (!drives && key != settings.watchKey) {
+    return std::pair{403, "forbidden: this address needs the key it was given with"};
+  }
+  if (!sameOrigin(req, port)) return std::pair{403, "forbidden: a request from another origin"};
+  const Route route = routeOf(req.path);
+  if (route == Route::kUnknown) return std::pair{404, "not found"};
+  if ((route == Route::kDrive) != (req.method == "POST") ||
+      (req.method != "GET" && req.method != "POST")) {
+    return std::pair{405, "method not allowed"};
+  }
+  if (route == Route::kDrive && !drives) {
+    return std::pair{403, "forbidden: this address may watch, not drive"};
+  }
+  return std::nullopt;
+}
+
+void serveDrive(LiveFeed* feed, const httplib::Request& req, httplib::Response& res) {
+  const std::optional<DriveCommand> command = driveCommand(req);
+  if (!command) {
+    return refuse(res, 400,
+                  "bad request: act=pick&choice=N&tid=T, act=plain&choice=N, act=back or "
+                  "act=again");
+  }
+  switch (feed->offer(*command)) {
+    case Offer::kTaken:
+      res.status = 204;
+      return;
+    case Offer::kStale:
+      return refuse(res, 409, "conflict: that choice has been answered already");
+    case Offer::kCannotGo:
+      return refuse(res, 409, "conflict: that thread cannot go now");
+    case Offer::kNothingToDrive:
+      return refuse(res, 409, "conflict: nothing to drive now");
+  }
+}
+
+}  // namespace
+
+// One page's event stream: the greeting and the catch-up, then each change as it comes.
+void LiveServer::serveEvents(const httplib::Request& req, httplib::Response& res) {
+  Impl* impl = impl_.get();
+  LiveFeed* feed = feed_;
+  if (impl->streams.fetch_add(1) >= kMaxStreams) {
+    impl->streams.fetch_sub(1);
+    return refuse(res, 503, "busy: too many pages are open on this session");
+  }
+  Json hello = Json::parse(settings_.hello);
+  hello["drive"] = req.get_param_value("k") == settings_.driveKey;
+  const auto greeting =
+      std::make_shared<const std::string>("event: hello\ndata: " + oneLine(hello) + "\n\n");
+  auto sent = std::make_shared<Sent>();
+  res.set_chunked_content_provider(
+      "text/event-stream",
+      [impl, feed, greeting, sent](std::size_t, httplib::DataSink& sink) {
+        if (impl->stopping) return false;
+        FeedView view;
+        if (!sent->greeted) {
+          sent->greeted = true;
+          if (!sink.write(greeting->data(), greeting->size())) return false;
+          view = feed->view();
+        } else {
+          view = feed->waitNewer(sent->version, kKeepAlive);
+          if (impl->stopping) return false;
+          if (view.version == sent->version && !impl->closing) {
+            static constexpr char kAlive[] = ": keep-alive\n\n";
+            return sink.write(kAlive, sizeof kAlive - 1);
+          }
+        }
+        if (!sendNewer(view, sent.get(), sink)) return false;
+        // The server is closing: a page that has had everything is let go in order.
+        if (impl->closing && view.version == feed->view().version) sink.done();
+        return true;
+      },
+      [impl](bool) { impl->streams.fetch_sub(1); });
+}
+
 bool LiveServer::start(std::string* error) {
   httplib::Server& http = impl_->http;
-  Impl* impl = impl_.get();
   LiveFeed* feed = feed_;
   http.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
   http.set_read_timeout(5, 0);
@@ -171,33 +251,10 @@ bool LiveServer::start(std::string* error) {
                             {"Referrer-Policy", "no-referrer"}});
   // Keys, origin and method before any route: a refused request is told why and nothing else.
   http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    const std::string key = req.get_param_value("k");
-    Access access = Access::kNone;
-    if (key == settings_.driveKey) access = Access::kDrive;
-    if (key == settings_.watchKey) access = Access::kWatch;
-    if (access == Access::kNone) {
-      refuse(res, 403, "forbidden: this address needs the key it was given with");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if (!sameOrigin(req, port_)) {
-      refuse(res, 403, "forbidden: a request from another origin");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    const Route route = routeOf(req.path);
-    if (route == Route::kUnknown) {
-      refuse(res, 404, "not found");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if ((route == Route::kDrive) != (req.method == "POST") ||
-        (req.method != "GET" && req.method != "POST")) {
-      refuse(res, 405, "method not allowed");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if (route == Route::kDrive && access != Access::kDrive) {
-      refuse(res, 403, "forbidden: this address may watch, not drive");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
+    const auto refused = refusal(req, settings_, port_);
+    if (!refused) return httplib::Server::HandlerResponse::Unhandled;
+    refuse(res, refused->first, refused->second);
+    return httplib::Server::HandlerResponse::Handled;
   });
   http.Get("/", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(livePage(), "text/html; charset=utf-8");
@@ -207,55 +264,10 @@ bool LiveServer::start(std::string* error) {
     if (!page) return refuse(res, 404, "not found: no finished run of that number is kept");
     res.set_content(*page, "text/html; charset=utf-8");
   });
-  http.Get("/events", [this, impl, feed](const httplib::Request& req, httplib::Response& res) {
-    if (impl->streams.fetch_add(1) >= kMaxStreams) {
-      impl->streams.fetch_sub(1);
-      return refuse(res, 503, "busy: too many pages are open on this session");
-    }
-    const bool drive = req.get_param_value("k") == settings_.driveKey;
-    Json hello = Json::parse(settings_.hello);
-    hello["drive"] = drive;
-    const auto greeting = std::make_shared<const std::string>("event: hello\ndata: " +
-                                                              oneLine(hello) + "\n\n");
-    auto sent = std::make_shared<Sent>();
-    res.set_chunked_content_provider(
-        "text/event-stream",
-        [impl, feed, greeting, sent](std::size_t, httplib::DataSink& sink) {
-          if (impl->stopping) return false;
-          FeedView view;
-          if (!sent->greeted) {
-            sent->greeted = true;
-            if (!sink.write(greeting->data(), greeting->size())) return false;
-            view = feed->view();
-          } else {
-            view = feed->waitNewer(sent->version, kKeepAlive);
-            if (impl->stopping) return false;
-            if (view.version == sent->version && !impl->closing) {
-              static constexpr char kAlive[] = ": keep-alive\n\n";
-              return sink.write(kAlive, sizeof kAlive - 1);
-            }
-          }
-          if (!sendNewer(view, sent.get(), sink)) return false;
-          // The server is closing: a page that has had everything is let go in order.
-          if (impl->closing && view.version == feed->view().version) sink.done();
-          return true;
-        },
-        [impl](bool) { impl->streams.fetch_sub(1); });
-  });
+  http.Get("/events",
+           [this](const httplib::Request& req, httplib::Response& res) { serveEvents(req, res); });
   http.Post("/drive", [feed](const httplib::Request& req, httplib::Response& res) {
-    const std::optional<DriveCommand> command = driveCommand(req);
-    if (!command) return refuse(res, 400, "bad request: act=pick&choice=N&tid=T, act=plain&choice=N, act=back or act=again");
-    switch (feed->offer(*command)) {
-      case Offer::kTaken:
-        res.status = 204;
-        return;
-      case Offer::kStale:
-        return refuse(res, 409, "conflict: that choice has been answered already");
-      case Offer::kCannotGo:
-        return refuse(res, 409, "conflict: that thread cannot go now");
-      case Offer::kNothingToDrive:
-        return refuse(res, 409, "conflict: nothing to drive now");
-    }
+    serveDrive(feed, req, res);
   });
   http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
     if (res.body.empty()) res.set_content("bad request\n", "text/plain; charset=utf-8");
@@ -276,10 +288,10 @@ bool LiveServer::listen(std::string* error) {
   if (port_ == 0) {
     const int why = errno;
     *error = "cannot listen on " + settings_.host + ":" + std::to_string(settings_.port) + ": " +
-             (why == EADDRINUSE  ? "the port is in use"
-              : why == EACCES    ? "not allowed to use that port"
-              : why != 0         ? strerror(why)
-                                 : "not an address of this machine");
+             (why == EADDRINUSE ? "the port is in use"
+              : why == EACCES   ? "not allowed to use that port"
+              : why != 0        ? strerror(why)
+                                : "not an address of this machine");
     return false;
   }
   sigset_t all, before;

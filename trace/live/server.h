@@ -14,6 +14,11 @@
 
 #include "trace/live/feed.h"
 
+namespace httplib {
+struct Request;
+struct Response;
+}  // namespace httplib
+
 // Most event streams open at once; one more is answered 503.
 constexpr int kMaxStreams = 16;
 // A stream whose reader takes longer than this to take what is written is closed.
@@ -21,10 +26,10 @@ constexpr int kWriteTimeoutMs = 2000;
 
 struct LiveSettings {
   std::string host = "127.0.0.1";
-  int port = 0;             // 0: any free port
-  std::string watchKey;     // may look
-  std::string driveKey;     // may look and drive
-  std::string hello;        // the hello event's JSON, without its "drive"
+  int port = 0;          // 0: any free port
+  std::string watchKey;  // may look
+  std::string driveKey;  // may look and drive
+  std::string hello;     // the hello event's JSON, without its "drive"
 };
 
 class LiveServer {
@@ -44,6 +49,7 @@ class LiveServer {
 
  private:
   bool listen(std::string* error);
+  void serveEvents(const httplib::Request& req, httplib::Response& res);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -57,9 +57,9 @@ std::string threadLine(const ChoiceLine& line, const ViewStyle& style) {
   const std::string number = padLeft(std::to_string(line.tid), 3) + "  ";
   // Whom a thread that cannot take a lock waits for: ", Ann has it".
   const std::string held =
-      line.holder.empty() ? ""
-                          : ", " + ellipsize(shown(line.holder, style), kHolderColumns, style) +
-                                " has it";
+      line.holder.empty()
+          ? ""
+          : ", " + ellipsize(shown(line.holder, style), kHolderColumns, style) + " has it";
   const std::string state = std::string(glyphs(style).dot) + (line.canGo ? kCanGo : kBlocked) +
                             held + (line.plain ? kDefault : "");
   const std::string said = shown(line.words, style);

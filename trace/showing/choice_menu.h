@@ -14,7 +14,7 @@
 // A thread at a choice, in words: the terminal's menu and the live page both show these.
 struct ChoiceLine {
   int tid = 0;
-  std::string words;   // "Bob: takes the queue lock"
+  std::string words;  // "Bob: takes the queue lock"
   bool canGo = false;
   std::string holder;  // who has what it waits for ("Ann"), when it cannot go; else empty
   bool plain = false;  // the plain order's pick, which Enter takes
