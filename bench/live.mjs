@@ -21,6 +21,18 @@ const now = () => performance.timeOrigin + performance.now();
 // A line of the program's output that begins one of a run's events, as the page lists them.
 const EVENT = /^(<<|\[\[|Curr: |Finished all customers\.)/;
 
+// The address the companion prints for driving its page.
+function liveAddress(child) {
+  return new Promise((resolve) => {
+    let text = '';
+    child.stderr.on('data', (chunk) => {
+      text += chunk.toString();
+      const found = /open (http:\S+)/.exec(text);
+      if (found) resolve(found[1]);
+    });
+  });
+}
+
 // One live full-house run: when each event's line reached the companion's output, and when the
 // page showed a drawing with that many events.
 async function latencyRun(browser) {
@@ -37,14 +49,7 @@ async function latencyRun(browser) {
       else if (running && EVENT.test(line)) printed.push(at);
     }
   });
-  const address = await new Promise((resolve) => {
-    let text = '';
-    child.stderr.on('data', (chunk) => {
-      text += chunk.toString();
-      const found = /open (http:\S+)/.exec(text);
-      if (found) resolve(found[1]);
-    });
-  });
+  const address = await liveAddress(child);
   const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
   await page.goto(address);
   // Every frame, the number of events the page shows and when it first showed it.
@@ -73,14 +78,7 @@ async function fidelity(browser, live) {
   const child = spawn(trace, live ? [...args, '--live', '0'] : args, { stdio: ['pipe', 'ignore', 'pipe'] });
   let page = null;
   if (live) {
-    const address = await new Promise((resolve) => {
-      let text = '';
-      child.stderr.on('data', (chunk) => {
-        text += chunk.toString();
-        const found = /open (http:\S+)/.exec(text);
-        if (found) resolve(found[1]);
-      });
-    });
+    const address = await liveAddress(child);
     page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
     await page.goto(address);
   }

@@ -15,7 +15,7 @@ struct VariantInfo {
   // The scenario that shows it under the scheduler, whose virtual clock gives no step any time:
   // most often the same one.
   const char* controlledScenario;
-  const char* rule;    // the check's rule that catches it, or "stuck"
+  const char* rule;  // the check's rule that catches it, or "stuck"
   // A challenge for a class stepping the controlled scenario by hand: the fault to cause, in the
   // shop's words (met when the run breaks `rule`), and a hint shown after a few failed tries.
   const char* goal;
