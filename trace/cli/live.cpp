@@ -69,7 +69,7 @@ LiveShow::LiveShow(const char* challengeRule, LiveSettings settings)
 
 LiveShow::~LiveShow() { server_.stop(); }
 
-std::unique_ptr<LiveShow> LiveShow::open(const TraceOptions& options, int* status) {
+std::unique_ptr<LiveShow> LiveShow::serve(const TraceOptions& options, int* status) {
   const std::string& name =
       options.session.variant.empty() ? options.challenge : options.session.variant;
   const VariantInfo* challenge = name.empty() ? nullptr : findVariant(name);
@@ -87,7 +87,7 @@ std::unique_ptr<LiveShow> LiveShow::open(const TraceOptions& options, int* statu
   (void)signal(SIGPIPE, SIG_IGN);  // a page that goes away shows as a failed write
   std::unique_ptr<LiveShow> show(new LiveShow(challenge ? challenge->rule : nullptr, settings));
   std::string error;
-  if (!show->server_.start(&error)) {
+  if (!show->server_.listenAndServe(&error)) {
     fprintf(stderr, "barbershop-trace: %s\n", error.c_str());
     *status = kExitUsage;
     return nullptr;
@@ -97,13 +97,13 @@ std::unique_ptr<LiveShow> LiveShow::open(const TraceOptions& options, int* statu
   return show;
 }
 
-void LiveShow::follow(SessionOptions* session) {
+void LiveShow::feedFrom(SessionOptions* session) {
   LiveFeed* feed = &feed_;
   session->onProgress = [feed](const RunRecord& soFar) { feed->progress(soFar); };
 }
 
-void LiveShow::close(int status) {
-  feed_.ended();
+void LiveShow::windDown(int status) {
+  feed_.sessionEnded();
   feed_.settle(std::chrono::milliseconds(2000));  // the last run's page, drawn
   const bool byHand = status < 128 && isatty(STDIN_FILENO) == 1;
   if (byHand) {

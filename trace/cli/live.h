@@ -14,14 +14,14 @@
 class LiveShow {
  public:
   // Null, with the status to end with, when the server cannot listen where it was asked.
-  static std::unique_ptr<LiveShow> open(const TraceOptions& options, int* status);
+  static std::unique_ptr<LiveShow> serve(const TraceOptions& options, int* status);
   ~LiveShow();
 
   LiveFeed* feed() { return &feed_; }
   // Feeds `session`'s runs to the page as they happen.
-  void follow(SessionOptions* session);
+  void feedFrom(SessionOptions* session);
   // The session ended with `status`: the page is told, and kept up while someone may look.
-  void close(int status);
+  void windDown(int status);
 
  private:
   LiveShow(const char* challengeRule, LiveSettings settings);

@@ -46,7 +46,7 @@ class Answers {
       if (ended_ && (page_ == nullptr || command == nullptr)) return Got::kEnd;
       if ((*signo = pendingStop()) != 0) return Got::kSignal;
       if (page_ != nullptr && command != nullptr) {
-        if (std::optional<DriveCommand> taken = page_->take()) {
+        if (std::optional<DriveCommand> taken = page_->nextCommand()) {
           *command = *taken;
           return Got::kPage;
         }
@@ -94,9 +94,6 @@ class Answers {
   LiveFeed* page_;
   std::string buffer_;
   bool ended_ = false;
-
- public:
-  bool ended() const { return ended_; }
 };
 
 // The run has begun once a customer's thread exists: the choices before it are the shop's set-up.
@@ -314,7 +311,7 @@ class Stepper {
     if (end_ != End::kNone) return;  // a run given up or taken back has no verdict
     runOver_ = true;
     lastChoices_ = run.record.control.choices;
-    if (page_ != nullptr) page_->finished(run);
+    if (page_ != nullptr) page_->runJudged(run);
     showNarration(run.record.events);
     shownEvents_ = 0;
     if (!run.record.variant.empty()) {

@@ -243,10 +243,10 @@ int runSession(const TraceOptions& options, LiveShow* live) {
   Outputs outputs;
   if (!openOutputs(options, &outputs)) return kExitUsage;
   SessionOptions settings = options.session;
-  if (live != nullptr) live->follow(&settings);
+  if (live != nullptr) live->feedFrom(&settings);
   Session session(settings);
   session.onRun([&](const FinishedRun& run) {
-    if (live != nullptr) live->feed()->finished(run);
+    if (live != nullptr) live->feed()->runJudged(run);
     onRun(options, run, &outputs);
   });
   int status = session.run();
@@ -415,12 +415,12 @@ int runLive(const TraceOptions& options) {
   std::unique_ptr<LiveShow> live;
   if (options.live) {
     int status = kExitOk;
-    live = LiveShow::open(options, &status);
+    live = LiveShow::serve(options, &status);
     if (!live) return status;
   }
   const int status = options.step ? runStep(options, live ? live->feed() : nullptr)
                                   : runSession(options, live.get());
-  if (live) live->close(status);
+  if (live) live->windDown(status);
   return status;
 }
 

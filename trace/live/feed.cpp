@@ -19,7 +19,7 @@ constexpr std::size_t kKeptPages = 50;
 // Failed tries of a challenge before its hint is shown.
 constexpr int kHintAfter = 3;
 
-Message message(const char* event, const Json& data) {
+Message eventMessage(const char* event, const Json& data) {
   return std::make_shared<const std::string>(std::string("event: ") + event +
                                              "\ndata: " + oneLine(data) + "\n\n");
 }
@@ -96,7 +96,7 @@ bool LiveFeed::met(const FinishedRun& run) const {
                      [&](const Finding& finding) { return finding.rule == rule; });
 }
 
-void LiveFeed::finished(const FinishedRun& run) {
+void LiveFeed::runJudged(const FinishedRun& run) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (rows_.empty() || rows_.back().done) {
     rows_.push_back({static_cast<int>(rows_.size()) + 1, false, "", std::nullopt});
@@ -124,7 +124,7 @@ void LiveFeed::asked(const RunRecord& soFar, const Choice& choice) {
                      {"threads", std::move(threads)},     {"over", false}};
   choice_ = choice;
   over_ = false;
-  view_.choice = message("choice", data);
+  view_.choice = eventMessage("choice", data);
   changed();
 }
 
@@ -132,10 +132,10 @@ void LiveFeed::answered(bool runOver) {
   std::lock_guard<std::mutex> lock(mutex_);
   choice_.reset();
   over_ = runOver;
-  view_.choice = message("choice", {{"n", rows_.empty() ? 0 : rows_.back().number},
-                                    {"k", nullptr},
-                                    {"over", runOver},
-                                    {"threads", Json::array()}});
+  view_.choice = eventMessage("choice", {{"n", rows_.empty() ? 0 : rows_.back().number},
+                                         {"k", nullptr},
+                                         {"over", runOver},
+                                         {"threads", Json::array()}});
   changed();
 }
 
@@ -145,7 +145,7 @@ void LiveFeed::triedAgain() {
   setRuns();
 }
 
-void LiveFeed::ended() {
+void LiveFeed::sessionEnded() {
   std::lock_guard<std::mutex> lock(mutex_);
   view_.ended = true;
   choice_.reset();
@@ -161,14 +161,14 @@ void LiveFeed::setRuns() {
                     {"headline", row.headline},
                     {"met", row.met ? Json(*row.met) : Json(nullptr)}});
   }
-  view_.runs = message("runs", {{"runs", std::move(runs)},
-                                {"tries", tries_},
-                                {"hintAfter", kHintAfter},
-                                {"ended", view_.ended}});
+  view_.runs = eventMessage("runs", {{"runs", std::move(runs)},
+                                     {"tries", tries_},
+                                     {"hintAfter", kHintAfter},
+                                     {"ended", view_.ended}});
   changed();
 }
 
-std::optional<DriveCommand> LiveFeed::take() {
+std::optional<DriveCommand> LiveFeed::nextCommand() {
   std::lock_guard<std::mutex> lock(mutex_);
   char drained[64];
   while (wake_[0] >= 0 && read(wake_[0], drained, sizeof drained) > 0) {
@@ -219,7 +219,7 @@ void LiveFeed::settle(std::chrono::milliseconds wait) {
   cv_.wait_for(lock, wait, [&] { return toDraw_.empty() && drawnVersion_ == newestVersion_; });
 }
 
-void LiveFeed::closing() {
+void LiveFeed::closeStreams() {
   std::lock_guard<std::mutex> lock(mutex_);
   closing_ = true;
   cv_.notify_all();
@@ -252,7 +252,7 @@ void LiveFeed::draw() {
       toDraw_.pop_front();
       lock.unlock();
       std::string html = htmlPage(run);
-      Message shown = message("page", pageJson(number, true, ++seq, html));
+      Message shown = eventMessage("page", pageJson(number, true, ++seq, html));
       lock.lock();
       pages_[number] = std::move(html);
       while (pages_.size() > kKeptPages) pages_.erase(pages_.begin());
@@ -270,7 +270,7 @@ void LiveFeed::draw() {
     lock.unlock();
     Message shown =
         done ? nullptr
-             : message("page", pageJson(number, false, ++seq, pageSoFar(std::move(soFar))));
+             : eventMessage("page", pageJson(number, false, ++seq, pageSoFar(std::move(soFar))));
     lock.lock();
     drawnVersion_ = version;
     if (shown) view_.page = std::move(shown);

@@ -54,14 +54,14 @@ class LiveFeed {
   LiveFeed& operator=(const LiveFeed&) = delete;
 
   // The relay's side.
-  void progress(const RunRecord& soFar);  // a run started or printed more
-  void finished(const FinishedRun& run);  // judged; its page is kept for `runPage`
+  void progress(const RunRecord& soFar);   // a run started or printed more
+  void runJudged(const FinishedRun& run);  // judged; its page is kept for `runPage`
   void asked(const RunRecord& soFar, const Choice& choice);  // a stepped run's question
   void answered(bool runOver);  // the question is gone; `runOver`: back and again may follow
   void triedAgain();            // a new try of a challenge begins
-  void ended();                 // the session is over
+  void sessionEnded();          // the session is over
   int wakeFd() const { return wake_[0]; }  // readable while a command waits
-  std::optional<DriveCommand> take();
+  std::optional<DriveCommand> nextCommand();
 
   // The server's side.
   FeedView view();
@@ -71,8 +71,8 @@ class LiveFeed {
   Offer offer(const DriveCommand& command);
   // Waits until every run handed over is drawn, or `wait` passes.
   void settle(std::chrono::milliseconds wait);
-  void closing();  // wakes every waiting reader, to end its stream once it has had everything
-  void stop();     // wakes every waiting reader for good
+  void closeStreams();  // wakes every waiting reader, to end its stream once it has had everything
+  void stop();          // wakes every waiting reader for good
 
  private:
   void draw();  // the drawing thread's loop

@@ -145,7 +145,7 @@ void LiveServer::stop() {
   if (impl_->stopping) return;
   // Each page is given what it has not had yet and its stream ended, for a moment at most.
   impl_->closing = true;
-  feed_->closing();
+  feed_->closeStreams();
   for (int waited = 0; impl_->streams > 0 && waited < kClosingMs; waited += 10) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -238,7 +238,7 @@ void LiveServer::serveEvents(const httplib::Request& req, httplib::Response& res
       [impl](bool) { impl->streams.fetch_sub(1); });
 }
 
-bool LiveServer::start(std::string* error) {
+bool LiveServer::listenAndServe(std::string* error) {
   httplib::Server& http = impl_->http;
   LiveFeed* feed = feed_;
   http.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };

@@ -40,7 +40,7 @@ class LiveServer {
   LiveServer& operator=(const LiveServer&) = delete;
 
   // Binds and starts serving; false with `*error` ("address in use") when it cannot.
-  bool start(std::string* error);
+  bool listenAndServe(std::string* error);
   int port() const { return port_; }
   // The two addresses to hand out, with their keys.
   std::string driveAddress() const;
