@@ -184,6 +184,9 @@ def drive_along(live, picks):
     for name, data in live.events():
         if name == "choice" and data["k"] is not None:
             can_go = [thread["tid"] for thread in data["threads"] if thread["canGo"]]
+            blocked = [thread["tid"] for thread in data["threads"] if not thread["canGo"]]
+            if blocked:
+                assert live.drive(f"act=pick&choice={data['k']}&tid={blocked[0]}") == 409
             want = picks.get(data["k"])
             body = (f"act=pick&choice={data['k']}&tid={want}" if want in can_go
                     else f"act=plain&choice={data['k']}")
