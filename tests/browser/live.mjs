@@ -44,6 +44,17 @@ async function serve(args) {
 
 async function open(browser, url, viewport = { width: 1280, height: 900 }) {
   const page = await browser.newPage({ viewport });
+  // Counts the animation frames in which the viewer, having shown a run, shows none: a flash.
+  await page.addInitScript(() => {
+    if (window !== top) return;
+    let seen = false;
+    window.flashes = 0;
+    requestAnimationFrame(function look() {
+      if (document.querySelector('#viewer iframe.current')?.contentDocument?.getElementById('shop')) seen = true;
+      else if (seen) window.flashes++;
+      requestAnimationFrame(look);
+    });
+  });
   // The browser's own word that the event stream was cut: what a session's end does to it.
   const cut = (m) => m.location().url.includes('/events?') && m.text().startsWith('Failed to load resource');
   page.on('console', (m) => cut(m) || check(false, `console ${m.type()}: ${m.text()} (${m.location().url})`));
@@ -78,20 +89,27 @@ function blockOf(text) {
 // At 1280x720 in projector mode the bar, the shop and the lanes are on the screen and nothing
 // scrolls, neither the shell nor the run's page inside it.
 async function projector(page) {
-  const frame = page.frames().find((f) => f !== page.mainFrame() && f.parentFrame() === page.mainFrame());
-  const boxes = await Promise.all(['#shop', 'svg.plot'].map(async (s) => (await frame.$(s)).boundingBox()));
-  const scrolls = await frame.evaluate(() => document.documentElement.scrollHeight - innerHeight);
-  const outer = await page.evaluate(() => document.documentElement.scrollHeight - innerHeight);
-  check(boxes.every((b) => b.y >= 0 && b.y + b.height <= 720 && b.x >= 0 && b.x + b.width <= 1280) && scrolls <= 1 && outer <= 0,
-    `projector: the shop ${JSON.stringify(boxes[0])} and lanes ${JSON.stringify(boxes[1])}, the run page scrolls ${scrolls} px, the shell ${outer} px`);
+  // In one go, so no drawing swaps in between: the run page's boxes, through the frame's scale.
+  const seen = await page.evaluate(() => {
+    const frame = document.querySelector('#viewer iframe.current'), d = frame.contentDocument;
+    const at = frame.getBoundingClientRect(), scale = at.width / frame.offsetWidth;
+    const box = (s) => (({ top, bottom, left, right }) => [at.left + left * scale, at.top + top * scale,
+      at.left + right * scale, at.top + bottom * scale].map(Math.round))(d.querySelector(s).getBoundingClientRect());
+    return { shop: box('#shop'), lanes: box('svg.plot'), inner: d.documentElement.scrollHeight - d.defaultView.innerHeight,
+      outer: document.documentElement.scrollHeight - innerHeight };
+  });
+  const inside = [seen.shop, seen.lanes].every(([x0, y0, x1, y1]) => x0 >= 0 && y0 >= 0 && x1 <= 1280 && y1 <= 720);
+  check(inside && seen.inner <= 1 && seen.outer <= 0, `projector: at 1280x720 ${JSON.stringify(seen)}`);
   if (process.env.LIVE_SHOT) await page.screenshot({ path: process.env.LIVE_SHOT });
 }
 
 async function following(browser) {
   const { child, url } = await serve(['--scenario', 'full-house', '--slow', '5', '--run']);
   const page = await open(browser, url), big = await open(browser, url + '&present', { width: 1280, height: 720 });
-  let before = null, blocks = 0, reloaded = false, presented = false;
-  for (const until = Date.now() + 4 * LIMIT; Date.now() < until; await page.waitForTimeout(40)) {
+  let before = null, blocks = 0, reloaded = false, presented = false, over = false;
+  child.on('exit', () => { over = true; });
+  // Until the session is over: the run's very end may not reach the page before its server stops.
+  for (const until = Date.now() + 4 * LIMIT; !over && Date.now() < until; await page.waitForTimeout(40)) {
     const s = await shown(page);
     if (!s || (before && same(s, before))) continue;
     check(!before || s.n !== before.n || s.lines >= before.lines, `following: the lines shown went back from ${before && before.lines} to ${s.lines}`);
@@ -110,10 +128,10 @@ async function following(browser) {
       const again = await shown(page);
       check(again.n === before.n && again.lines >= before.lines, `following: reloaded at run ${before.n}, ${before.lines} lines, the page shows run ${again.n}, ${again.lines} lines`);
     }
-    if (await page.$('#status[data-done=true]')) break;
   }
-  check(presented && reloaded && blocks > 3 && (await page.$('#status[data-done=true]')),
-    `following: ${blocks} blocks compared, reloaded ${reloaded}, projector ${presented}, the run's end shown: ${await page.textContent('#status')}`);
+  const flashes = await page.evaluate(() => window.flashes);
+  check(over && presented && reloaded && blocks > 3 && flashes === 0,
+    `following: ${blocks} blocks compared, reloaded ${reloaded}, projector ${presented}, the session over ${over}, ${flashes} flashes`);
   child.kill();
   await Promise.all([page.close(), big.close()]);
   console.log(`live: following a full house, ${blocks} drawings compared with their state blocks`);
@@ -152,9 +170,9 @@ async function driving(browser) {
     const asked = await driveAlong(page, picks);
     const ok = await page.waitForFunction(([met, status]) => document.querySelector('#challenge').dataset.met === met &&
       new RegExp(status).test(document.querySelector('#status').textContent), [want.met, want.status.source], { timeout: LIMIT }).catch(() => false);
-    const said = await page.textContent('#challenge');
-    check(ok && (!want.correct || said.includes('this is the correct shop')),
-      `driving ${want.args.join(' ')}: after ${asked} questions the status says "${await page.textContent('#status')}", the challenge "${said}"`);
+    const said = await page.textContent('#challenge'), end = await shown(page);
+    check(ok && end.atEnd && (!want.correct || said.includes('this is the correct shop')),
+      `driving ${want.args.join(' ')}: after ${asked} questions the status says "${await page.textContent('#status')}", the challenge "${said}", on the last line: ${end.atEnd}`);
     if (want.correct) {
       await page.click('#drive [data-act=again]');
       await page.waitForSelector('#runs a[data-n="2"]', { timeout: LIMIT }).catch(() => check(false, 'driving: "again" started no second run'));
