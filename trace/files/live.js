@@ -124,6 +124,7 @@
   function showStart(open) {
     view.startOpen = open;
     start.hidden = !open && view.newest !== null;
+    start.querySelector('[data-act=close]').hidden = view.newest === null;
     $('[data-act=challenges]').setAttribute('aria-pressed', String(!start.hidden));
   }
 

@@ -27,7 +27,7 @@ constexpr char kBody[] = R"html(<body>
 choosing who goes next, until the goal is met. Then make the same moves on the correct shop: no
 order of moves breaks it.</p>
 <ol class="challenges"></ol>
-<p><button type="button" data-act="close">show the run</button></p>
+<p><button type="button" data-act="close" hidden>show the run</button></p>
 </section>
 </div>
 <aside id="drive" aria-label="who goes next" hidden></aside>
