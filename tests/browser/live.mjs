@@ -18,7 +18,7 @@ import { chromium } from 'playwright-core';
 const LIMIT = 15000; // ms for any one wait; the slowest step here takes a few seconds
 const build = path.resolve(process.argv[2] || 'build');
 const trace = path.join(build, 'barbershop-trace');
-const failures = [];
+const failures = [], children = [];
 function check(ok, what) {
   if (!ok) failures.push(what);
   return ok;
@@ -28,6 +28,7 @@ const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
 // barbershop-trace serving its session, standard input open and silent, and the drive address.
 async function serve(args) {
   const child = spawn(trace, [...args, '--live', '0'], { stdio: ['pipe', 'ignore', 'pipe'] });
+  children.push(child);
   let said = '';
   const url = await new Promise((resolve, reject) => {
     const timer = setTimeout(() => reject(new Error(`no address from ${args.join(' ')}: ${said}`)), LIMIT);
@@ -124,15 +125,16 @@ async function following(browser) {
     if (!reloaded && s.lines > 40) {
       reloaded = true;
       await page.reload();
-      await page.waitForFunction((n) => document.querySelector('#viewer iframe.current')?.contentDocument?.querySelectorAll('ol.narration li').length >= n, before.lines, { timeout: LIMIT });
-      const again = await shown(page);
-      check(again.n === before.n && again.lines >= before.lines, `following: reloaded at run ${before.n}, ${before.lines} lines, the page shows run ${again.n}, ${again.lines} lines`);
+      const caught = await page.waitForFunction(([n, lines]) => {
+        const frame = document.querySelector('#viewer iframe.current');
+        return +frame?.dataset.n === n && frame.contentDocument.querySelectorAll('ol.narration li').length >= lines;
+      }, [before.n, before.lines], { timeout: LIMIT }).catch(() => false);
+      check(caught, `following: reloaded at run ${before.n}, ${before.lines} lines, the page does not catch up`);
     }
   }
   const flashes = await page.evaluate(() => window.flashes);
   check(over && presented && reloaded && blocks > 3 && flashes === 0,
     `following: ${blocks} blocks compared, reloaded ${reloaded}, projector ${presented}, the session over ${over}, ${flashes} flashes`);
-  child.kill();
   await Promise.all([page.close(), big.close()]);
   console.log(`live: following a full house, ${blocks} drawings compared with their state blocks`);
 }
@@ -142,7 +144,8 @@ async function following(browser) {
 async function driveAlong(page, picks) {
   let asked = 0, last = -1;
   for (;;) {
-    const ready = await page.waitForSelector('#drive:not(.waiting) :is([data-act=plain]:not([disabled]), [data-act=again]:not([hidden]))', { timeout: LIMIT });
+    const ready = await page.waitForSelector(
+      '#drive:not(.waiting) :is([data-act=plain]:not([disabled]), [data-act=again]:not([hidden]))', { timeout: LIMIT });
     if ((await ready.getAttribute('data-act')) === 'again') return asked;
     const k = +(await page.getAttribute('#drive', 'data-k'));
     if (!check(k > last, `driving: question ${k} asked after ${last}`)) return asked;
@@ -156,7 +159,8 @@ async function driving(browser) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'live-'));
   spawnSync(trace, ['--variant', 'lost-wakeup', '--explore', '--seed', '1', '--report', folder], { timeout: LIMIT });
   const picks = {};
-  for (const line of fs.readFileSync(path.join(folder, 'run-1.jsonl'), 'utf8').trim().split('\n').map((l) => JSON.parse(l))) {
+  for (const text of fs.readFileSync(path.join(folder, 'run-1.jsonl'), 'utf8').trim().split('\n')) {
+    const line = JSON.parse(text);
     if (line.choice !== undefined && line.pick !== undefined) picks[line.choice] = line.pick;
   }
   fs.rmSync(folder, { recursive: true });
@@ -177,7 +181,6 @@ async function driving(browser) {
       await page.click('#drive [data-act=again]');
       await page.waitForSelector('#runs a[data-n="2"]', { timeout: LIMIT }).catch(() => check(false, 'driving: "again" started no second run'));
     }
-    child.kill();
     await page.close();
     console.log(`live: driving ${want.args.join(' ')}, ${asked} questions answered from the page`);
   }
@@ -192,6 +195,7 @@ try {
   await following(browser);
   await driving(browser);
 } finally {
+  children.forEach((child) => child.kill());
   await browser.close();
 }
 for (const failure of failures) console.error('live: ' + failure);

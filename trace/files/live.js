@@ -15,7 +15,7 @@
   var viewer = $('#viewer'), start = $('#start'), challengeNode = $('#challenge'), drive = $('#drive');
 
   // What the stream has said, as it last said it.
-  var session = {hello: null, runs: [], tries: 0, hintAfter: 0, ended: false, lost: false,
+  var session = {hello: null, runs: [], tries: 0, hintAfter: Infinity, ended: false, lost: false,
     choice: null, waiting: false, refused: ''};
   // The viewer: following the newest run's drawings, or showing finished run `shown`. `newest`
   // is the newest page event; `given` names the last drawing handed to a frame.
@@ -181,7 +181,7 @@
     if (session.tries > 0) line.appendChild(el('span', 'tries', ' \u00b7 ' + session.tries + (session.tries === 1 ? ' try' : ' tries') + ' before this'));
     if (session.hello.correctShop) {
       challengeNode.appendChild(el('p', 'correct', 'this is the correct shop: no order of moves breaks it'));
-    } else if (session.tries >= session.hintAfter) {
+    } else if (!met && session.tries >= session.hintAfter) {
       challengeNode.appendChild(el('p', 'hint', 'Hint: ' + goal.hint));
     }
   }
@@ -189,7 +189,7 @@
   function showChallenges() {
     var items = start.querySelector('.challenges'), own = session.hello.challenge;
     items.textContent = '';
-    session.hello.challenges.forEach(function (c) {
+    (session.hello.challenges || []).forEach(function (c) {
       var li = items.appendChild(el('li', own && own.variant === c.variant ? 'this' : ''));
       li.appendChild(el('h2', '', c.goal));
       li.appendChild(el('p', '', 'the ' + c.variant + ' shop, scenario ' + c.scenario));
@@ -226,7 +226,7 @@
       b.type = 'button';
       b.dataset.act = a[0];
       b.disabled = busy || !a[2];
-      b.hidden = a[0] === 'again' && !c.over;
+      b.hidden = a[0] === 'again' ? !c.over : a[0] === 'plain' && c.over;
     });
     var note = busy ? 'sent; waiting for the run\u2026' : session.refused ||
       (asked ? '' : c.over ? 'Take the last move back, or run it again from the start.' : 'waiting for the next question\u2026');
