@@ -61,9 +61,10 @@
       if (view.presenting) player.present(true);
       fit(frame);
       if (source.follow) player.end();
+      // As it opened, before any zoom is carried over: a zoom is carried on while it differs.
+      frame.dataset.span = JSON.stringify(player.view());
       var zoom = old && old.dataset.n === frame.dataset.n ? zoomedSpan(old) : null;
       if (zoom) player.view(zoom);
-      frame.dataset.span = JSON.stringify(player.view());
     }
     frame.className = 'current';
     if (old) old.remove();
