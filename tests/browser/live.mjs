@@ -29,18 +29,12 @@ const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
 async function serve(args) {
   const child = spawn(trace, [...args, '--live', '0'], { stdio: ['pipe', 'ignore', 'pipe'] });
   children.push(child);
-  let said = '';
-  const url = await new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error(`no address from ${args.join(' ')}: ${said}`)), LIMIT);
-    child.stderr.on('data', (text) => {
-      said += text;
-      const found = /open (http:\S+)/.exec(said);
-      if (!found) return;
-      clearTimeout(timer);
-      resolve(found[1]);
-    });
-  });
-  return { child, url };
+  let said = ''; // read all along, so a chatty session never fills the pipe and stalls
+  child.stderr.on('data', (text) => { said += text; });
+  for (const until = Date.now() + LIMIT; !/open (http:\S+)/.test(said); await new Promise((r) => setTimeout(r, 50))) {
+    if (Date.now() > until) throw new Error(`no address from ${args.join(' ')}: ${said}`);
+  }
+  return { child, url: /open (http:\S+)/.exec(said)[1] };
 }
 
 async function open(browser, url, viewport = { width: 1280, height: 900 }) {
