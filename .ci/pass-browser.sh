@@ -14,7 +14,10 @@
 # links every run and its compare view draws two runs, zooms and keeps them in the address. A
 # page that logs to the console or asks for anything but itself fails. Last, each trace must be
 # valid Trace Event JSON with a named thread per customer, and each drawn page have a lane per
-# customer and a screenshot of more than one colour.
+# customer and a screenshot of more than one colour. And the live page (tests/browser/live.mjs):
+# a full house followed live draws each state block as the program printed it, catches up after a
+# reload and fits a projector's 1280x720; the lost-wakeup variant driven from the page's buttons
+# meets its challenge, and the correct shop driven alike does not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,7 +30,8 @@ fi
 build=build-browser
 [ -f build-ci/CMakeCache.txt ] && build=build-ci
 cmake -S . -B "$build" -DBARBERSHOP_WERROR=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target barbershop barbershop-trace >/dev/null
+cmake --build "$build" -j "$(nproc)" --target barbershop barbershop-trace \
+  barbershop-scheduler variants >/dev/null
 (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 
 work=$(mktemp -d)
@@ -70,6 +74,7 @@ same_again "$work/session"
 "$build/barbershop-trace" render tests/browser/controlled-double-wake.jsonl --report "$work/controlled" \
   2>/dev/null
 
+node tests/browser/live.mjs "$build"
 node tests/browser/pages.mjs run "$work/full-house" run "$work/wake-up-race" session "$work/session" \
   stuck "$work/stuck" controlled "$work/controlled"
 

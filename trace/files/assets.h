@@ -8,5 +8,7 @@ extern const char kPageStyle[];      // page.css: the run page
 extern const char kPlayerScript[];   // player.js: the run page's player
 extern const char kSessionStyle[];   // session.css: the session page
 extern const char kSessionScript[];  // session.js: the session page's compare view
+extern const char kLiveStyle[];      // live.css: the live page's shell
+extern const char kLiveScript[];     // live.js: the live page's shell, fed by the event stream
 
 #endif  // BARBERSHOP_TRACE_FILES_ASSETS_H_
