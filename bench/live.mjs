@@ -33,33 +33,35 @@ function liveAddress(child) {
   });
 }
 
-// One live full-house run: when each event's line reached the companion's output, and when the
-// page showed a drawing with that many events.
-async function latencyRun(browser) {
-  const child = spawn(trace, ['--scenario', 'full-house', '--run', '--live', '0'], { stdio: ['pipe', 'pipe', 'pipe'] });
-  const printed = [];
-  let running = false, rest = '';
+// Live full-house runs, the page open before the second begins: when each event's line of runs
+// 2 and 3 reached the companion's output, and when the page first showed that run drawn with
+// that many events.
+async function latencyRuns(browser) {
+  const child = spawn(trace, ['--scenario', 'full-house', '--runs', '3', '--live', '0'], { stdio: ['pipe', 'pipe', 'pipe'] });
+  const printed = [[], [], [], []];
+  let run = 0, rest = '';
   child.stdout.on('data', (chunk) => {
     const at = now();
     rest += chunk.toString();
     const lines = rest.split('\n');
     rest = lines.pop();
     for (const line of lines) {
-      if (line.startsWith('Your choice: 6')) running = true;
-      else if (running && EVENT.test(line)) printed.push(at);
+      if (line.startsWith('Your choice: 6')) run++;
+      else if (run > 0 && run < printed.length && EVENT.test(line)) printed[run].push(at);
     }
   });
   const address = await liveAddress(child);
   const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
   await page.goto(address);
-  // Every frame, the number of events the page shows and when it first showed it.
+  // Every frame, which run the page shows, how many of its events, and when it first did.
   await page.evaluate(() => {
-    window.drawnAt = [];
+    window.drawnAt = {};
     const look = () => {
       const frame = document.querySelector('#viewer iframe.current');
       const items = frame?.contentDocument?.querySelectorAll('ol.narration > li').length ?? 0;
+      const shown = (window.drawnAt[frame?.dataset.n] ??= []);
       const at = performance.timeOrigin + performance.now();
-      while (window.drawnAt.length < items) window.drawnAt.push(at);
+      while (shown.length < items) shown.push(at);
       requestAnimationFrame(look);
     };
     requestAnimationFrame(look);
@@ -67,7 +69,8 @@ async function latencyRun(browser) {
   await new Promise((resolve) => child.on('exit', resolve));
   const drawn = await page.evaluate(() => window.drawnAt);
   await page.close();
-  return printed.map((at, i) => (i < drawn.length ? drawn[i] - at : null)).filter((d) => d !== null);
+  return [2, 3].flatMap((n) => printed[n].map((at, i) => (drawn[n] && i < drawn[n].length ? drawn[n][i] - at : null)))
+    .filter((d) => d !== null);
 }
 
 // The mean absolute deviation from the exact schedule of RUNS full houses, with or without a
@@ -94,7 +97,7 @@ const browser = await chromium.launch({
   args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking'],
 });
 const delays = [];
-for (let i = 0; i < runs; i++) delays.push(...(await latencyRun(browser)));
+for (let i = 0; i < runs; i++) delays.push(...(await latencyRuns(browser)));
 delays.sort((a, b) => a - b);
 const with_ = [], without = [];
 for (let i = 0; i < runs; i++) {

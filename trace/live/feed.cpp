@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,10 @@ namespace {
 
 // Finished runs whose pages are kept for the page's list; older ones are only named.
 constexpr std::size_t kKeptPages = 50;
+// How much lower than the program the companion's page threads run.
+constexpr int kNice = 10;
+// A burst of lines is over after this long without one; a drawing waits no longer than the other.
+constexpr std::chrono::milliseconds kBurstQuiet{2}, kBurstLongest{30};
 // Failed tries of a challenge before its hint is shown.
 constexpr int kHintAfter = 3;
 
@@ -41,6 +46,10 @@ Json pageJson(int number, bool done, std::uint64_t seq, std::string html) {
 
 }  // namespace
 
+// The feed's and the server's threads give way to the shop's: a page's drawing waits, a thread
+// of the program never waits for it.
+void yieldToTheShop() { (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice); }
+
 LiveFeed::LiveFeed(const char* challengeRule) : challengeRule_(challengeRule) {
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
   setRuns();
@@ -48,7 +57,10 @@ LiveFeed::LiveFeed(const char* challengeRule) : challengeRule_(challengeRule) {
   sigset_t all, before;
   (void)sigfillset(&all);
   (void)pthread_sigmask(SIG_BLOCK, &all, &before);
-  drawer_ = std::thread([this] { draw(); });
+  drawer_ = std::thread([this] {
+    yieldToTheShop();
+    draw();
+  });
   (void)pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
@@ -238,6 +250,21 @@ void LiveFeed::stop() {
   cv_.notify_all();
 }
 
+// The program prints in bursts (a customer's arrival is several lines within a millisecond):
+// the newest run is drawn once its burst is over, not once per line, and between the program's
+// steps rather than during them, so a page never competes with the shop's threads for a processor
+// when they wake.
+void LiveFeed::settleBurst(std::unique_lock<std::mutex>& lock) {
+  const auto began = std::chrono::steady_clock::now();
+  for (;;) {
+    const std::uint64_t seen = newestVersion_;
+    const bool more = cv_.wait_for(
+        lock, kBurstQuiet, [&] { return stopping_ || !toDraw_.empty() || newestVersion_ != seen; });
+    if (!more || stopping_ || !toDraw_.empty()) return;
+    if (std::chrono::steady_clock::now() - began >= kBurstLongest) return;
+  }
+}
+
 // Draws, outside the lock, the newest run so far or a finished run's page, whichever is due;
 // what changed while it drew is drawn next, in one go.
 void LiveFeed::draw() {
@@ -246,6 +273,8 @@ void LiveFeed::draw() {
   for (;;) {
     cv_.wait(lock,
              [&] { return stopping_ || !toDraw_.empty() || newestVersion_ != drawnVersion_; });
+    if (stopping_) return;
+    if (toDraw_.empty()) settleBurst(lock);
     if (stopping_) return;
     if (!toDraw_.empty()) {
       auto [number, run] = std::move(toDraw_.front());

@@ -8,6 +8,7 @@
 // wakeFd().
 //
 // Guard: one mutex over everything below; owner: the session (cli), which outlives the server.
+// The feed's and the server's threads run at a lower priority than the program (yieldToTheShop).
 
 #include <condition_variable>
 #include <cstdint>
@@ -34,6 +35,9 @@ struct DriveCommand {
 
 // What a drive request got: taken, or why not.
 enum class Offer { kTaken, kStale, kCannotGo, kNothingToDrive };
+
+// Lowers the calling thread's priority below the program's, for the page's threads.
+void yieldToTheShop();
 
 // One server-sent event, ready to write.
 using Message = std::shared_ptr<const std::string>;
@@ -76,6 +80,7 @@ class LiveFeed {
 
  private:
   void draw();  // the drawing thread's loop
+  void settleBurst(std::unique_lock<std::mutex>& lock);
   void changed();
   void setRuns();
   bool met(const FinishedRun& run) const;

@@ -297,7 +297,10 @@ bool LiveServer::listen(std::string* error) {
   sigset_t all, before;
   (void)sigfillset(&all);
   (void)pthread_sigmask(SIG_BLOCK, &all, &before);
-  impl_->listener = std::thread([this] { (void)impl_->http.listen_after_bind(); });
+  impl_->listener = std::thread([this] {
+    yieldToTheShop();  // and so do the workers it starts
+    (void)impl_->http.listen_after_bind();
+  });
   (void)pthread_sigmask(SIG_SETMASK, &before, nullptr);
   return true;
 }
