@@ -141,7 +141,8 @@ class Stepper {
         say("\nstopped; no verdict for an unfinished run\n");
         return signo_ != 0 ? 128 + signo_ : kExitStopped;
       }
-      if (page_ == nullptr || !runOver_) return status;
+      // A signal that ended the session ends it here too, even once the run was over.
+      if (page_ == nullptr || !runOver_ || status >= 128) return status;
       switch (afterRun()) {
         case End::kBack:
           plan = replayPlan(replay_);
