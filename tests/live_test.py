@@ -67,7 +67,11 @@ class Live:
     def end(self):
         self.process.stdin.close()
         self.process.terminate()
-        return self.process.wait(timeout=LIMIT_S)
+        try:
+            return self.process.wait(timeout=LIMIT_S)
+        finally:
+            if self.process.poll() is None:
+                self.process.kill()  # never left behind, whatever failed
 
 
 def raw_stream(port, key, buffer=None):
