@@ -161,7 +161,7 @@ std::string verdictSection(const FinishedRun& run) {
   const Verdict& v = run.verdict;
   if (run.record.going) {
     return "<section id=\"verdict\" class=\"verdict going\" aria-label=\"Verdict\">\n<h2>"
-           "\xE2\x8F\xB5 Still running: the verdict comes when the run ends</h2>\n<p>Drawn up to "
+           "Still running: the verdict comes when the run ends</h2>\n<p>Drawn up to "
            "its newest line.</p>\n</section>\n";
   }
   std::string out = std::string("<section id=\"verdict\" class=\"verdict ") +
