@@ -174,7 +174,7 @@ void sessionOptions(CLI::App* app, Given* given, TraceOptions* options) {
       ->type_name("DIR");
   given->liveOption =
       app->add_option("--live", given->live,
-                      "Serve the page live at [ADDRESS:]PORT (default 127.0.0.1, a free port)")
+                      "Serve the session's page live (default 127.0.0.1, a free port)")
           ->type_name("[[ADDR:]PORT]")
           ->expected(0, 1);
   valued(app->add_option("--challenge", given->challenge,

@@ -41,3 +41,12 @@ std::string freshKey() {
   }
   return key;
 }
+
+bool sameKey(const std::string& given, const std::string& key) {
+  if (given.size() != key.size() || key.empty()) return false;
+  unsigned char differs = 0;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    differs |= static_cast<unsigned char>(given[i] ^ key[i]);
+  }
+  return differs == 0;
+}

@@ -16,4 +16,7 @@ bool parseListenAddress(const std::string& text, ListenAddress* out, std::string
 // 32 lowercase hex digits from the kernel's randomness; empty when it has none to give.
 std::string freshKey();
 
+// Whether `given` is `key`, in a time that does not tell how much of it matched.
+bool sameKey(const std::string& given, const std::string& key);
+
 #endif  // BARBERSHOP_TRACE_LIVE_ACCESS_H_

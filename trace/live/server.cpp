@@ -13,6 +13,7 @@
 
 #include "trace/common/json_text.h"
 #include "trace/files/live_page.h"
+#include "trace/live/access.h"
 
 namespace {
 
@@ -161,8 +162,8 @@ namespace {
 std::optional<std::pair<int, const char*>> refusal(const httplib::Request& req,
                                                    const LiveSettings& settings, int port) {
   const std::string key = req.get_param_value("k");
-  const bool drives = key == settings.driveKey;
-  if (!drives && key != settings.watchKey) {
+  const bool drives = sameKey(key, settings.driveKey);
+  if (!drives && !sameKey(key, settings.watchKey)) {
     return std::pair{403, "forbidden: this address needs the key it was given with"};
   }
   if (!sameOrigin(req, port)) return std::pair{403, "forbidden: a request from another origin"};
@@ -209,7 +210,7 @@ void LiveServer::serveEvents(const httplib::Request& req, httplib::Response& res
     return refuse(res, 503, "busy: too many pages are open on this session");
   }
   Json hello = Json::parse(settings_.hello);
-  hello["drive"] = req.get_param_value("k") == settings_.driveKey;
+  hello["drive"] = sameKey(req.get_param_value("k"), settings_.driveKey);
   const auto greeting =
       std::make_shared<const std::string>("event: hello\ndata: " + oneLine(hello) + "\n\n");
   auto sent = std::make_shared<Sent>();
