@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "trace/common/json_text.h"
 #include "trace/relay/output.h"
@@ -57,7 +58,8 @@ void waitForEnd() {
     pollfd in = {STDIN_FILENO, POLLIN, 0};
     if (poll(&in, 1, 100) > 0) {
       char line[256];
-      if (read(STDIN_FILENO, line, sizeof line) <= 0 || memchr(line, '\n', sizeof line)) return;
+      const ssize_t got = read(STDIN_FILENO, line, sizeof line);
+      if (got <= 0 || memchr(line, '\n', static_cast<std::size_t>(got)) != nullptr) return;
     }
   }
 }
