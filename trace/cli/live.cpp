@@ -50,7 +50,7 @@ std::string hello(const TraceOptions& options, const VariantInfo* challenge) {
 void waitForEnd() {
   sigset_t stops;
   (void)sigemptyset(&stops);
-  for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) (void)sigaddset(&stops, signo);
+  for (int signo : kStopSignals) (void)sigaddset(&stops, signo);
   (void)sigprocmask(SIG_BLOCK, &stops, nullptr);
   for (;;) {
     const timespec now = {0, 0};

@@ -85,7 +85,7 @@ class Answers {
   static int pendingStop() {
     sigset_t pending;
     if (sigpending(&pending) != 0) return 0;
-    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    for (int signo : kStopSignals) {
       if (sigismember(&pending, signo) == 1) return signo;
     }
     return 0;

@@ -17,6 +17,8 @@
 #include <new>
 #include <sstream>
 
+#include "trace/relay/session.h"
+
 namespace {
 
 constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
@@ -113,7 +115,7 @@ void absorb(const std::string& line, BatchResult* result) {
 int watchSignals() {
   sigset_t ends;
   (void)sigemptyset(&ends);  // cannot fail for these valid signals
-  for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) (void)sigaddset(&ends, signo);
+  for (int signo : kStopSignals) (void)sigaddset(&ends, signo);
   if (sigprocmask(SIG_BLOCK, &ends, nullptr) != 0) return -1;
   return signalfd(-1, &ends, SFD_CLOEXEC);
 }

@@ -46,22 +46,22 @@ Json pageJson(int number, bool done, std::uint64_t seq, std::string html) {
 
 }  // namespace
 
-// The feed's and the server's threads give way to the shop's: a page's drawing waits, a thread
-// of the program never waits for it.
-void yieldToTheShop() { (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice); }
+std::thread pageThread(std::function<void()> body) {
+  sigset_t all, before;
+  (void)sigfillset(&all);
+  (void)pthread_sigmask(SIG_BLOCK, &all, &before);
+  std::thread started([body = std::move(body)] {
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice);
+    body();
+  });
+  (void)pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return started;
+}
 
 LiveFeed::LiveFeed(const char* challengeRule) : challengeRule_(challengeRule) {
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
   setRuns();
-  // The drawing thread takes no signal: the session's loop reads the ones that end it.
-  sigset_t all, before;
-  (void)sigfillset(&all);
-  (void)pthread_sigmask(SIG_BLOCK, &all, &before);
-  drawer_ = std::thread([this] {
-    yieldToTheShop();
-    draw();
-  });
-  (void)pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  drawer_ = pageThread([this] { draw(); });
 }
 
 LiveFeed::~LiveFeed() {

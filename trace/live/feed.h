@@ -8,11 +8,12 @@
 // wakeFd().
 //
 // Guard: one mutex over everything below; owner: the session (cli), which outlives the server.
-// The feed's and the server's threads run at a lower priority than the program (yieldToTheShop).
+// The feed's and the server's threads run at a lower priority than the program (pageThread).
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,8 +37,9 @@ struct DriveCommand {
 // What a drive request got: taken, or why not.
 enum class Offer { kTaken, kStale, kCannotGo, kNothingToDrive };
 
-// Lowers the calling thread's priority below the program's, for the page's threads.
-void yieldToTheShop();
+// Starts a thread of the live page's: it takes no signal (the session's loop reads the ones that
+// end it) and runs below the program's priority, so a thread of the shop never waits for it.
+std::thread pageThread(std::function<void()> body);
 
 // One server-sent event, ready to write.
 using Message = std::shared_ptr<const std::string>;

@@ -276,7 +276,7 @@ bool LiveServer::listenAndServe(std::string* error) {
   return listen(error);
 }
 
-// Binds, then serves on a thread that takes no signal: the session's loop reads them.
+// Binds, then serves on a page thread (pageThread).
 bool LiveServer::listen(std::string* error) {
   httplib::Server& http = impl_->http;
   errno = 0;
@@ -295,13 +295,7 @@ bool LiveServer::listen(std::string* error) {
                                 : "not an address of this machine");
     return false;
   }
-  sigset_t all, before;
-  (void)sigfillset(&all);
-  (void)pthread_sigmask(SIG_BLOCK, &all, &before);
-  impl_->listener = std::thread([this] {
-    yieldToTheShop();  // and so do the workers it starts
-    (void)impl_->http.listen_after_bind();
-  });
-  (void)pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  // The workers the server starts are started by this thread, and take after it.
+  impl_->listener = pageThread([this] { (void)impl_->http.listen_after_bind(); });
   return true;
 }

@@ -306,7 +306,8 @@ class Loop {
   bool watchSignals() {
     sigset_t stops;
     (void)sigemptyset(&stops);  // cannot fail for these valid signals
-    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) (void)sigaddset(&stops, signo);
+    for (int signo : kStopSignals) (void)sigaddset(&stops, signo);
+    (void)sigaddset(&stops, SIGTSTP);
     // A reader that goes away shows as EPIPE from write(), which ends the session in order.
     if (sigprocmask(SIG_BLOCK, &stops, nullptr) != 0 || signal(SIGPIPE, SIG_IGN) == SIG_ERR ||
         (signals_ = signalfd(-1, &stops, SFD_CLOEXEC)) < 0) {

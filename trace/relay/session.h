@@ -5,6 +5,7 @@
 // into events, judged and handed on, and the program's end passed on. Single-threaded: one poll
 // loop over the program's streams, the user's input and the signals that end a session.
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,6 +42,10 @@ struct SessionOptions {
   // so far, unjudged. It must return at once (the live page copies what is new and goes).
   std::function<void(const RunRecord& soFar)> onProgress;
 };
+
+// The signals that end a session (status 128 + the signal), which the session's loop and every
+// wait outside it read instead of dying of them.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // Exit statuses, as the manual page lists them.
 constexpr int kExitOk = 0;
