@@ -194,13 +194,17 @@ class Stepper {
   }
 
   // Takes back the run's last decision: it starts again with every pick before it.
-  bool backAfterEnd() {
-    if (asked_.empty()) return false;
-    const int target = asked_.back();
-    asked_.pop_back();
+  bool backAfterEnd() { return takeBack(1, lastChoices_); }
+
+  // Takes back the `latest`th decision asked from the end, `made` being the choices so far:
+  // the run is to start again with every pick before it.
+  bool takeBack(std::size_t latest, const std::vector<Choice>& made) {
+    if (asked_.size() < latest) return false;
+    const int target = asked_[asked_.size() - latest];
+    asked_.resize(asked_.size() - latest);
     replay_.clear();
-    for (const Choice& made : lastChoices_) {
-      if (made.k < target) replay_.push_back(made.pick);
+    for (const Choice& choice : made) {
+      if (choice.k < target) replay_.push_back(choice.pick);
     }
     return true;
   }
@@ -293,13 +297,8 @@ class Stepper {
 
   // Takes back the decision before this one: the run starts again with every pick before it.
   bool back(const RunRecord& soFar) {
-    if (asked_.size() < 2) return false;
-    const int target = asked_[asked_.size() - 2];
-    asked_.resize(asked_.size() - 2);
-    replay_.clear();
-    for (const Choice& made : soFar.control.choices) {
-      if (made.k < target) replay_.push_back(made.pick);
-    }
+    // The question being asked is the latest; the decision before it is taken back.
+    if (!takeBack(2, soFar.control.choices)) return false;
     end_ = End::kBack;
     return true;
   }

@@ -159,7 +159,7 @@ void LiveFeed::triedAgain() {
 
 void LiveFeed::sessionEnded() {
   std::lock_guard<std::mutex> lock(mutex_);
-  view_.ended = true;
+  ended_ = true;
   choice_.reset();
   over_ = false;
   setRuns();
@@ -173,10 +173,9 @@ void LiveFeed::setRuns() {
                     {"headline", row.headline},
                     {"met", row.met ? Json(*row.met) : Json(nullptr)}});
   }
-  view_.runs = eventMessage("runs", {{"runs", std::move(runs)},
-                                     {"tries", tries_},
-                                     {"hintAfter", kHintAfter},
-                                     {"ended", view_.ended}});
+  view_.runs = eventMessage(
+      "runs",
+      {{"runs", std::move(runs)}, {"tries", tries_}, {"hintAfter", kHintAfter}, {"ended", ended_}});
   changed();
 }
 
@@ -202,7 +201,7 @@ Offer LiveFeed::offer(const DriveCommand& command) {
     if (command.act == Act::kPick && (thread == choice_->threads.end() || !thread->canGo)) {
       return Offer::kCannotGo;
     }
-  } else if (!choice_ && !(over_ && !view_.ended)) {
+  } else if (!choice_ && !(over_ && !ended_)) {
     return Offer::kNothingToDrive;
   } else if (command.act == Act::kAgain && !over_) {
     return Offer::kNothingToDrive;

@@ -48,7 +48,6 @@ using Message = std::shared_ptr<const std::string>;
 struct FeedView {
   std::uint64_t version = 0;
   Message runs, page, choice;
-  bool ended = false;
 };
 
 class LiveFeed {
@@ -105,6 +104,7 @@ class LiveFeed {
   int tries_ = 0;
   std::optional<Choice> choice_;  // the question asked now
   bool over_ = false;
+  bool ended_ = false;  // the session is over (the runs event says so)
   std::deque<DriveCommand> commands_;
   FeedView view_;
   bool stopping_ = false, closing_ = false;

@@ -108,14 +108,8 @@ std::string shownHost(const std::string& host) {
 
 }  // namespace
 
-std::string LiveServer::driveAddress() const {
-  return "http://" + shownHost(settings_.host) + ":" + std::to_string(port_) +
-         "/?k=" + settings_.driveKey;
-}
-
-std::string LiveServer::watchAddress() const {
-  return "http://" + shownHost(settings_.host) + ":" + std::to_string(port_) +
-         "/?k=" + settings_.watchKey;
+std::string LiveServer::address(const std::string& key) const {
+  return "http://" + shownHost(settings_.host) + ":" + std::to_string(port_) + "/?k=" + key;
 }
 
 namespace {

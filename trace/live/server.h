@@ -41,14 +41,14 @@ class LiveServer {
 
   // Binds and starts serving; false with `*error` ("address in use") when it cannot.
   bool listenAndServe(std::string* error);
-  int port() const { return port_; }
   // The two addresses to hand out, with their keys.
-  std::string driveAddress() const;
-  std::string watchAddress() const;
+  std::string driveAddress() const { return address(settings_.driveKey); }
+  std::string watchAddress() const { return address(settings_.watchKey); }
   void stop();
 
  private:
   bool listen(std::string* error);
+  std::string address(const std::string& key) const;
   void serveEvents(const httplib::Request& req, httplib::Response& res);
 
   struct Impl;
