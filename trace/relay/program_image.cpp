@@ -4,6 +4,7 @@
 
 #include <cxxabi.h>
 #include <elf.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 
 namespace {
@@ -78,7 +80,9 @@ std::string fileDigest(const std::string& path) {
   return wholeFile(path, &bytes) ? programDigest(bytes) : std::string();
 }
 
-bool readProgramImage(const std::string& path, ProgramImage* image, std::string* error) {
+namespace {
+
+bool readImageNow(const std::string& path, ProgramImage* image, std::string* error) {
   *image = ProgramImage{};
   std::string bytes;
   if (!wholeFile(path, &bytes)) {
@@ -106,6 +110,52 @@ bool readProgramImage(const std::string& path, ProgramImage* image, std::string*
   }
   std::sort(image->symbols.begin(), image->symbols.end(),
             [](const auto& a, const auto& b) { return a.offset < b.offset; });
+  return true;
+}
+
+// What tells one state of a file from another without reading it.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  std::int64_t changedNs = 0;
+  bool operator==(const FileStamp& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           changedNs == other.changedNs;
+  }
+};
+
+bool stampOf(const std::string& path, FileStamp* stamp) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return false;
+  *stamp = {status.st_dev, status.st_ino, status.st_size,
+            std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
+  return true;
+}
+
+}  // namespace
+
+bool readProgramImage(const std::string& path, ProgramImage* image, std::string* error) {
+  // An exploration starts the same program for every schedule: its image is read once, and
+  // read again only when the file has changed since.
+  static std::mutex guard;
+  static std::string lastPath;
+  static FileStamp lastStamp;
+  static ProgramImage last;
+  FileStamp stamp;
+  const bool stamped = stampOf(path, &stamp);
+  std::lock_guard<std::mutex> held(guard);
+  if (stamped && path == lastPath && stamp == lastStamp) {
+    *image = last;
+    return true;
+  }
+  if (!readImageNow(path, image, error)) return false;
+  FileStamp after;
+  if (stamped && stampOf(path, &after) && after == stamp) {
+    lastPath = path;
+    lastStamp = stamp;
+    last = *image;
+  }
   return true;
 }
 
