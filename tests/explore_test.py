@@ -43,7 +43,7 @@ def explored(*options, timeout=300):
         export = os.path.join(scratch, "explore.json")
         done = subprocess.run([TRACE, "--color", "never", "--seed", "1", "--export-json", export,
                                *options], capture_output=True, timeout=timeout)
-        out = done.stdout.decode("utf-8", "replace")
+        out = (done.stdout + done.stderr).decode("utf-8", "replace")
         with open(export) as f:
             return done.returncode, out, json.load(f)["explore"]
 
@@ -63,6 +63,8 @@ class Explore(unittest.TestCase):
                 self.assertEqual(failure["rule"], variant["Rule"], out)
                 self.assertLess(failure["index"], 1000)
                 self.assertIn(f"schedule {failure['index']} (", out)
+                tried = failure["index"] + 1  # the ones that held, and the one that broke
+                self.assertIn(f" {tried} schedule{'' if tried == 1 else 's'} in ", out)
                 shortest = failure["shortest"]
                 self.assertIsNotNone(shortest, out)
                 self.assertTrue(1 <= len(shortest["story"]) <= 6, out)

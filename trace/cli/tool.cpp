@@ -306,9 +306,10 @@ int runExplore(const TraceOptions& options) {
     }
     return found.status;
   }
-  fprintf(stderr, "barbershop-trace: %s in %.1f s (%.0f a second)\n",
-          schedules(found.tally.total()).c_str(), seconds,
-          seconds > 0 ? static_cast<double>(found.tally.total()) / seconds : 0.0);
+  // The schedules that held and the one that broke, if any: schedule 4 is the fifth tried.
+  const std::int64_t tried = found.tally.total() + (found.found ? 1 : 0);
+  fprintf(stderr, "barbershop-trace: %s in %.1f s (%.0f a second)\n", schedules(tried).c_str(),
+          seconds, seconds > 0 ? static_cast<double>(tried) / seconds : 0.0);
   std::optional<Shortest> shortest;
   if (found.found) shortest = shortestFailing(runner, found.found->plan, found.found->failure);
   const Shortest* told = shortest ? &*shortest : nullptr;
