@@ -1,6 +1,7 @@
 // The library's start: without BARBERSHOP_CONTROL_FD it stays out of the way; with it, the main
 // thread becomes thread 0 holding the baton, the clocks are read once, the plan is read and the
-// `hello` record is written.
+// `hello` record is written. With BARBERSHOP_CONTROL_FORK it first serves forks, and each forked
+// run goes on from here as a run started afresh would.
 
 #include <link.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 
 #include "scheduler/choose.h"
+#include "scheduler/fork_server.h"
 #include "scheduler/protocol.h"
 #include "scheduler/records.h"
 #include "scheduler/state.h"
@@ -50,9 +52,15 @@ int findProgram(struct dl_phdr_info* info, size_t, void*) {
 }
 
 __attribute__((constructor)) void startLibrary() {
-  int fd = descriptor(control::kFdVariable);
-  if (fd < 0) return;
+  const bool server = getenv(control::kForkVariable) != nullptr;
+  ForkedRun forked;
+  int fd = server ? -1 : descriptor(control::kFdVariable);
+  if (!server && fd < 0) return;
   (void)real();
+  if (server) {
+    if (!serveForks(&forked)) return;
+    fd = forked.records;
+  }
   gRealtimeBase = nanoseconds(CLOCK_REALTIME);
   gMonotonicBase = nanoseconds(CLOCK_MONOTONIC);
   (void)dl_iterate_phdr(findProgram, nullptr);
@@ -60,7 +68,11 @@ __attribute__((constructor)) void startLibrary() {
   Thread* main = newThread();
   main->baton.store(1);
   setSelf(main);
-  startChooser(getenv(control::kPlanVariable), descriptor(control::kAnswerFdVariable));
+  if (server) {
+    startChooser(forked.plan, forked.answers);
+  } else {
+    startChooser(getenv(control::kPlanVariable), descriptor(control::kAnswerFdVariable));
+  }
   onThreadCreated(main);
   recordBegin("hello");
   recordNumber(getpid());

@@ -5,8 +5,11 @@ the same plan giving the same run. Records are read from a pipe as barbershop-tr
 
 Usage: scheduler_test.py LIBRARY SCENES FORTIFIED_SCENES BARBERSHOP [unittest arguments]
 (FORTIFIED_SCENES: the scenes built with _FORTIFY_SOURCE, whose prints are the checked twins)"""
+import ctypes
 import os
 import select
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -70,6 +73,43 @@ def run(program, args=(), plan="", stdin=b"", answers=None, control=True):
             killed = True
         out.seek(0)
         return Run([line.split(" ") for line in text.splitlines()], out.read(), killed)
+
+
+class ForkServer:
+    """The program started once and forked for each run, as barbershop-trace uses it: this test
+    adopts the runs as the companion does, so it can wait for them."""
+
+    def __init__(self, program, args=()):
+        ctypes.CDLL(None, use_errno=True).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
+        self.socket, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+        env = dict(os.environ, LD_PRELOAD=LIBRARY, BARBERSHOP_CONTROL_FORK=str(theirs.fileno()))
+        self.server = subprocess.Popen([program, *args], stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, env=env,
+                                       pass_fds=[theirs.fileno()])
+        theirs.close()
+        self.socket.settimeout(LIMIT)
+        assert struct.unpack("q", self.socket.recv(8)) == (0,)
+
+    def run(self, plan, stdin=b""):
+        records_read, records_write = os.pipe()
+        answers_read, answers_write = os.pipe()
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as into:
+            into.write(stdin)
+            into.seek(0)
+            ends = [into.fileno(), out.fileno(), out.fileno(), records_write, answers_read]
+            socket.send_fds(self.socket, [plan.encode()], ends)
+            for fd in (records_write, answers_read):
+                os.close(fd)
+            pid = struct.unpack("q", self.socket.recv(8))[0]
+            text = read_records(records_read)
+            os.close(answers_write)
+            _, status = os.waitpid(pid, 0)
+            out.seek(0)
+            return Run([line.split(" ") for line in text.splitlines()], out.read(), status != 0)
+
+    def close(self):
+        self.socket.close()
+        self.server.wait(timeout=LIMIT)
 
 
 def read_records(fd):
@@ -213,6 +253,19 @@ class Scenes(unittest.TestCase):
                     self.assertEqual(one.stdout, two.stdout)
                     printed = sum(int(s[6]) for s in one.kind("step") if s[4] == "print")
                     self.assertEqual(printed, len(one.stdout))
+
+    def test_a_forked_run_is_the_run_started_afresh(self):
+        # Each run forked from one server, whatever ran before it, is the fresh run of its plan.
+        for scene, stdin in (("wake", b""), ("settle", b"x")):
+            server = ForkServer(SCENES, [scene])
+            for plan in ("then=random;seed=12345678", "then=random;seed=3",
+                         "then=pct;seed=3;depth=3;steps=20"):
+                with self.subTest(scene=scene, plan=plan):
+                    fresh, forked = run(SCENES, [scene], plan, stdin), server.run(plan, stdin)
+                    self.assertEqual(fresh.normalised(), forked.normalised())
+                    self.assertEqual((fresh.stdout, fresh.killed), (forked.stdout, forked.killed))
+                    self.assertNotEqual(fresh.records[0][1], forked.records[0][1])  # its own pid
+            server.close()
 
     def test_a_buffered_print_counts_when_stdio_writes(self):
         r = run(SCENES, ["buffered"])

@@ -17,6 +17,7 @@
 #include <new>
 #include <sstream>
 
+#include "trace/relay/run_forks.h"
 #include "trace/relay/session.h"
 
 namespace {
@@ -211,6 +212,7 @@ BatchResult runBatch(const Runner& runner, const std::vector<Task>& tasks, int j
       for (int fd : pipes) (void)close(fd);
       work(runner, tasks, j, jobs, lowest,
            [&](const std::string& line) { writeAll(ends[1], line + "\n"); });
+      stopForkServer();
       _exit(0);
     }
     (void)close(ends[1]);

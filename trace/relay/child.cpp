@@ -5,8 +5,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/personality.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +18,8 @@
 #include <string_view>
 
 #include "scheduler/protocol.h"
+#include "trace/relay/run_forks.h"
+#include "trace/relay/spawn.h"
 
 extern char** environ;
 
@@ -39,44 +39,6 @@ void closeFd(int* fd) {
 void closePipe(int ends[2]) {
   closeFd(&ends[0]);
   closeFd(&ends[1]);
-}
-
-// The set-up of posix_spawn: the pipes as the program's standard streams, every signal at its
-// default and none blocked, in a process group of its own. The companion ignores SIGPIPE and
-// blocks the signals it waits for; the program gets every signal as if started from the shell,
-// so a closed pipe does to it what it always did, and the companion passes on Ctrl-Z. Its own
-// group lets the companion end whatever the program started along with it. 0, or the error of
-// the call that failed.
-int spawn(const std::string& path, const int in[2], const int out[2], const int err[2],
-          char* const* envp, pid_t* pid) {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  int rc = posix_spawn_file_actions_init(&actions);
-  if (rc != 0) return rc;
-  rc = posix_spawnattr_init(&attributes);
-  if (rc != 0) {
-    (void)posix_spawn_file_actions_destroy(&actions);
-    return rc;
-  }
-  sigset_t all, none;
-  (void)sigfillset(&all);  // cannot fail for a valid set
-  (void)sigemptyset(&none);
-  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  if (rc == 0) rc = posix_spawnattr_setsigdefault(&attributes, &all);
-  if (rc == 0) rc = posix_spawnattr_setsigmask(&attributes, &none);
-  if (rc == 0) rc = posix_spawnattr_setpgroup(&attributes, 0);  // its own pid as the group's
-  if (rc == 0) {
-    rc = posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
-  }
-  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-  if (rc == 0) rc = posix_spawn(pid, path.c_str(), &actions, &attributes, argv, envp);
-  // Destroying set-up objects that were made cannot fail.
-  (void)posix_spawn_file_actions_destroy(&actions);
-  (void)posix_spawnattr_destroy(&attributes);
-  return rc;
 }
 
 // The state letter of a /proc/PID/task/TID/stat line: the field after the command's ")".
@@ -100,38 +62,6 @@ std::string ownDirectory() {
   std::string dir(self, static_cast<std::size_t>(length));
   return dir.erase(dir.rfind('/') + 1);
 }
-
-// The environment of a controlled run: ours, with the scheduler library preloaded ahead of
-// whatever was preloaded already, an AddressSanitizer build told not to insist on coming first,
-// and the run's descriptors and plan named.
-std::vector<std::string> controlledEnvironment(const ControlStart& control, int records,
-                                               int answers) {
-  std::vector<std::string> out;
-  std::string preload = control.library;
-  std::string asan = "verify_asan_link_order=0";
-  const std::string_view ours[] = {control::kFdVariable, control::kAnswerFdVariable,
-                                   control::kPlanVariable};
-  for (char** each = environ; *each != nullptr; ++each) {
-    const std::string_view entry(*each);
-    const std::string_view name = entry.substr(0, entry.find('='));
-    const std::string_view value = entry.substr(std::min(entry.size(), name.size() + 1));
-    if (name == "LD_PRELOAD") {
-      if (!value.empty()) preload += ":" + std::string(value);
-    } else if (name == "ASAN_OPTIONS") {
-      if (!value.empty()) asan = std::string(value) + ":" + asan;
-    } else if (std::find(std::begin(ours), std::end(ours), name) == std::end(ours)) {
-      out.emplace_back(entry);
-    }
-  }
-  out.push_back("LD_PRELOAD=" + preload);
-  out.push_back("ASAN_OPTIONS=" + asan);
-  out.push_back(std::string(control::kFdVariable) + "=" + std::to_string(records));
-  out.push_back(std::string(control::kAnswerFdVariable) + "=" + std::to_string(answers));
-  out.push_back(std::string(control::kPlanVariable) + "=" + control.plan);
-  return out;
-}
-
-bool inherited(int fd) { return fcntl(fd, F_SETFD, 0) == 0; }
 
 }  // namespace
 
@@ -185,25 +115,28 @@ Child::~Child() {
 
 bool Child::start(const std::string& path, const ControlStart& control, std::string* error) {
   int records[2] = {-1, -1}, answers[2] = {-1, -1};
-  if (pipe2(records, O_CLOEXEC) != 0 || pipe2(answers, O_CLOEXEC) != 0 || !inherited(records[1]) ||
-      !inherited(answers[0])) {
+  if (pipe2(records, O_CLOEXEC) != 0 || pipe2(answers, O_CLOEXEC) != 0) {
     *error = std::string("cannot make pipes: ") + strerror(errno);
     closePipe(records);
     closePipe(answers);
     return false;
   }
-  // Their numbers in the program are their numbers here: the program inherits both, and this
-  // process keeps the other ends, which close when the program is started.
-  std::vector<std::string> environment = controlledEnvironment(control, records[1], answers[0]);
-  std::vector<char*> envp;
-  for (std::string& entry : environment) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  // The same addresses every time, so two runs under one plan record the same bytes: the
-  // program starts without address randomisation, where the system allows it.
-  const int persona = personality(0xffffffff);
-  const bool fixedLayout = persona >= 0 && personality(persona | ADDR_NO_RANDOMIZE) >= 0;
-  const bool started = startWith(path, envp.data(), error);
-  if (fixedLayout) (void)personality(persona);  // back as it was: it was ours to set
+  bool started = startForked(path, control, records[1], answers[0], error);
+  if (!started && error->empty() && (!inherited(records[1]) || !inherited(answers[0]))) {
+    *error = std::string("cannot hand the program its pipes: ") + strerror(errno);
+  }
+  if (!started && error->empty()) {
+    // Their numbers in the program are their numbers here: the program inherits both.
+    std::vector<std::string> environment = controlledEnvironment(
+        control.library,
+        {std::string(control::kFdVariable) + "=" + std::to_string(records[1]),
+         std::string(control::kAnswerFdVariable) + "=" + std::to_string(answers[0]),
+         std::string(control::kPlanVariable) + "=" + control.plan});
+    std::vector<char*> envp = environmentPointers(environment);
+    const FixedLayout fixed;
+    started = startWith(path, envp.data(), error);
+  }
+  // This process keeps the other ends; the program's close here, as it has its own.
   closeFd(&records[1]);
   closeFd(&answers[0]);
   records_ = records[0];
@@ -211,27 +144,51 @@ bool Child::start(const std::string& path, const ControlStart& control, std::str
   return started;
 }
 
+bool Child::startForked(const std::string& path, const ControlStart& control, int records,
+                        int answers, std::string* error) {
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+  if (!streamPipes(in, out, err, error)) return false;
+  pid_ = forkControlledRun(path, control.library, control.plan,
+                           RunEnds{in[0], out[1], err[1], records, answers});
+  keepStreams(in, out, err);
+  if (pid_ < 0) {
+    closeFd(&in_);
+    closeFd(&out_);
+    closeFd(&err_);
+  }
+  return pid_ > 0;
+}
+
 bool Child::start(const std::string& path, std::string* error) {
   return startWith(path, environ, error);
 }
 
-bool Child::startWith(const std::string& path, char* const* envp, std::string* error) {
-  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
-  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
-      fcntl(in[1], F_SETFL, O_NONBLOCK) != 0) {
-    *error = std::string("cannot make pipes: ") + strerror(errno);
-    closePipe(in);
-    closePipe(out);
-    closePipe(err);
-    return false;
+bool Child::streamPipes(int in[2], int out[2], int err[2], std::string* error) {
+  if (pipe2(in, O_CLOEXEC) == 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0 &&
+      fcntl(in[1], F_SETFL, O_NONBLOCK) == 0) {
+    return true;
   }
-  const int rc = spawn(path, in, out, err, envp, &pid_);
+  *error = std::string("cannot make pipes: ") + strerror(errno);
+  closePipe(in);
+  closePipe(out);
+  closePipe(err);
+  return false;
+}
+
+void Child::keepStreams(int in[2], int out[2], int err[2]) {
   closeFd(&in[0]);
   closeFd(&out[1]);
   closeFd(&err[1]);
   in_ = in[1];
   out_ = out[0];
   err_ = err[0];
+}
+
+bool Child::startWith(const std::string& path, char* const* envp, std::string* error) {
+  int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+  if (!streamPipes(in, out, err, error)) return false;
+  const int rc = spawnProgram(path, in[0], out[1], err[1], envp, &pid_);
+  keepStreams(in, out, err);
   if (rc != 0) {
     pid_ = -1;
     *error = "cannot start " + path + ": " + strerror(rc);

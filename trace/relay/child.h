@@ -1,9 +1,11 @@
 #ifndef BARBERSHOP_TRACE_RELAY_CHILD_H_
 #define BARBERSHOP_TRACE_RELAY_CHILD_H_
 // The program as barbershop-trace's child process: started on three pipes, waited for, and
-// looked at through /proc. Its input is written without blocking (what the pipe does not take
-// waits here until poll says it will); its output and errors are read once poll says there is
-// something. The only place here that starts, signals or reaps a process. Single-threaded.
+// looked at through /proc. A controlled run is forked from the program's fork server when it has
+// one (trace/relay/run_forks.h), else started afresh as any other. Its input is written without
+// blocking (what the pipe does not take waits here until poll says it will); its output and errors
+// are read once poll says there is something. The only place here that starts, signals or reaps a
+// process. Single-threaded.
 
 #include <sys/types.h>
 
@@ -83,6 +85,13 @@ class Child {
 
  private:
   bool startWith(const std::string& path, char* const* envp, std::string* error);
+  // A controlled run forked from the program's fork server; false with `error` empty when there
+  // is none to serve it, so the program is started afresh.
+  bool startForked(const std::string& path, const ControlStart& control, int records, int answers,
+                   std::string* error);
+  static bool streamPipes(int in[2], int out[2], int err[2], std::string* error);
+  // Closes the program's ends of its three pipes and keeps ours.
+  void keepStreams(int in[2], int out[2], int err[2]);
 
   pid_t pid_ = -1;
   int in_ = -1, out_ = -1, err_ = -1;

@@ -113,17 +113,7 @@ bool readImageNow(const std::string& path, ProgramImage* image, std::string* err
   return true;
 }
 
-// What tells one state of a file from another without reading it.
-struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
-  std::int64_t changedNs = 0;
-  bool operator==(const FileStamp& other) const {
-    return device == other.device && inode == other.inode && size == other.size &&
-           changedNs == other.changedNs;
-  }
-};
+}  // namespace
 
 bool stampOf(const std::string& path, FileStamp* stamp) {
   struct stat status {};
@@ -132,8 +122,6 @@ bool stampOf(const std::string& path, FileStamp* stamp) {
             std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
   return true;
 }
-
-}  // namespace
 
 bool readProgramImage(const std::string& path, ProgramImage* image, std::string* error) {
   // An exploration starts the same program for every schedule: its image is read once, and

@@ -33,4 +33,18 @@ std::string programDigest(std::string_view bytes);
 // The digest of the file at `path`; empty when it cannot be read.
 std::string fileDigest(const std::string& path);
 
+// What tells one state of a file from another without reading it.
+struct FileStamp {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = -1;
+  std::int64_t changedNs = 0;
+  bool operator==(const FileStamp& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           changedNs == other.changedNs;
+  }
+};
+// False when the file cannot be looked at.
+bool stampOf(const std::string& path, FileStamp* stamp);
+
 #endif  // BARBERSHOP_TRACE_RELAY_PROGRAM_IMAGE_H_
