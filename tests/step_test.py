@@ -79,6 +79,18 @@ class Step(unittest.TestCase):
         self.assertEqual(len(menus(done.stdout)), 1)
         self.assertNotIn("every rule holds", done.stdout)
 
+    def test_n_lets_the_plain_order_go_on_to_the_next_line(self):
+        plain, skipped = step("\n" * 40, "--scenario", "lone"), step("n\n" * 40, "--scenario", "lone")
+        self.assertEqual((plain.returncode, skipped.returncode), (0, 0), skipped.stderr)
+        self.assertEqual([line for line in skipped.stdout.splitlines() if line.startswith("<<")],
+                         [line for line in plain.stdout.splitlines() if line.startswith("<<")])
+        self.assertLess(len(menus(skipped.stdout)), len(menus(plain.stdout)))
+        # Between two questions the shop has printed something.
+        parts = re.split(r"\nchoice \d+ at ", skipped.stdout)
+        for between in parts[1:-1]:
+            said = between.split("q stop: ", 1)[1].split("\n", 1)[-1]
+            self.assertRegex(said, r"<<|\[\[|Curr:", between)
+
     @unittest.skipUnless(shutil.which("tmux"), "tmux is not installed")
     def test_the_menu_fits_an_80_by_24_terminal(self):
         tmux = ["tmux", "-L", f"step-test-{os.getpid()}"]

@@ -50,7 +50,7 @@ constexpr char kExamples[] = R"(Examples:
   barbershop-trace render out/run-*.jsonl --report again/
       draw several, with their session page, again/index.html
   barbershop-trace --scenario lone --step
-      be the scheduler: pick who goes at each choice (b back, q stop)
+      be the scheduler: pick who goes at each choice (n next line, b back, q stop)
   barbershop-trace --variant list
       the shop broken on purpose: each classic fault, its change and the scenario that shows it
   barbershop-trace --variant lost-wakeup --runs 30 --quiet

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -120,6 +121,7 @@ class Stepper {
     for (;;) {
       end_ = End::kNone;
       runOver_ = false;
+      untilEvents_ = -1;
       SessionOptions session = options_.session;
       session.controlPlan = plan;
       session.quiet = true;  // the narration is shown from the run's events, choice by choice
@@ -218,6 +220,11 @@ class Stepper {
       say("back at choice " + std::to_string(choice.k) + "\n");
     }
     showNarration(soFar.events);
+    // After `n`, the plain order goes on until the shop prints its next line.
+    if (untilEvents_ >= 0 && soFar.events.size() <= static_cast<std::size_t>(untilEvents_)) {
+      return choice.plainPick;
+    }
+    untilEvents_ = -1;
     asked_.push_back(choice.k);
     if (inputEnded_ && page_ == nullptr) return choice.plainPick;
     say(choiceMenu(soFar, choice, options_.style));
@@ -255,6 +262,10 @@ class Stepper {
         end_ = End::kStop;
         return -1;
       }
+      if (line == "n") {
+        untilEvents_ = static_cast<std::int64_t>(soFar.events.size());
+        return choice.plainPick;
+      }
       if (line == "b") {
         if (back(soFar)) return -1;
         say("nothing to take back: this is the first choice you make\n");
@@ -291,7 +302,7 @@ class Stepper {
       say("thread " + line + " cannot go now; pick one that can go\n");
       return -1;
     }
-    say("type a thread's number from the list, Enter, b or q\n");
+    say("type a thread's number from the list, Enter, n, b or q\n");
     return -1;
   }
 
@@ -340,7 +351,8 @@ class Stepper {
   std::vector<int> asked_;           // the choices the person was asked at, in the order asked
   std::vector<int> replay_;  // after `b`: the picks of every choice before the one taken back
   std::size_t shownEvents_ = 0;
-  bool replaying_ = false;  // a restart runs up to the choice taken back, off the screen
+  std::int64_t untilEvents_ = -1;  // after `n`: the events there were; asked again past them
+  bool replaying_ = false;         // a restart runs up to the choice taken back, off the screen
   bool runOver_ = false;
   bool inputEnded_ = false;
   bool reportFailed_ = false;

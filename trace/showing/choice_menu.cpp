@@ -82,5 +82,6 @@ std::string choiceMenu(const RunRecord& soFar, const Choice& choice, const ViewS
 }
 
 std::string choiceQuestion(const Choice& choice) {
-  return "who goes? a number, Enter for " + std::to_string(choice.plainPick) + ", b back, q stop: ";
+  return "who goes? a number, Enter for " + std::to_string(choice.plainPick) +
+         ", n next line, b back, q stop: ";
 }
