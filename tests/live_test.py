@@ -203,6 +203,31 @@ def drive_along(live, picks):
             return row
 
 
+def questions_until_over(live, act):
+    """Answers every question of a stepped run with `act`; how many questions there were."""
+    asked = 0
+    for name, data in live.events():
+        if name == "choice" and data["k"] is not None:
+            asked += 1
+            assert live.drive(f"act={act}&choice={data['k']}") == 204, act
+        elif name == "choice" and data["over"]:
+            return asked
+    return asked
+
+
+class Drive(unittest.TestCase):
+    def test_next_lets_the_plain_order_run_to_the_shops_next_line(self):
+        counts = {}
+        for act in ("plain", "next"):
+            live = Live("--program", BINARY, "--scenario", "lone", "--step")
+            try:
+                counts[act] = questions_until_over(live, act)
+            finally:
+                live.end()
+        self.assertLess(counts["next"], counts["plain"], counts)
+        self.assertGreater(counts["next"], 1, counts)
+
+
 class Challenges(unittest.TestCase):
     def test_every_variant_is_broken_by_its_failing_picks_and_the_correct_shop_never(self):
         listed = subprocess.run([TRACE, "--variant", "list"], capture_output=True, text=True)

@@ -283,6 +283,8 @@ class Stepper {
         return std::to_string(command.tid);
       case DriveCommand::Act::kPlain:
         return std::to_string(choice.plainPick);
+      case DriveCommand::Act::kNext:
+        return "n";
       case DriveCommand::Act::kBack:
         return "b";
       case DriveCommand::Act::kAgain:

@@ -222,12 +222,13 @@
       if (t.plain) b.appendChild(el('span', 'tag', 'the plain order\u2019s pick (Enter)'));
     });
     var acts = drive.appendChild(el('p', 'acts'));
-    [['plain', 'plain order', asked], ['back', 'back (b)', asked || c.over], ['again', 'again', c.over]].forEach(function (a) {
+    [['plain', 'plain order', asked], ['next', 'to the next line (n)', asked],
+      ['back', 'back (b)', asked || c.over], ['again', 'again', c.over]].forEach(function (a) {
       var b = acts.appendChild(el('button', '', a[1]));
       b.type = 'button';
       b.dataset.act = a[0];
       b.disabled = busy || !a[2];
-      b.hidden = a[0] === 'again' ? !c.over : a[0] === 'plain' && c.over;
+      b.hidden = a[0] === 'again' ? !c.over : (a[0] === 'plain' || a[0] === 'next') && c.over;
     });
     var note = busy ? 'sent; waiting for the run\u2026' : session.refused ||
       (asked ? '' : c.over ? 'Take the last move back, or run it again from the start.' : 'waiting for the next question\u2026');
@@ -258,7 +259,7 @@
     var c = session.choice;
     if (!c || session.waiting) return;
     if (name === 'pick') send('act=pick&choice=' + c.k + '&tid=' + tid);
-    else if (name === 'plain' && c.k !== null) send('act=plain&choice=' + c.k);
+    else if ((name === 'plain' || name === 'next') && c.k !== null) send('act=' + name + '&choice=' + c.k);
     else if (name === 'back' || (name === 'again' && c.over)) send('act=' + name);
   }
 
@@ -279,6 +280,7 @@
     if (e.key === 'p') present(!view.presenting);
     else if (e.key === 'Enter' && canDrive && tag !== 'BUTTON' && tag !== 'A') act('plain');
     else if (e.key === 'b' && canDrive) act('back');
+    else if (e.key === 'n' && canDrive) act('next');
     else return;
     e.preventDefault();
   }

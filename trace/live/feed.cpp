@@ -193,7 +193,7 @@ std::optional<DriveCommand> LiveFeed::nextCommand() {
 Offer LiveFeed::offer(const DriveCommand& command) {
   std::lock_guard<std::mutex> lock(mutex_);
   using Act = DriveCommand::Act;
-  if (command.act == Act::kPick || command.act == Act::kPlain) {
+  if (command.act == Act::kPick || command.act == Act::kPlain || command.act == Act::kNext) {
     if (!choice_) return Offer::kNothingToDrive;
     if (choice_->k != command.choice) return Offer::kStale;
     const auto thread = std::find_if(choice_->threads.begin(), choice_->threads.end(),

@@ -28,9 +28,9 @@
 
 // A command from the page that drives a stepped run.
 struct DriveCommand {
-  enum class Act { kPick, kPlain, kBack, kAgain };
+  enum class Act { kPick, kPlain, kNext, kBack, kAgain };
   Act act = Act::kPlain;
-  int choice = 0;  // the choice it answers (kPick, kPlain)
+  int choice = 0;  // the choice it answers (kPick, kPlain, kNext)
   int tid = -1;    // the thread to let go (kPick)
 };
 

@@ -77,6 +77,10 @@ std::optional<DriveCommand> driveCommand(const httplib::Request& req) {
   if (!isDigits(choice)) return std::nullopt;
   command.choice = std::stoi(choice);
   if (act == "plain") return command;
+  if (act == "next") {
+    command.act = DriveCommand::Act::kNext;
+    return command;
+  }
   if (act != "pick" || !isDigits(tid)) return std::nullopt;
   command.act = DriveCommand::Act::kPick;
   command.tid = std::stoi(tid);
@@ -176,9 +180,10 @@ std::optional<std::pair<int, const char*>> refusal(const httplib::Request& req,
 void serveDrive(LiveFeed* feed, const httplib::Request& req, httplib::Response& res) {
   const std::optional<DriveCommand> command = driveCommand(req);
   if (!command) {
-    return refuse(res, 400,
-                  "bad request: act=pick&choice=N&tid=T, act=plain&choice=N, act=back or "
-                  "act=again");
+    return refuse(
+        res, 400,
+        "bad request: act=pick&choice=N&tid=T, act=plain&choice=N, act=next&choice=N, act=back or "
+        "act=again");
   }
   switch (feed->offer(*command)) {
     case Offer::kTaken:
