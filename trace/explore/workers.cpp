@@ -3,6 +3,7 @@
 #include "trace/explore/workers.h"
 
 #include <poll.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
@@ -130,6 +131,23 @@ void passOn(int signals, const std::vector<pid_t>& workers, BatchResult* result)
   result->status = 128 + static_cast<int>(info.ssi_signo);
 }
 
+// Keeps worker `j` and the programs it starts on one processor of those this process may use,
+// when there are enough for one each: a run hands over between the companion and its program
+// hundreds of times, and each hand-over to another processor would wait for it to wake.
+void pinWorker(int j, int jobs) {
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0 || CPU_COUNT(&allowed) < jobs) return;
+  int seen = 0;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (!CPU_ISSET(cpu, &allowed) || seen++ != j) continue;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    (void)sched_setaffinity(0, sizeof one, &one);  // a worker left unpinned still works
+    return;
+  }
+}
+
 // Reads every worker's lines until each pipe closes.
 void gather(std::vector<int> pipes, int signals, const std::vector<pid_t>& workers,
             BatchResult* result) {
@@ -210,6 +228,7 @@ BatchResult runBatch(const Runner& runner, const std::vector<Task>& tasks, int j
       (void)close(ends[0]);
       if (signals >= 0) (void)close(signals);
       for (int fd : pipes) (void)close(fd);
+      pinWorker(j, jobs);
       work(runner, tasks, j, jobs, lowest,
            [&](const std::string& line) { writeAll(ends[1], line + "\n"); });
       stopForkServer();
