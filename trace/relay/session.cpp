@@ -5,11 +5,11 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -20,19 +20,12 @@
 #include "trace/judging/schedule.h"
 #include "trace/reading/events.h"
 #include "trace/relay/child.h"
-#include "trace/relay/control_link.h"
+#include "trace/relay/controlled.h"
 #include "trace/relay/dialogue.h"
 #include "trace/relay/output.h"
-#include "trace/relay/program_image.h"
 #include "trace/relay/watch.h"
 
 namespace {
-
-std::int64_t monotonicUs() {
-  timespec now{};
-  (void)clock_gettime(CLOCK_MONOTONIC, &now);  // cannot fail for this clock
-  return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
 
 std::int64_t unixMs() {
   using namespace std::chrono;
@@ -40,13 +33,6 @@ std::int64_t unixMs() {
 }
 
 void tell(const std::string& text) { writeErrors("barbershop-trace: " + text + "\n"); }
-
-// "10 s", "0.5 s": a limit in words.
-std::string secondsText(std::int64_t us) {
-  char text[32];
-  snprintf(text, sizeof text, "%g s", static_cast<double>(us) / 1e6);
-  return text;
-}
 
 // An answer as a message quotes it: without its newline, other control bytes escaped.
 std::string quoted(std::string_view answer) {
@@ -66,12 +52,6 @@ std::string quoted(std::string_view answer) {
   return text + "\"";
 }
 
-// Whether `fd` has something to read now, without waiting.
-bool readyNow(int fd) {
-  pollfd one = {fd, POLLIN, 0};
-  return fd >= 0 && poll(&one, 1, 0) > 0 && (one.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-}
-
 // How long to wait, before starting a run, for the barber's bed line of the run before.
 constexpr std::int64_t kBedWaitUs = 2000000;
 
@@ -87,7 +67,7 @@ struct Await {
 class Loop {
  public:
   Loop(const SessionOptions& options, const std::function<void(const FinishedRun&)>& onRun)
-      : options_(options), onRun_(onRun) {}
+      : options_(options), onRun_(onRun), control_(options, controlHooks()) {}
   Loop(const Loop&) = delete;
   Loop& operator=(const Loop&) = delete;
   ~Loop() {
@@ -95,7 +75,9 @@ class Loop {
   }
 
   int run() {
-    if (!watchSignals() || !readImage() || !startProgram(options_.runs)) return kExitProgramFailed;
+    if (!watchSignals() || (controlled_ && !control_.loadImage()) || !startProgram(options_.runs)) {
+      return kExitProgramFailed;
+    }
     for (;;) {
       if (child_->output() < 0 && child_->errors() < 0 && child_->records() < 0) {
         if (std::optional<int> status = ended()) return *status;
@@ -122,183 +104,34 @@ class Loop {
       const short ready = POLLIN | POLLHUP | POLLERR;
       // A controlled run's records first: reading them may read the output they pair with.
       const Child* polled = child_.get();
-      if (fds[5].revents & ready) readRecords();
-      if (stop_) return endNow(*stop_);
+      if (fds[5].revents & ready) control_.onRecordsReady();
+      if (std::optional<int> status = control_.stopStatus()) return endNow(*status);
       if (child_.get() != polled) continue;  // a stuck run's program was replaced: poll anew
-      if ((fds[0].revents & ready) && (!controlled_ || readyNow(child_->output()))) relayOutput();
+      if ((fds[0].revents & ready) && (!controlled_ || control_.outputStillReady())) relayOutput();
       if (fds[1].revents & ready) relayErrors();
       if (fds[2].revents & ready) readUser();
       if (fds[4].revents & (POLLOUT | POLLERR | POLLHUP)) child_->flush();
       handOver();
       if (std::optional<int> status = checkTimes()) return *status;
-      if (stop_) return endNow(*stop_);
+      if (std::optional<int> status = control_.stopStatus()) return endNow(*status);
       if (outputState() != OutputState::kOk) return endNow(statusAfterOutput(kExitOk));
     }
   }
 
  private:
-  // A controlled session looks at the program's file once: the scheduler cannot take over a
-  // statically linked program, and the file names the objects its records number.
-  bool readImage() {
-    if (!controlled_) return true;
-    std::string error;
-    if (!readProgramImage(options_.program, &image_, &error)) {
-      tell(error);
-      return false;
-    }
-    if (!image_.dynamic) {
-      tell(options_.program + " is linked statically: the scheduler cannot take over its threads");
-      return false;
-    }
-    library_ =
-        options_.schedulerLibrary.empty() ? findSchedulerLibrary() : options_.schedulerLibrary;
-    if (library_.empty()) {
-      tell("cannot find libbarbershop-scheduler.so beside this program nor in ../lib/barbershop/");
-      return false;
-    }
-    return true;
-  }
-
-  // A fresh program's records start afresh.
-  void startControl() {
-    lines_ = ControlLines();
-    gatherer_ = ControlGatherer([this](std::uint64_t offset) { return image_.symbolAt(offset); });
-    stamped_ = StampedOutput();
-    lastNs_ = runNs_ = 0;
-    lastRecordUs_ = monotonicUs();
-  }
-
-  void readRecords() {
-    std::string chunk;
-    if (!Child::read(child_->records(), &chunk)) return recordsEnded();
-    lastRecordUs_ = monotonicUs();
-    const Child* reading = child_.get();
-    for (const std::string& line : lines_.feed(chunk)) {
-      ControlLine record;
-      std::string error;
-      if (!parseControlLine(line, &record, &error)) {
-        tell(options_.program + ": the scheduler wrote a bad " + error);
-        stop_ = kExitProgramFailed;
-      }
-      if (stop_ || child_.get() != reading) return;
-      onRecord(record);
-    }
-  }
-
-  // The records have ended: the program's output left over is its own, at the last time.
-  void recordsEnded() {
-    child_->closeRecords();
-    stamped_.unpaired();
-    relayStamped();
-    if (child_->output() < 0) outputEnded();
-  }
-
-  void onRecord(const ControlLine& record) {
-    switch (record.kind) {
-      case RecordKind::kStep:
-        lastNs_ = record.ns;
-        gatherer_.add(record);
-        if (record.step.op == SyncOp::kPrint) {
-          stamped_.printed(record.step.arg, record.ns);
-          pullOutput();
-        }
-        return;
-      case RecordKind::kChoice:
-        gatherer_.add(record);
-        return compareChoice(record.choice);
-      case RecordKind::kAsk:
-        return onAsk(record.choice);
-      case RecordKind::kStuck:
-        lastNs_ = record.ns;
-        pullOutput();
-        if (phase_ != Phase::kRunning) {
-          tell(options_.program + " got stuck outside a run: every thread waits");
-          stop_ = kExitProgramFailed;
-          return;
-        }
-        if (std::optional<int> status = stuckRun()) stop_ = *status;
-        return;
-      case RecordKind::kDiverged:
-        tell("the plan's pick for choice " + std::to_string(record.k) + " (step " +
-             std::to_string(gatherer_.lastStep() + 1) + "), thread " + std::to_string(record.tid) +
-             ", cannot go: the program no longer runs as the plan has it");
-        stop_ = kExitUsage;
-        return;
-      case RecordKind::kExit:
-        lastNs_ = record.ns;
-        return;
-      default:
-        return gatherer_.add(record);
-    }
-  }
-
-  // Reads the output the records say is already in its pipe, and relays what is stamped.
-  void pullOutput() {
-    std::string chunk;
-    while (stamped_.owed() > 0 && readyNow(child_->output())) {
-      if (!Child::read(child_->output(), &chunk)) {
-        child_->closeOutput(child_->output());
-        break;
-      }
-      stamped_.bytes(chunk);
-    }
-    relayStamped();
-  }
-
-  void relayStamped() {
-    // Bytes printed before the Run went but read after it count as the Run's first moment.
-    for (const StampedOutput::Piece& piece : stamped_.take()) {
-      output(piece.bytes, std::max(piece.ns, runNs_) / 1000);
-    }
-  }
-
-  // then=ask: everything printed so far is shown first, then the person picks.
-  void onAsk(const Choice& choice) {
-    pullOutput();
-    RunRecord soFar = record_;
-    // The choice asked goes through the record too, so its deadlines are on the run's clock.
-    ControlGatherer withAsked = gatherer_;
-    ControlLine asked;
-    asked.kind = RecordKind::kChoice;
-    asked.choice = choice;
-    withAsked.add(asked);
-    soFar.control = withAsked.record(phase_ == Phase::kRunning ? runNs_ : lastNs_,
-                                     options_.controlPlan, image_.digest);
-    const Choice onClock = soFar.control.choices.back();
-    soFar.control.choices.pop_back();
-    const int pick = options_.ask ? options_.ask(soFar, onClock) : choice.plainPick;
-    if (pick < 0) {
-      if (phase_ == Phase::kRunning) finishRun(RunEnd::kInterrupted);
-      stop_ = kExitStopped;
-      return;
-    }
-    lastRecordUs_ = monotonicUs();  // the person's time is not the program's
-    if (!child_->answer(pick)) {
-      tell("cannot hand the scheduler its pick: " + std::string(strerror(errno)));
-      stop_ = kExitProgramFailed;
-    }
-  }
-
-  // --replay: each choice made before the run closes, against the saved one.
-  void compareChoice(const Choice& offered) {
-    const std::vector<Choice>& expected = options_.expectedChoices;
-    const bool runOver = runsStarted_ > 0 && phase_ != Phase::kRunning;
-    if (expected.empty() || runOver) return;
-    const std::size_t k = static_cast<std::size_t>(offered.k);
-    if (k == 0 || k > expected.size()) return;
-    const std::string difference = choiceDifference(expected[k - 1], offered);
-    if (difference.empty()) return;
-    tell(difference);
-    stop_ = kExitUsage;
-  }
-
-  void checkReplayLength() {
-    const std::size_t want = options_.expectedChoices.size();
-    const std::size_t made = record_.control.choices.size();
-    if (want == 0 || made >= want || stop_) return;
-    tell("the log has " + std::to_string(want) +
-         " choices before its run ended; the program made " + std::to_string(made));
-    stop_ = kExitUsage;
+  // The controlled run's way back into the loop: what it shows and tells, and what it asks of
+  // the run going.
+  ControlHooks controlHooks() {
+    ControlHooks hooks;
+    hooks.tellUser = tell;
+    hooks.showOutput = [this](std::string_view bytes, std::int64_t us) { output(bytes, us); };
+    hooks.runGoing = [this] { return phase_ == Phase::kRunning; };
+    hooks.runCount = [this] { return runsStarted_; };
+    hooks.currentRun = [this]() -> const RunRecord& { return record_; };
+    hooks.interruptRun = [this] { finishRun(RunEnd::kInterrupted); };
+    hooks.endStuckRun = [this] { return stuckRun(); };
+    hooks.programOutputOver = [this] { outputEnded(); };
+    return hooks;
   }
 
   // The signals that end a session, and Ctrl-Z, arrive on a descriptor, so the loop sees them
@@ -323,16 +156,17 @@ class Loop {
     child_.reset();  // a program before this one was ended; its pipes close here
     child_ = std::make_unique<Child>();
     std::string error;
-    const bool started =
-        controlled_ ? child_->start(options_.program, {library_, options_.controlPlan}, &error)
-                    : child_->start(options_.program, &error);
+    const bool started = controlled_
+                             ? child_->start(options_.program,
+                                             {control_.libraryPath(), options_.controlPlan}, &error)
+                             : child_->start(options_.program, &error);
     if (!started) {
       tell(error);
       return false;
     }
     // A controlled run is a program of its own: one round of the roster, its Run and Exit.
     roundsLeft_ = !options_.typeRoster ? 0 : controlled_ ? 1 : std::max(runs, 1);
-    startControl();
+    control_.onFreshProgram(*child_);
     dialogue_ = Dialogue("", options_.runs == 0);
     refillScript();
     phase_ = Phase::kConsole;
@@ -390,8 +224,7 @@ class Loop {
     std::string chunk;
     if (Child::read(child_->output(), &chunk)) {
       if (!controlled_) return output(chunk, monotonicUs());
-      stamped_.bytes(chunk);
-      return relayStamped();
+      return control_.onOutputBytes(chunk);
     }
     child_->closeOutput(child_->output());
     // A controlled program's last bytes wait for their records, or for the records to end.
@@ -518,7 +351,7 @@ class Loop {
     if (!handover.echo.empty()) show(handover.echo);  // as a terminal echoes what is typed
     if (!handover.bytes.empty()) {
       console_.clear();
-      lastRecordUs_ = monotonicUs();  // the watchdog counts from the answer
+      control_.noteAnswerSent();  // the watchdog counts from the answer
       child_->send(std::string_view(handover.bytes).substr(handover.sent));
       const bool ends = handover.closeInput || handover.choice == kChoiceExit;
       await_ = Await{clock_.nowUs(), "the answer " + quoted(handover.bytes),
@@ -543,9 +376,7 @@ class Loop {
     parser_.emplace(record_.roster);
     watch_.emplace(clock_.nowUs(), exactSchedule(record_.roster).closingMs);
     record_.startedUnixMs = unixMs();
-    // A controlled run's clock is the scheduler's: it starts at the last record before the Run.
-    runNs_ = lastNs_;
-    runStartedUs_ = controlled_ ? lastNs_ / 1000 : monotonicUs();
+    runStartedUs_ = controlled_ ? control_.markRunStart() : monotonicUs();
     refillScript();  // before the Run answer goes, lest the input seem all handed over
     apply(dialogue_.releaseRun());
     sendAhead();     // the next round's roster, read once this run is over
@@ -555,11 +386,8 @@ class Loop {
 
   void finishRun(RunEnd end) {
     record_.end = end;
-    record_.endUs = (controlled_ ? lastNs_ / 1000 : monotonicUs()) - runStartedUs_;
-    if (controlled_) {
-      record_.control = gatherer_.record(runNs_, options_.controlPlan, image_.digest);
-      checkReplayLength();
-    }
+    record_.endUs = (controlled_ ? control_.lastRecordTimeUs() : monotonicUs()) - runStartedUs_;
+    if (controlled_) record_.control = control_.runControlRecord();
     if (end != RunEnd::kClosed) {
       for (Event& event : parser_->finish(record_.endUs)) record_.events.push_back(event);
     }
@@ -589,11 +417,7 @@ class Loop {
     if (!controlled_ && phase_ == Phase::kRunning && looked_ && watch_->look(now, sample_)) {
       return stuckRun();
     }
-    if (controlled_ && (phase_ != Phase::kConsole || await_) &&
-        monotonicUs() - lastRecordUs_ >= planIdleUs(options_.controlPlan, kIdleLimitUs)) {
-      tell(options_.program + ": thread " + std::to_string(gatherer_.turn()) +
-           " made no visible step for " +
-           secondsText(planIdleUs(options_.controlPlan, kIdleLimitUs)));
+    if (controlled_ && (phase_ != Phase::kConsole || await_) && control_.idleTooLong()) {
       return endNow(kExitProgramFailed);
     }
     if (phase_ == Phase::kWaitingForBed && now >= bedWaitUntilUs_) startRun();
@@ -686,18 +510,8 @@ class Loop {
   std::int64_t runStartedUs_ = 0;
   int runsStarted_ = 0;
   bool wroteErrors_ = false, died_ = false, broken_ = false, stuck_ = false;
-  std::optional<int> stop_;  // a handler ended the session with this status
-  // A controlled session's (scheduler/protocol.h): the program's file, the library, and the
-  // records of the program now, read as they come.
-  const bool controlled_ = !options_.controlPlan.empty();
-  ProgramImage image_;
-  std::string library_;
-  ControlLines lines_;
-  ControlGatherer gatherer_;
-  StampedOutput stamped_;
-  std::int64_t lastNs_ = 0;        // the time of the last record, on the scheduler's clock
-  std::int64_t runNs_ = 0;         // the Run's, on that clock
-  std::int64_t lastRecordUs_ = 0;  // when the last record came (or an answer went), real time
+  const bool controlled_ = !options_.controlPlan.empty();  // under the scheduler library
+  ControlledRun control_;  // a controlled session's records, output times and picks
 };
 
 }  // namespace

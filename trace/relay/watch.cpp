@@ -2,7 +2,15 @@
 
 #include "trace/relay/watch.h"
 
+#include <time.h>
+
 #include <algorithm>
+
+std::int64_t monotonicUs() {
+  timespec now{};
+  (void)clock_gettime(CLOCK_MONOTONIC, &now);  // cannot fail for this clock
+  return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
 
 ThreadSample classify(const std::vector<ThreadState>& threads) {
   ThreadSample sample;

@@ -3,7 +3,7 @@
 // Watching the program while the companion waits for it: the program's own running time, counted
 // in capped ticks so that a stopped program (Ctrl-Z, SIGSTOP) or a stalled machine does not use
 // it up, and the evidence that a run is stuck: every thread blocked in a futex wait, with no
-// output meanwhile, past a margin of that time. Pure; single-threaded.
+// output meanwhile, past a margin of that time. Pure but for monotonicUs(); single-threaded.
 
 #include <cstdint>
 #include <string>
@@ -26,6 +26,9 @@ struct ThreadSample {
 };
 
 ThreadSample classify(const std::vector<ThreadState>& threads);
+
+// The monotonic clock now, in µs: the wall time the relay's clocks and watchdogs count from.
+std::int64_t monotonicUs();
 
 // The program's own running time: the wall time between the companion's wake-ups, at most
 // kCapUs per wake-up, and none while the program is stopped. A companion that was itself stopped
