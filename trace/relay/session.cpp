@@ -174,7 +174,10 @@ class Loop {
     hidden_.clear();
     bedPending_ = true;
     clock_ = ProgramClock(monotonicUs());
-    lastLookUs_ = 0;
+    // The first look comes a tick after the start: a controlled run is over long before, and a
+    // process whose threads were looked at costs the kernel a walk of their entries as it is
+    // reaped.
+    lastLookUs_ = monotonicUs();
     sample_ = ThreadSample{};
     await_ = Await{0, "its start", "the menu"};
     return true;
