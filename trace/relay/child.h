@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,7 @@ struct ControlStart {
 
 class Child {
  public:
-  Child() = default;
+  Child() : serial_(++started_) {}
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
   // Closes the pipes; a program still running is killed and reaped first.
@@ -47,6 +48,10 @@ class Child {
   // The same, under the scheduler library: LD_PRELOAD names it first, its records come on
   // records() and its picks for then=ask go through answer().
   bool start(const std::string& path, const ControlStart& control, std::string* error);
+
+  // Which program this is, of those this process started: a replaced program's successor may
+  // live at the same address, never under the same number.
+  std::uint64_t serial() const { return serial_; }
 
   int input() const { return in_; }         // the program's standard input; -1 once closed
   int output() const { return out_; }       // its standard output; -1 once it ended
@@ -93,6 +98,8 @@ class Child {
   // Closes the program's ends of its three pipes and keeps ours.
   void keepStreams(int in[2], int out[2], int err[2]);
 
+  static inline std::uint64_t started_ = 0;  // the session's thread alone makes programs
+  std::uint64_t serial_;
   pid_t pid_ = -1;
   int in_ = -1, out_ = -1, err_ = -1;
   int records_ = -1, answers_ = -1;  // a controlled run's pipes: our ends

@@ -67,7 +67,7 @@ void ControlledRun::onRecordsReady() {
   std::string chunk;
   if (!Child::read(child_->records(), &chunk)) return onRecordsEnded();
   lastRecordUs_ = monotonicUs();
-  const Child* reading = child_;
+  const std::uint64_t reading = child_->serial();
   for (const std::string& line : lines_.feed(chunk)) {
     ControlLine record;
     std::string error;
@@ -75,7 +75,7 @@ void ControlledRun::onRecordsReady() {
       hooks_.tellUser(options_.program + ": the scheduler wrote a bad " + error);
       stop_ = kExitProgramFailed;
     }
-    if (stop_ || child_ != reading) return;  // a stuck run's program was replaced
+    if (stop_ || child_->serial() != reading) return;  // a stuck run's program was replaced
     onControlRecord(record);
   }
 }

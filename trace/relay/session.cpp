@@ -103,10 +103,10 @@ class Loop {
       }
       const short ready = POLLIN | POLLHUP | POLLERR;
       // A controlled run's records first: reading them may read the output they pair with.
-      const Child* polled = child_.get();
+      const std::uint64_t polled = child_->serial();
       if (fds[5].revents & ready) control_.onRecordsReady();
       if (std::optional<int> status = control_.stopStatus()) return endNow(*status);
-      if (child_.get() != polled) continue;  // a stuck run's program was replaced: poll anew
+      if (child_->serial() != polled) continue;  // a stuck run's program was replaced: poll anew
       if ((fds[0].revents & ready) && (!controlled_ || control_.outputStillReady())) relayOutput();
       if (fds[1].revents & ready) relayErrors();
       if (fds[2].revents & ready) readUser();
