@@ -4,6 +4,7 @@
 // run goes on from here as a run started afresh would.
 
 #include <link.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -57,6 +58,9 @@ __attribute__((constructor)) void startLibrary() {
   int fd = server ? -1 : descriptor(control::kFdVariable);
   if (!server && fd < 0) return;
   (void)real();
+  // One thread runs at a time: a malloc arena for each would only cost every thread's first
+  // allocation a fresh heap.
+  (void)mallopt(M_ARENA_MAX, 1);
   if (server) {
     if (!serveForks(&forked)) return;
     fd = forked.records;
