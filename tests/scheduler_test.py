@@ -41,12 +41,15 @@ class Run:
         return [r[drop[r[0]]] if r[0] in drop else r for r in self.records]
 
 
+def asan_options():
+    # A sanitized program's runtime would refuse a library preloaded ahead of it.
+    return ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
+
+
 def run(program, args=(), plan="", stdin=b"", answers=None, control=True):
     records_read, records_write = os.pipe()
-    # A sanitized program's runtime would refuse a library preloaded ahead of it.
-    asan = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
     env = dict(os.environ, LD_PRELOAD=LIBRARY, BARBERSHOP_CONTROL_FD=str(records_write),
-               BARBERSHOP_CONTROL_PLAN=plan, ASAN_OPTIONS=asan)
+               BARBERSHOP_CONTROL_PLAN=plan, ASAN_OPTIONS=asan_options())
     if not control:
         del env["BARBERSHOP_CONTROL_FD"]
     fds = [records_write]
@@ -82,7 +85,8 @@ class ForkServer:
     def __init__(self, program, args=()):
         ctypes.CDLL(None, use_errno=True).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
         self.socket, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
-        env = dict(os.environ, LD_PRELOAD=LIBRARY, BARBERSHOP_CONTROL_FORK=str(theirs.fileno()))
+        env = dict(os.environ, LD_PRELOAD=LIBRARY, BARBERSHOP_CONTROL_FORK=str(theirs.fileno()),
+                   ASAN_OPTIONS=asan_options())
         self.server = subprocess.Popen([program, *args], stdin=subprocess.DEVNULL,
                                        stdout=subprocess.DEVNULL, env=env,
                                        pass_fds=[theirs.fileno()])
@@ -93,10 +97,11 @@ class ForkServer:
     def run(self, plan, stdin=b""):
         records_read, records_write = os.pipe()
         answers_read, answers_write = os.pipe()
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as into:
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as into, \
+                open(os.devnull, "wb") as errors:
             into.write(stdin)
             into.seek(0)
-            ends = [into.fileno(), out.fileno(), out.fileno(), records_write, answers_read]
+            ends = [into.fileno(), out.fileno(), errors.fileno(), records_write, answers_read]
             socket.send_fds(self.socket, [plan.encode()], ends)
             for fd in (records_write, answers_read):
                 os.close(fd)
