@@ -1,4 +1,5 @@
-// The fork server: one request a run, answered with the run's process ID.
+// The fork server: a request for each run, answered with the run's process ID, and one for each
+// run's end, answered with its wait status once it has ended.
 //
 // It touches no heap and no stdio, and maps nothing: each run must find memory exactly as a
 // program no run has touched would, so that a run forked from here and a run started afresh
@@ -55,9 +56,10 @@ bool onlyThread() {
   return threads == 1;
 }
 
-// One request: the plan as the message, the five descriptors (input, output, errors, records,
-// answers) beside it. The number of bytes, or -1 when the socket closed or the request is bad.
-long receive(int socket, int fds[control::kForkFds]) {
+// One request: a run's plan as the message with the five descriptors (input, output, errors,
+// records, answers) beside it, or a run's ID alone (an int64) asking for its end. The number of
+// bytes, with `fds` filled for a run; -1 when the socket closed or the request is bad.
+long receive(int socket, int fds[control::kForkFds], bool* run) {
   alignas(struct cmsghdr) char space[CMSG_SPACE(sizeof(int) * control::kForkFds)];
   struct iovec part = {gPlan, control::kForkPlanMax};
   struct msghdr message {};
@@ -69,16 +71,15 @@ long receive(int socket, int fds[control::kForkFds]) {
   do {
     n = recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
   } while (n < 0 && errno == EINTR);
-  if (n <= 0) return -1;
+  if (n <= 0 || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) return -1;
   const struct cmsghdr* header = CMSG_FIRSTHDR(&message);
-  const bool whole = header != nullptr && header->cmsg_level == SOL_SOCKET &&
-                     header->cmsg_type == SCM_RIGHTS &&
-                     header->cmsg_len == CMSG_LEN(sizeof(int) * control::kForkFds) &&
-                     (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0;
-  if (header != nullptr && header->cmsg_type == SCM_RIGHTS) {
-    std::memcpy(fds, CMSG_DATA(header), sizeof(int) * control::kForkFds);
+  *run = header != nullptr;
+  if (!*run) return n == sizeof(std::int64_t) ? n : -1;
+  if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS ||
+      header->cmsg_len != CMSG_LEN(sizeof(int) * control::kForkFds)) {
+    return -1;
   }
-  if (!whole) return -1;
+  std::memcpy(fds, CMSG_DATA(header), sizeof(int) * control::kForkFds);
   gPlan[n] = '\0';
   return n;
 }
@@ -94,40 +95,13 @@ void becomeRun(int socket, const int fds[control::kForkFds], ForkedRun* run) {
   run->plan = gPlan;
 }
 
-// A process of its own for the run, whose parent then leaves at once: the run is handed to the
-// companion (a subreaper), which waits for it as for any child. Its ID, or -errno.
-std::int64_t forkRun(int socket, const int fds[control::kForkFds], ForkedRun* run, bool* inRun) {
-  int handover[2];
-  if (pipe2(handover, O_CLOEXEC) != 0) return -errno;
-  const pid_t middle = fork();
-  if (middle < 0) {
-    const int error = errno;
-    (void)close(handover[0]);
-    (void)close(handover[1]);
-    return -error;
+// The end of a run of ours, as waitpid tells it, or -errno.
+std::int64_t endOf(std::int64_t pid) {
+  int status = 0;
+  while (waitpid(static_cast<pid_t>(pid), &status, 0) < 0) {
+    if (errno != EINTR) return -errno;
   }
-  if (middle == 0) {
-    const pid_t child = fork();
-    if (child == 0) {
-      (void)close(handover[0]);
-      (void)close(handover[1]);
-      becomeRun(socket, fds, run);
-      *inRun = true;
-      return 0;
-    }
-    if (child > 0) (void)setpgid(child, child);  // as the run does: whichever comes first
-    const std::int64_t said = child > 0 ? child : -errno;
-    (void)syscall(SYS_write, handover[1], &said, sizeof said);
-    endNow(0);
-  }
-  (void)close(handover[1]);
-  std::int64_t said = -EPIPE;
-  while (syscall(SYS_read, handover[0], &said, sizeof said) < 0 && errno == EINTR) {
-  }
-  (void)close(handover[0]);
-  while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  return said;
+  return status;
 }
 
 }  // namespace
@@ -141,12 +115,24 @@ bool serveForks(ForkedRun* run) {
   if (!ready) endNow(0);
   for (;;) {
     int fds[control::kForkFds] = {-1, -1, -1, -1, -1};
-    if (receive(socket, fds) < 0) endNow(0);  // the companion has gone
-    bool inRun = false;
-    const std::int64_t child = forkRun(socket, fds, run, &inRun);
-    if (inRun) return true;
+    bool asksRun = false;
+    if (receive(socket, fds, &asksRun) < 0) endNow(0);  // the companion has gone
+    if (!asksRun) {
+      std::int64_t pid = 0;
+      std::memcpy(&pid, gPlan, sizeof pid);
+      sendReply(socket, endOf(pid));
+      continue;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+      becomeRun(socket, fds, run);
+      return true;
+    }
+    const std::int64_t said = child > 0 ? child : -errno;
+    // Its own group from the start, whichever of the two calls comes first.
+    if (child > 0) (void)setpgid(child, child);
     for (int fd : fds) (void)close(fd);
-    sendReply(socket, child);
+    sendReply(socket, said);
   }
 }
 

@@ -20,16 +20,17 @@
 //   BARBERSHOP_CONTROL_FORK=N    instead of the three above: the program is a fork server on
 //                                N, a SOCK_SEQPACKET socket. It first sends an int64 0 (ready)
 //                                or -EDEADLK (more threads than one: it cannot fork, and ends).
-//                                Each request is one message whose bytes are the plan (at most
-//                                kForkPlanMax) and whose SCM_RIGHTS carry kForkFds descriptors:
-//                                the run's input, output, errors, records and answers. The
-//                                server forks the run in a process group of its own, under an
-//                                intermediate process that leaves at once, so the run's parent
-//                                becomes the companion (a child subreaper); it answers with the
-//                                run's ID as an int64, or -errno. It ends when the socket
-//                                closes. A forked run starts where a program started afresh
-//                                under these variables would: before the program's own
-//                                constructors, with nothing of any other run.
+//                                A run is asked for with one message whose bytes are the
+//                                plan (at most kForkPlanMax) and whose SCM_RIGHTS carry
+//                                kForkFds descriptors: the run's input, output, errors,
+//                                records and answers. The server forks the run, in a process
+//                                group of its own, and answers with its ID as an int64, or
+//                                -errno. A message of an int64 ID alone asks for that run's
+//                                end: the server waits for it and answers with its waitpid
+//                                status, or -errno. It ends when the socket closes. A forked
+//                                run starts where a program started afresh under these
+//                                variables would: before the program's own constructors, with
+//                                nothing of any other run.
 //
 // THREADS are numbered in the order they start: 0 is the program's main thread, then 1, 2, ...
 // in pthread_create order. OBJECTS (mutexes and semaphores) are numbered 1, 2, ... in the order

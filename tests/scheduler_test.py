@@ -5,7 +5,6 @@ the same plan giving the same run. Records are read from a pipe as barbershop-tr
 
 Usage: scheduler_test.py LIBRARY SCENES FORTIFIED_SCENES BARBERSHOP [unittest arguments]
 (FORTIFIED_SCENES: the scenes built with _FORTIFY_SOURCE, whose prints are the checked twins)"""
-import ctypes
 import os
 import select
 import socket
@@ -79,11 +78,10 @@ def run(program, args=(), plan="", stdin=b"", answers=None, control=True):
 
 
 class ForkServer:
-    """The program started once and forked for each run, as barbershop-trace uses it: this test
-    adopts the runs as the companion does, so it can wait for them."""
+    """The program started once and forked for each run, as barbershop-trace uses it; the runs
+    are the server's children, and their ends are asked of it."""
 
     def __init__(self, program, args=()):
-        ctypes.CDLL(None, use_errno=True).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
         self.socket, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
         env = dict(os.environ, LD_PRELOAD=LIBRARY, BARBERSHOP_CONTROL_FORK=str(theirs.fileno()),
                    ASAN_OPTIONS=asan_options())
@@ -108,7 +106,8 @@ class ForkServer:
             pid = struct.unpack("q", self.socket.recv(8))[0]
             text = read_records(records_read)
             os.close(answers_write)
-            _, status = os.waitpid(pid, 0)
+            self.socket.send(struct.pack("q", pid))
+            status = struct.unpack("q", self.socket.recv(8))[0]
             out.seek(0)
             return Run([line.split(" ") for line in text.splitlines()], out.read(), status != 0)
 

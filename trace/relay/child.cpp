@@ -151,6 +151,7 @@ bool Child::startForked(const std::string& path, const ControlStart& control, in
   pid_ = forkControlledRun(path, control.library, control.plan,
                            RunEnds{in[0], out[1], err[1], records, answers});
   keepStreams(in, out, err);
+  forked_ = pid_ > 0;
   if (pid_ < 0) {
     closeFd(&in_);
     closeFd(&out_);
@@ -282,8 +283,14 @@ void Child::signal(int signo) {
 int Child::wait() {
   if (pid_ <= 0) return 0;
   int status = 0;
-  while (waitpid(pid_, &status, 0) < 0) {
-    if (errno != EINTR) return 0;
+  if (forked_) {
+    // The server is its parent: it waits, and tells. A server gone took the end with it.
+    status = waitForkedRun(pid_);
+    if (status < 0) status = SIGKILL;
+  } else {
+    while (waitpid(pid_, &status, 0) < 0) {
+      if (errno != EINTR) return 0;
+    }
   }
   pid_ = -1;
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);

@@ -101,6 +101,7 @@ class Child {
   static inline std::uint64_t started_ = 0;  // the session's thread alone makes programs
   std::uint64_t serial_;
   pid_t pid_ = -1;
+  bool forked_ = false;  // by the program's fork server, which is its parent
   int in_ = -1, out_ = -1, err_ = -1;
   int records_ = -1, answers_ = -1;  // a controlled run's pipes: our ends
   std::string pending_;              // bytes of input the pipe has not taken yet

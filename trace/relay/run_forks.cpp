@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +37,7 @@ struct Server {
 std::mutex gGuard;
 Server gServer;  // guarded by gGuard
 
+// The server's answer within `ms` (-1: however long it takes).
 bool answered(int socket, int ms, std::int64_t* value) {
   pollfd waiting{socket, POLLIN, 0};
   int ready;
@@ -62,21 +62,9 @@ void putAside(Server* server) {
   *server = Server{};
 }
 
-// Runs the server hands over become our children as their parent leaves, wherever that parent
-// sits beneath us.
-bool adoptsOrphans() {
-  static pid_t adopting = -1;  // the process that asked: the setting is not inherited by a fork
-  if (adopting == getpid()) return true;
-  if (prctl(PR_SET_CHILD_SUBREAPER, 1) != 0) return false;
-  adopting = getpid();
-  return true;
-}
-
 bool launch(Server* server) {
   int pair[2];
-  if (!adoptsOrphans() || socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
-    return false;
-  }
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
   const int nothing = open("/dev/null", O_RDWR | O_CLOEXEC);
   // It holds its socket and nothing else of ours: a run's pipe it held would never end.
   std::vector<std::string> environment = controlledEnvironment(
@@ -156,6 +144,21 @@ pid_t forkControlledRun(const std::string& path, const std::string& library,
     return -1;
   }
   return static_cast<pid_t>(pid);
+}
+
+int waitForkedRun(pid_t pid) {
+  std::lock_guard<std::mutex> held(gGuard);
+  const std::int64_t asked = pid;
+  std::int64_t status = -1;
+  ssize_t sent;
+  do {
+    sent = gServer.socket < 0 ? -1 : send(gServer.socket, &asked, sizeof asked, MSG_NOSIGNAL);
+  } while (sent < 0 && errno == EINTR);
+  if (sent != static_cast<ssize_t>(sizeof asked) || !answered(gServer.socket, -1, &status) ||
+      status < 0) {
+    return -1;
+  }
+  return static_cast<int>(status);
 }
 
 void stopForkServer() {
