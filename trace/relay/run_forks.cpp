@@ -62,6 +62,13 @@ void putAside(Server* server) {
   *server = Server{};
 }
 
+// Every run of this program is to be started afresh from now on.
+void refuse(Server* server) {
+  Server refused{getpid(), server->path, server->library, server->stamp, -1, -1, true};
+  putAside(server);
+  *server = refused;
+}
+
 bool launch(Server* server) {
   int pair[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
@@ -95,10 +102,7 @@ Server* serverFor(const std::string& path, const std::string& library) {
     gServer.path = path;
     gServer.library = library;
     gServer.stamp = stamp;
-    if (!launch(&gServer)) {
-      putAside(&gServer);
-      gServer = Server{getpid(), path, library, stamp, -1, -1, true};
-    }
+    if (!launch(&gServer)) refuse(&gServer);
   }
   return gServer.refused ? nullptr : &gServer;
 }
@@ -138,9 +142,7 @@ pid_t forkControlledRun(const std::string& path, const std::string& library,
   if (!request(server->socket, plan, ends) || !answered(server->socket, kAnswerMs, &pid) ||
       pid <= 0) {
     // A server that stops answering is not asked again: the runs go on, started afresh.
-    const FileStamp stamp = server->stamp;
-    putAside(server);
-    *server = Server{getpid(), path, library, stamp, -1, -1, true};
+    refuse(server);
     return -1;
   }
   return static_cast<pid_t>(pid);
