@@ -333,10 +333,17 @@ class Stepper {
                        options_.style));
     }
     say(renderSummary(run, options_.style));
-    if (options_.reportDir.empty()) return;
+    if (!options_.reportDir.empty()) reportTry(run);
+  }
+
+  // Each try its own files: the program numbers every try its run 1, and a later try must not
+  // write over an earlier one's.
+  void reportTry(const FinishedRun& run) {
+    FinishedRun numbered = run;
+    numbered.record.number = ++reported_;
     std::vector<std::string> written;
     std::string error;
-    if (!writeReport(options_.reportDir, run, &written, &error)) {
+    if (!writeReport(options_.reportDir, numbered, &written, &error)) {
       fprintf(stderr, "barbershop-trace: cannot write %s\n", error.c_str());
       reportFailed_ = true;
       return;
@@ -358,6 +365,7 @@ class Stepper {
   bool runOver_ = false;
   bool inputEnded_ = false;
   bool reportFailed_ = false;
+  int reported_ = 0;  // the tries whose files were written
   End end_ = End::kNone;
   int signo_ = 0;
 };
