@@ -81,14 +81,16 @@
 //   seminit VALUE / wait - / timedwait NS(deadline) / trywait - / post -
 //   sleep NS(deadline) one of usleep, nanosleep, clock_nanosleep, sleep
 //   print BYTES        one call that wrote BYTES bytes to standard output; the step record of a
-//                      print is written (and every record before it flushed) after the real call
-//                      returns, so the bytes are in the pipe before their record.
+//                      print is written after the real call returns, so the bytes are in the
+//                      pipe before their record.
 //   input -            one call that reads standard input (getc, fgets, read(0), ...): it can go
 //                      only when no other thread can and no deadline is pending, so the program
 //                      settles before it reads, as it does while a person types
-// Records are written in order; the library flushes at each print, ask, stuck, diverged and exit,
-// and whenever its buffer fills. After stuck or diverged the library parks every thread for good:
-// the companion ends the process.
+// Records are written in order; the library flushes at each input step (before the real read), ask,
+// stuck, diverged and exit, whenever its buffer fills, and once the prints since the last flush
+// come to 16 KB, a quarter of a pipe: the companion reads the output as the records tell of it,
+// not at each print. After stuck or diverged the library parks every thread for good: the
+// companion ends the process.
 
 #include <cstdint>
 

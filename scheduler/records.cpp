@@ -14,12 +14,15 @@ namespace {
 
 constexpr int kBufferSize = 1 << 16;
 constexpr int kLongestLine = 8192;  // a choice over every thread fits many times
+// A quarter of a pipe's default size: the companion reads the output as the records tell it.
+constexpr long kPrintedBeforeFlush = 16 * 1024;
 
 // Guarded by the baton.
 char gBuffer[kBufferSize];
 int gUsed = 0;
 int gFd = -1;
 bool gFirstField = true;
+long gPrinted = 0;  // bytes printed since the last flush
 
 void put(char c) {
   if (gUsed < kBufferSize) gBuffer[gUsed++] = c;
@@ -45,6 +48,12 @@ void recordsFlush() {
     }
   }
   gUsed = 0;
+  gPrinted = 0;
+}
+
+void recordsAfterPrint(long bytes) {
+  gPrinted += bytes;
+  if (gPrinted >= kPrintedBeforeFlush) recordsFlush();
 }
 
 void recordBegin(const char* kind) {

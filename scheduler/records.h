@@ -23,6 +23,9 @@ void recordAppend(const char* text);
 void recordAppendNumber(std::int64_t value);
 
 void recordsFlush();
+// After a print of `bytes`: the records go out once the prints since the last flush could
+// otherwise fill the output's pipe before the companion is told of them.
+void recordsAfterPrint(long bytes);
 
 }  // namespace sched
 

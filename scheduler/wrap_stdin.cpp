@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include "scheduler/records.h"
 #include "scheduler/schedule.h"
 
 using sched::Op;
@@ -17,6 +18,8 @@ bool reading(FILE* stream) { return stream == stdin && sched::controlled(); }
 void beforeInput() {
   sched::await(Op::kInput, nullptr, 0);
   (void)sched::recordStep(Op::kInput, nullptr, 0, 0, 0);
+  // The companion may have to answer what was printed before the program waits for it.
+  sched::recordsFlush();
 }
 
 }  // namespace

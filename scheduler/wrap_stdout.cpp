@@ -35,7 +35,7 @@ void beforePrint() {
 void afterPrint(long taken) {
   long bytes = gHeld + (taken < 0 ? 0 : taken) - held();
   (void)sched::recordStep(Op::kPrint, nullptr, bytes < 0 ? 0 : bytes, 0, 0);
-  sched::recordsFlush();
+  sched::recordsAfterPrint(bytes < 0 ? 0 : bytes);
 }
 
 int printed(int result) {
@@ -181,7 +181,7 @@ ssize_t write(int fd, const void* data, size_t size) {
   sched::await(Op::kPrint, nullptr, 0);
   ssize_t written = sched::real().write(fd, data, size);
   (void)sched::recordStep(Op::kPrint, nullptr, written < 0 ? 0 : written, 0, 0);
-  sched::recordsFlush();
+  sched::recordsAfterPrint(written < 0 ? 0 : written);
   return written;
 }
 

@@ -54,6 +54,8 @@ std::string quoted(std::string_view answer) {
 
 // How long to wait, before starting a run, for the barber's bed line of the run before.
 constexpr std::int64_t kBedWaitUs = 2000000;
+// How often a controlled run's output is looked at without a record that tells of it.
+constexpr int kByRecordsTickMs = static_cast<int>(ProgramClock::kTickUs / 1000);
 
 enum class Phase { kConsole, kShowing, kWaitingForBed, kRunning };
 
@@ -83,16 +85,20 @@ class Loop {
         if (std::optional<int> status = ended()) return *status;
         continue;  // a controlled session's next run, in a fresh program
       }
-      pollfd fds[6] = {{child_->output(), POLLIN, 0},
-                       {child_->errors(), POLLIN, 0},
-                       {dialogue_.wantsUser() ? STDIN_FILENO : -1, POLLIN, 0},
-                       {signals_, POLLIN, 0},
-                       {child_->sending() ? child_->input() : -1, POLLOUT, 0},
-                       {child_->records(), POLLIN, 0}};
-      if (poll(fds, 6, timeoutMs()) < 0 && errno != EINTR) {
+      // A controlled run's output is read as its records tell of it: a wake-up for each print
+      // would cost more than the print. What no record tells of is read once a tick.
+      const bool byRecords = controlled_ && child_->records() >= 0;
+      const int waitMs = byRecords ? kByRecordsTickMs : timeoutMs();
+      pollfd fds[6] = {
+          {byRecords ? -1 : child_->output(), POLLIN, 0},         {child_->errors(), POLLIN, 0},
+          {dialogue_.wantsUser() ? STDIN_FILENO : -1, POLLIN, 0}, {signals_, POLLIN, 0},
+          {child_->sending() ? child_->input() : -1, POLLOUT, 0}, {child_->records(), POLLIN, 0}};
+      const int woken = poll(fds, 6, waitMs);
+      if (woken < 0 && errno != EINTR) {
         tell(std::string("cannot wait for the program: ") + strerror(errno));
         return endNow(kExitProgramFailed);
       }
+      if (byRecords && woken == 0 && control_.outputStillReady()) fds[0].revents = POLLIN;
       tick(monotonicUs());
       if (fds[3].revents & POLLIN) {
         signalfd_siginfo info{};
