@@ -3,6 +3,7 @@
 
 #include "trace/reading/control.h"
 
+#include <array>
 #include <iterator>
 
 namespace {
@@ -22,9 +23,16 @@ const char* syncOpName(SyncOp op) {
   return index < std::size(control::kOpNames) ? control::kOpNames[index] : "?";
 }
 
-bool syncOpOf(const std::string& name, SyncOp* op) {
-  for (std::size_t index = 0; index < std::size(control::kOpNames); ++index) {
-    if (name == control::kOpNames[index]) {
+bool syncOpOf(std::string_view name, SyncOp* op) {
+  // Measured once: a controlled run reads an operation's name in every one of its records.
+  static const auto kNames = [] {
+    std::array<std::string_view, std::size(control::kOpNames)> names;
+    for (std::size_t index = 0; index < names.size(); ++index)
+      names[index] = control::kOpNames[index];
+    return names;
+  }();
+  for (std::size_t index = 0; index < kNames.size(); ++index) {
+    if (name == kNames[index]) {
       *op = static_cast<SyncOp>(index);
       return true;
     }
@@ -39,9 +47,9 @@ const char* choiceWhyName(ChoiceWhy why) {
   return "?";
 }
 
-bool choiceWhyOf(const std::string& name, ChoiceWhy* why) {
+bool choiceWhyOf(std::string_view name, ChoiceWhy* why) {
   for (const WhyName& each : kWhyNames) {
-    if (name == each.name) {
+    if (name == std::string_view(each.name)) {
       *why = each.why;
       return true;
     }

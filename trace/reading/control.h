@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scheduler/protocol.h"
@@ -74,8 +75,8 @@ struct ControlRecord {
 };
 
 const char* syncOpName(SyncOp op);  // "lock", as the records and the log spell it
-bool syncOpOf(const std::string& name, SyncOp* op);
+bool syncOpOf(std::string_view name, SyncOp* op);
 const char* choiceWhyName(ChoiceWhy why);
-bool choiceWhyOf(const std::string& name, ChoiceWhy* why);
+bool choiceWhyOf(std::string_view name, ChoiceWhy* why);
 
 #endif  // BARBERSHOP_TRACE_READING_CONTROL_H_

@@ -16,6 +16,7 @@ struct Fields {
 
 Fields split(std::string_view line) {
   Fields fields;
+  fields.items.reserve(16);  // a step's nine, or a choice over a full house's threads
   std::size_t at = 0;
   while (at <= line.size()) {
     const std::size_t end = std::min(line.find(' ', at), line.size());
@@ -57,7 +58,7 @@ std::int64_t decimalOr(std::string_view text, std::int64_t none, const char* wha
 
 SyncOp opOf(std::string_view text) {
   SyncOp op;
-  if (!syncOpOf(std::string(text), &op)) throw Bad{"\"" + std::string(text) + "\" is no operation"};
+  if (!syncOpOf(text, &op)) throw Bad{"\"" + std::string(text) + "\" is no operation"};
   return op;
 }
 
@@ -68,14 +69,15 @@ void need(const Fields& fields, std::size_t count, bool orMore = false) {
 }
 
 PendingStep pendingOf(std::string_view text) {
-  std::vector<std::string_view> parts;
-  std::size_t at = 0;
-  while (at <= text.size()) {
+  std::string_view parts[5];
+  std::size_t count = 0, at = 0;
+  while (at <= text.size() && count <= 5) {
     const std::size_t end = std::min(text.find(':', at), text.size());
-    parts.push_back(text.substr(at, end - at));
+    if (count < 5) parts[count] = text.substr(at, end - at);
+    ++count;
     at = end + 1;
   }
-  if (parts.size() != 5) throw Bad{"\"" + std::string(text) + "\" is not T:OP:OBJ:ARG:G"};
+  if (count != 5) throw Bad{"\"" + std::string(text) + "\" is not T:OP:OBJ:ARG:G"};
   PendingStep step;
   step.tid = small(parts[0], "a thread");
   step.op = opOf(parts[1]);
@@ -93,7 +95,7 @@ Choice choiceOf(const Fields& fields, bool ask) {
   Choice choice;
   choice.k = small(fields[1], "a choice");
   choice.beforeStep = small(fields[2], "a step");
-  if (!choiceWhyOf(std::string(fields[3]), &choice.why)) throw Bad{"no such reason for a choice"};
+  if (!choiceWhyOf(fields[3], &choice.why)) throw Bad{"no such reason for a choice"};
   choice.pick = ask ? -1 : small(fields[4], "a pick");
   choice.plainPick = small(fields[ask ? 4 : 5], "a default");
   for (std::size_t i = first; i < fields.size(); ++i)
