@@ -19,6 +19,7 @@
 #include "trace/explore/session_runner.h"
 #include "trace/explore/shortest.h"
 #include "trace/explore/summary.h"
+#include "trace/explore/workers.h"
 #include "trace/files/export.h"
 #include "trace/files/report.h"
 #include "trace/files/session_page.h"
@@ -296,6 +297,7 @@ int runExplore(const TraceOptions& options) {
           static_cast<unsigned long long>(settings.seed),
           counted(static_cast<std::size_t>(settings.jobs), "process", "processes").c_str());
   const Runner runner = sessionRunner(options.session);
+  const KeepToOneProcessor pinned;  // the search and its shortest form, and their programs
   const auto began = std::chrono::steady_clock::now();
   const Exploration found = explore(runner, settings);
   const double seconds =

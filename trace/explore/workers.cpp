@@ -131,20 +131,29 @@ void passOn(int signals, const std::vector<pid_t>& workers, BatchResult* result)
   result->status = 128 + static_cast<int>(info.ssi_signo);
 }
 
-// Keeps worker `j` and the programs it starts on one processor of those this process may use,
-// when there are enough for one each: a run hands over between the companion and its program
-// hundreds of times, and each hand-over to another processor would wait for it to wake.
+cpu_set_t gBefore;   // what this process could use before a KeepToOneProcessor pinned it
+bool gKept = false;  // whether one lives; both written on the session's thread only
+
+bool pinTo(int cpu) {
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(cpu, &one);
+  return sched_setaffinity(0, sizeof one, &one) == 0;
+}
+
+// Worker `j`: the j-th processor of those this process could use, when there is one for each.
 void pinWorker(int j, int jobs) {
-  cpu_set_t allowed;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0 || CPU_COUNT(&allowed) < jobs) return;
+  cpu_set_t allowed = gBefore;
+  if ((!gKept && sched_getaffinity(0, sizeof allowed, &allowed) != 0) ||
+      CPU_COUNT(&allowed) < jobs) {
+    return;
+  }
   int seen = 0;
   for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-    if (!CPU_ISSET(cpu, &allowed) || seen++ != j) continue;
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(cpu, &one);
-    (void)sched_setaffinity(0, sizeof one, &one);  // a worker left unpinned still works
-    return;
+    if (CPU_ISSET(cpu, &allowed) && seen++ == j) {
+      (void)pinTo(cpu);  // a worker left unpinned still works
+      return;
+    }
   }
 }
 
@@ -255,4 +264,16 @@ BatchResult runBatch(const Runner& runner, const std::vector<Task>& tasks, int j
   }
   (void)munmap(shared, sizeof(std::atomic<std::int64_t>));
   return result;
+}
+
+KeepToOneProcessor::KeepToOneProcessor() {
+  const int cpu = sched_getcpu();
+  pinned_ = !gKept && cpu >= 0 && sched_getaffinity(0, sizeof gBefore, &gBefore) == 0 && pinTo(cpu);
+  gKept = gKept || pinned_;
+}
+
+KeepToOneProcessor::~KeepToOneProcessor() {
+  if (!pinned_) return;
+  (void)sched_setaffinity(0, sizeof gBefore, &gBefore);
+  gKept = false;
 }

@@ -40,4 +40,20 @@ std::vector<std::vector<Override>> oneSwitchFurther(const std::vector<Override>&
 // `tasks` in increasing index order.
 BatchResult runBatch(const Runner& runner, const std::vector<Task>& tasks, int jobs);
 
+// A run hands over between the companion and its program hundreds of times, and a hand-over to
+// another processor waits for that one to wake. While one of these lives, this process keeps to
+// the processor it is on, and so does the program it starts (and what that forks); the workers
+// of a batch each keep to one of the processors this process had before, when there is one for
+// each. Made on the session's thread, one at a time.
+class KeepToOneProcessor {
+ public:
+  KeepToOneProcessor();
+  ~KeepToOneProcessor();
+  KeepToOneProcessor(const KeepToOneProcessor&) = delete;
+  KeepToOneProcessor& operator=(const KeepToOneProcessor&) = delete;
+
+ private:
+  bool pinned_ = false;
+};
+
 #endif  // BARBERSHOP_TRACE_EXPLORE_WORKERS_H_
