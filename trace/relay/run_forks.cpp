@@ -154,7 +154,9 @@ int waitForkedRun(pid_t pid) {
   std::int64_t status = -1;
   ssize_t sent;
   do {
-    sent = gServer.socket < 0 ? -1 : send(gServer.socket, &asked, sizeof asked, MSG_NOSIGNAL);
+    sent = gServer.socket < 0
+               ? -1
+               : sendto(gServer.socket, &asked, sizeof asked, MSG_NOSIGNAL, nullptr, 0);
   } while (sent < 0 && errno == EINTR);
   if (sent != static_cast<ssize_t>(sizeof asked) || !answered(gServer.socket, -1, &status) ||
       status < 0) {
