@@ -4,8 +4,8 @@
 // looked at through /proc. A controlled run is forked from the program's fork server when it has
 // one (trace/relay/run_forks.h), else started afresh as any other. Its input is written without
 // blocking (what the pipe does not take waits here until poll says it will); its output and errors
-// are read once poll says there is something. The only place here that starts, signals or reaps a
-// process. Single-threaded.
+// are read once poll says there is something. Besides the fork server's own launch and end, the
+// only place in the relay that starts, signals or reaps a process. Single-threaded.
 
 #include <sys/types.h>
 
