@@ -54,8 +54,9 @@ std::string quoted(std::string_view answer) {
 
 // How long to wait, before starting a run, for the barber's bed line of the run before.
 constexpr std::int64_t kBedWaitUs = 2000000;
-// How often a controlled run's output is looked at without a record that tells of it.
-constexpr int kByRecordsTickMs = static_cast<int>(ProgramClock::kTickUs / 1000);
+// The program's tick as poll counts it: how often the loop wakes while the program owes
+// something, and looks at a controlled run's output that no record has told of.
+constexpr int kTickMs = static_cast<int>(ProgramClock::kTickUs / 1000);
 
 enum class Phase { kConsole, kShowing, kWaitingForBed, kRunning };
 
@@ -88,7 +89,7 @@ class Loop {
       // A controlled run's output is read as its records tell of it: a wake-up for each print
       // would cost more than the print. What no record tells of is read once a tick.
       const bool byRecords = controlled_ && child_->records() >= 0;
-      const int waitMs = byRecords ? kByRecordsTickMs : timeoutMs();
+      const int waitMs = byRecords ? kTickMs : timeoutMs();
       pollfd fds[6] = {
           {byRecords ? -1 : child_->output(), POLLIN, 0},         {child_->errors(), POLLIN, 0},
           {dialogue_.wantsUser() ? STDIN_FILENO : -1, POLLIN, 0}, {signals_, POLLIN, 0},
@@ -212,7 +213,7 @@ class Loop {
   // While the program owes something, the loop wakes once a tick to count its time.
   int timeoutMs() const {
     const bool watching = phase_ != Phase::kConsole || await_.has_value();
-    return watching ? static_cast<int>(ProgramClock::kTickUs / 1000) : -1;
+    return watching ? kTickMs : -1;
   }
 
   // Counts the program's time since the last wake-up, looking at its threads once a tick.
